@@ -1,0 +1,116 @@
+// Helpers the small operators share: placing a rectangle parameter on a
+// picture, clipping to a buffer, and the sampled average colour with its
+// distance and farness. Header-only, so each operator library carries its
+// own copy and shares nothing at run time.
+#pragma once
+
+#include <cstdint>
+#include <cstdlib>
+
+#include "contract/contract.h"
+
+struct PlacedRect {
+    int32_t x0;
+    int32_t y0;
+    int32_t width;
+    int32_t height;
+};
+
+// Maps a rectangle parameter onto a picture. `left` and `top` are the
+// visible-area offsets of monitor 2; they apply only to normal renders.
+inline PlacedRect placeRect(const Picture &picture, const RectParam &rect, const OperatorContext *ctx,
+                            int16_t left, int16_t top)
+{
+    PlacedRect placed;
+    if (isPreview(ctx)) {
+        placed.x0 = int32_t(picture.x) + rect.x;
+        placed.y0 = int32_t(picture.y) + rect.y;
+        placed.width = rect.width;
+        placed.height = int32_t(ctx->verticalPermille) * int32_t(rect.height) / 1000;
+    } else {
+        placed.x0 = int32_t(picture.x) - left + rect.x;
+        placed.y0 = int32_t(picture.y) - top / 2 + rect.y;
+        placed.width = rect.width;
+        placed.height = rect.height;
+    }
+    return placed;
+}
+
+// Half-open span [begin, end) of a placed rectangle clipped to a buffer.
+struct ClippedSpan {
+    int32_t x0, y0, x1, y1;
+    bool empty() const { return x0 >= x1 || y0 >= y1; }
+    int64_t count() const { return empty() ? 0 : int64_t(x1 - x0) * (y1 - y0); }
+};
+
+inline ClippedSpan clipToBuffer(int32_t x0, int32_t y0, int32_t width, int32_t height,
+                                const Picture &picture)
+{
+    ClippedSpan span;
+    int64_t x1 = int64_t(x0) + width;
+    int64_t y1 = int64_t(y0) + height;
+    span.x0 = x0 < 0 ? 0 : x0;
+    span.y0 = y0 < 0 ? 0 : y0;
+    span.x1 = int32_t(x1 > picture.bufferWidth ? picture.bufferWidth : x1);
+    span.y1 = int32_t(y1 > picture.bufferHeight ? picture.bufferHeight : y1);
+    if (span.x1 < span.x0) span.x1 = span.x0;
+    if (span.y1 < span.y0) span.y1 = span.y0;
+    return span;
+}
+
+// The picture's active area, limited to its buffer.
+inline ClippedSpan activeArea(const Picture &picture)
+{
+    return clipToBuffer(picture.x, picture.y, picture.width, picture.height, picture);
+}
+
+// The average colour of the sample area, taken once per rendering run.
+struct CachedAverage {
+    bool haveAverage;
+    int32_t y, u, v;
+};
+
+// Averages Y, U and V over the placed sample area. The area is clipped to
+// the buffer and averaged over the pixels inside; with none inside the
+// average is 0, 0, 0.
+inline void takeAverage(CachedAverage &average, const Picture &picture, const PlacedRect &area)
+{
+    average.haveAverage = true;
+    average.y = average.u = average.v = 0;
+    ClippedSpan span = clipToBuffer(area.x0, area.y0, area.width, area.height, picture);
+    if (span.empty()) return;
+    int64_t sumY = 0, sumU = 0, sumV = 0;
+    for (int32_t r = span.y0; r < span.y1; ++r) {
+        const Pixel *row = picture.pixels + int64_t(r) * picture.bufferWidth;
+        for (int32_t c = span.x0; c < span.x1; ++c) {
+            sumY += row[c].y;
+            sumU += row[c].u;
+            sumV += row[c].v;
+        }
+    }
+    int64_t n = span.count();
+    average.y = int32_t(sumY / n);
+    average.u = int32_t(sumU / n);
+    average.v = int32_t(sumV / n);
+}
+
+// Weighted distance of a colour from the average.
+inline double colorDistance(int y, int u, int v, const CachedAverage &average)
+{
+    double d = 30.0 * std::abs(y - average.y);
+    d += 60.0 * std::abs(u - average.u);
+    d += 60.0 * std::abs(v - average.v);
+    return d;
+}
+
+// 0 for colours close to the average, rising to 255 for far ones.
+inline double farness(double d, int32_t tolerance)
+{
+    double t = ((d * (100 - double(tolerance))) / 1500 - 100) * 255 / 55;
+    if (t > 255) t = 255;
+    else if (t < 0) t = 0;
+    return t;
+}
+
+// The largest colorDistance of two byte colours: 30*255 + 60*255 + 60*255.
+constexpr int MAX_COLOR_DISTANCE = 38250;

@@ -1,0 +1,103 @@
+// The stand-in host's session: what the host program and the tests set up
+// before they call an operator, and what they read back afterwards.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "contract/contract.h"
+
+namespace hostrt {
+
+// One field as the host owns it: a buffer and the active area inside it.
+struct FieldImage {
+    int16_t bufferWidth = 0;
+    int16_t bufferHeight = 0;
+    int16_t x = 0;
+    int16_t y = 0;
+    int16_t width = 0;
+    int16_t height = 0;
+    std::vector<Pixel> pixels;   // bufferWidth * bufferHeight
+
+    Pixel &at(int col, int row) { return pixels[size_t(row) * size_t(bufferWidth) + size_t(col)]; }
+    const Pixel &at(int col, int row) const
+    {
+        return pixels[size_t(row) * size_t(bufferWidth) + size_t(col)];
+    }
+};
+
+// A field whose active area is its whole buffer, filled with one colour.
+FieldImage makeField(int width, int height, Pixel fill = Pixel{255, 128, 128, 16});
+FieldImage fieldFromPicture(const Picture &picture);
+
+// Answers opGetField for one input: fills `out` and returns true, or returns
+// false when the field is unavailable.
+using FieldProvider = std::function<bool(int32_t fieldNumber, FieldImage &out)>;
+// Receives each picture handed back with opPutField; returns its result.
+using PutHandler = std::function<int32_t(const Picture &picture)>;
+
+struct LogLine {
+    int32_t severity;
+    int32_t line;
+    std::string source;
+    uint32_t moduleCode;
+    std::string text;
+};
+
+struct VisibleArea {
+    int16_t left = 0, top = 0, right = 720, bottom = 576;
+};
+
+// ---- inputs and outputs
+
+void setInput(int input, FieldProvider provider);
+// Input `input` answers the given fields by number (0, 1, ...), none past them.
+void setInputFields(int input, std::vector<FieldImage> fields);
+void clearInputs();
+void setPutHandler(PutHandler handler);
+// Without a handler the runtime keeps every put field here.
+const std::vector<FieldImage> &putFields();
+void clearPutFields();
+void setPutResult(int32_t result);
+
+// Buffer size of opAllocImage(-1, -1) and (0, 0). When not set, the size of
+// the last field handed out by opGetField.
+void setStandardSize(int16_t bufferWidth, int16_t bufferHeight);
+// The n-th following opAllocImage call (0 = the next) answers none; -1 never.
+void failAllocation(int nth);
+
+// ---- host answers
+
+void setVisibleArea(VisibleArea area);
+void setTgVersion(int32_t version);
+void setOpVersion(int32_t version);
+
+// ---- log
+
+const std::vector<LogLine> &logLines();
+void clearLog();
+// Called for each notary line as it arrives (ophost prints them).
+void setLogListener(std::function<void(const LogLine &)> listener);
+
+// ---- pictures held by the operator
+
+// Pictures handed out by opGetField or opAllocImage and not yet handed back
+// with opPutField or released with opFreeImage.
+size_t heldPictureCount();
+
+OperatorContext makeContext(uint16_t action, int32_t fieldNumber = 0, uint32_t fieldCount = 0);
+
+// Calls an operator's entry point. Afterwards `lastCallHeld()` tells how many
+// pictures the operator still held when it returned; the runtime takes them
+// back so that later calls start clean.
+int32_t callOperator(OperatorActionFn action, OperatorContext &ctx);
+size_t lastCallHeld();
+// Pictures left held, summed over every call since the last reset.
+size_t totalLeaked();
+
+// Back to a fresh session: no inputs, empty log, default answers.
+void resetSession();
+
+} // namespace hostrt

@@ -1,0 +1,159 @@
+#include <cstdio>
+
+#include "hostrt/session.h"
+#include "state.h"
+
+namespace hostrt {
+namespace detail {
+
+State &state()
+{
+    static State s;
+    return s;
+}
+
+Picture *newPicture(int16_t bufferWidth, int16_t bufferHeight)
+{
+    auto owned = std::make_unique<OwnedPicture>();
+    int16_t w = bufferWidth < 0 ? 0 : bufferWidth;
+    int16_t h = bufferHeight < 0 ? 0 : bufferHeight;
+    owned->buffer.assign(size_t(w) * size_t(h), Pixel{0, 128, 128, 16});
+    owned->record.pixels = owned->buffer.empty() ? nullptr : owned->buffer.data();
+    owned->record.bufferWidth = w;
+    owned->record.bufferHeight = h;
+    owned->record.x = 0;
+    owned->record.y = 0;
+    owned->record.width = w;
+    owned->record.height = h;
+    Picture *p = &owned->record;
+    state().held.emplace(p, std::move(owned));
+    return p;
+}
+
+bool releasePicture(Picture *picture)
+{
+    return state().held.erase(picture) != 0;
+}
+
+} // namespace detail
+
+using detail::state;
+using detail::State;
+
+FieldImage makeField(int width, int height, Pixel fill)
+{
+    FieldImage f;
+    f.bufferWidth = f.width = int16_t(width);
+    f.bufferHeight = f.height = int16_t(height);
+    f.pixels.assign(size_t(width) * size_t(height), fill);
+    return f;
+}
+
+FieldImage fieldFromPicture(const Picture &picture)
+{
+    FieldImage f;
+    f.bufferWidth = picture.bufferWidth;
+    f.bufferHeight = picture.bufferHeight;
+    f.x = picture.x;
+    f.y = picture.y;
+    f.width = picture.width;
+    f.height = picture.height;
+    size_t n = size_t(picture.bufferWidth > 0 ? picture.bufferWidth : 0) *
+               size_t(picture.bufferHeight > 0 ? picture.bufferHeight : 0);
+    if (picture.pixels) f.pixels.assign(picture.pixels, picture.pixels + n);
+    return f;
+}
+
+void setInput(int input, FieldProvider provider)
+{
+    if (input == 0 || input == 1) state().inputs[input] = std::move(provider);
+}
+
+void setInputFields(int input, std::vector<FieldImage> fields)
+{
+    auto shared = std::make_shared<std::vector<FieldImage>>(std::move(fields));
+    setInput(input, [shared](int32_t n, FieldImage &out) {
+        if (n < 0 || size_t(n) >= shared->size()) return false;
+        out = (*shared)[size_t(n)];
+        return true;
+    });
+}
+
+void clearInputs()
+{
+    state().inputs[0] = nullptr;
+    state().inputs[1] = nullptr;
+}
+
+void setPutHandler(PutHandler handler) { state().putHandler = std::move(handler); }
+const std::vector<FieldImage> &putFields() { return state().putFields; }
+void clearPutFields() { state().putFields.clear(); }
+void setPutResult(int32_t result) { state().putResult = result; }
+
+void setStandardSize(int16_t bufferWidth, int16_t bufferHeight)
+{
+    state().standardWidth = bufferWidth;
+    state().standardHeight = bufferHeight;
+    state().standardSet = true;
+}
+
+void failAllocation(int nth) { state().allocFailCountdown = nth; }
+void setVisibleArea(VisibleArea area) { state().visible = area; }
+void setTgVersion(int32_t version) { state().tgVersion = version; }
+void setOpVersion(int32_t version) { state().opVersion = version; }
+const std::vector<LogLine> &logLines() { return state().log; }
+void clearLog() { state().log.clear(); }
+void setLogListener(std::function<void(const LogLine &)> listener)
+{
+    state().logListener = std::move(listener);
+}
+
+size_t heldPictureCount() { return state().held.size(); }
+
+OperatorContext makeContext(uint16_t action, int32_t fieldNumber, uint32_t fieldCount)
+{
+    OperatorContext ctx{};
+    ctx.action = action;
+    ctx.fieldNumber = fieldNumber;
+    ctx.fieldCount = fieldCount;
+    ctx.previewScaleNum = 1;
+    ctx.previewScaleDen = 1;
+    ctx.verticalPermille = 1000;
+    return ctx;
+}
+
+int32_t callOperator(OperatorActionFn action, OperatorContext &ctx)
+{
+    int32_t result = action(&ctx);
+    State &s = state();
+    s.lastCallHeld = s.held.size();
+    s.totalLeaked += s.held.size();
+    s.held.clear();
+    return result;
+}
+
+size_t lastCallHeld() { return state().lastCallHeld; }
+size_t totalLeaked() { return state().totalLeaked; }
+
+void resetSession()
+{
+    State &s = state();
+    s.inputs[0] = s.inputs[1] = nullptr;
+    s.putHandler = nullptr;
+    s.putFields.clear();
+    s.putResult = 0;
+    s.standardSet = false;
+    s.standardWidth = s.standardHeight = 0;
+    s.lastFieldWidth = s.lastFieldHeight = 0;
+    s.allocFailCountdown = -1;
+    s.visible = VisibleArea{};
+    s.tgVersion = 60;
+    s.opVersion = 4;
+    s.log.clear();
+    s.logListener = nullptr;
+    s.held.clear();
+    s.lastCallHeld = 0;
+    s.totalLeaked = 0;
+}
+
+} // namespace hostrt

@@ -1,0 +1,42 @@
+// Process-wide state of the stand-in host, shared by the host-library
+// sources of the runtime.
+#pragma once
+
+#include <map>
+#include <memory>
+
+#include "hostrt/session.h"
+
+namespace hostrt::detail {
+
+struct OwnedPicture {
+    Picture record{};
+    std::vector<Pixel> buffer;
+};
+
+struct State {
+    FieldProvider inputs[2];
+    PutHandler putHandler;
+    std::vector<FieldImage> putFields;
+    int32_t putResult = 0;
+    int16_t standardWidth = 0, standardHeight = 0;
+    bool standardSet = false;
+    int16_t lastFieldWidth = 0, lastFieldHeight = 0;
+    int allocFailCountdown = -1;
+    VisibleArea visible;
+    int32_t tgVersion = 60;
+    int32_t opVersion = 4;
+    std::vector<LogLine> log;
+    std::function<void(const LogLine &)> logListener;
+    std::map<Picture *, std::unique_ptr<OwnedPicture>> held;
+    size_t lastCallHeld = 0;
+    size_t totalLeaked = 0;
+};
+
+State &state();
+
+Picture *newPicture(int16_t bufferWidth, int16_t bufferHeight);
+// Takes a picture back; false when the runtime never handed it out.
+bool releasePicture(Picture *picture);
+
+} // namespace hostrt::detail

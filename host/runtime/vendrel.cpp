@@ -1,0 +1,46 @@
+// vendrel: fields for the operators, and the host's version.
+#include <cstring>
+
+#include "contract/host_calls.h"
+#include "state.h"
+
+using namespace hostrt;
+using namespace hostrt::detail;
+
+extern "C" {
+
+Picture *opGetField(int32_t input, int32_t fieldNumber)
+{
+    State &s = state();
+    if (input != 0 && input != 1) return nullptr;
+    if (!s.inputs[input]) return nullptr;
+    FieldImage field;
+    if (!s.inputs[input](fieldNumber, field)) return nullptr;
+    size_t expected = size_t(field.bufferWidth > 0 ? field.bufferWidth : 0) *
+                      size_t(field.bufferHeight > 0 ? field.bufferHeight : 0);
+    if (field.pixels.size() != expected) return nullptr;
+    Picture *p = newPicture(field.bufferWidth, field.bufferHeight);
+    if (expected) std::memcpy(p->pixels, field.pixels.data(), expected * sizeof(Pixel));
+    p->x = field.x;
+    p->y = field.y;
+    p->width = field.width;
+    p->height = field.height;
+    s.lastFieldWidth = field.bufferWidth;
+    s.lastFieldHeight = field.bufferHeight;
+    return p;
+}
+
+int32_t opPutField(Picture *picture)
+{
+    State &s = state();
+    if (!picture || s.held.find(picture) == s.held.end()) return -1;
+    int32_t result = s.putResult;
+    if (s.putHandler) result = s.putHandler(*picture);
+    else s.putFields.push_back(fieldFromPicture(*picture));
+    releasePicture(picture);
+    return result;
+}
+
+int32_t opVersion(int32_t) { return state().opVersion; }
+
+} // extern "C"

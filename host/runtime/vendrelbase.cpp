@@ -1,0 +1,29 @@
+// vendrelbase: work pictures.
+#include "contract/host_calls.h"
+#include "state.h"
+
+using namespace hostrt::detail;
+
+extern "C" {
+
+Picture *opAllocImage(int32_t width, int32_t height, int32_t, int32_t)
+{
+    State &s = state();
+    if (s.allocFailCountdown >= 0) {
+        if (s.allocFailCountdown-- == 0) return nullptr;
+    }
+    if ((width == -1 && height == -1) || (width == 0 && height == 0)) {
+        int16_t w = s.standardSet ? s.standardWidth : s.lastFieldWidth;
+        int16_t h = s.standardSet ? s.standardHeight : s.lastFieldHeight;
+        return newPicture(w, h);
+    }
+    if (width < 0 || height < 0 || width > 0x7FFF || height > 0x7FFF) return nullptr;
+    return newPicture(int16_t(width), int16_t(height));
+}
+
+void opFreeImage(Picture *picture)
+{
+    if (picture) releasePicture(picture);
+}
+
+} // extern "C"

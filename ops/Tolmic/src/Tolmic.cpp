@@ -1,0 +1,130 @@
+// Tolmic: chroma isolation. Samples the average colour of a rectangle once
+// per run, then scales the chroma of pixels near that colour by one
+// percentage and of all other pixels by another.
+#include <cstring>
+
+#include "contract/helpers.h"
+#include "contract/host_calls.h"
+
+extern "C" OPERATOR_EXPORT int32_t OperatorAction(OperatorContext *ctx);
+extern "C" OPERATOR_EXPORT TagWord *GetOperatorInfo();
+
+namespace {
+
+// ---------------------------------------------------------------- records and statics
+
+constexpr const char *SOURCE_NAME = "src\\Tolmic";
+
+RectParam sampleArea = {{PARAM_RECT, 1610, 0}, 1, 1, 320, 200, 500, 50, 64, 32};
+SliderParam tolerance = {{PARAM_SLIDER, 1620, 0}, SLIDER_WORD8, 0, 0, 100, 90};
+SliderParam nearChroma = {{PARAM_SLIDER, 1630, 0}, SLIDER_WORD8, 0, 0, 200, 120};
+SliderParam farChroma = {{PARAM_SLIDER, 1640, 0}, SLIDER_WORD8, 0, 0, 200, 80};
+
+const char revision[] = "$Id: Tolmic 1.0 2026/12/08 09:00:00 zenvarth-team $";
+
+TagWord tagList[] = {
+    OPE_ATTRIBUTES, 0,
+    OPE_ONEINPUT, 1,
+    OPE_ACTION, TagWord(&OperatorAction),
+    OPE_REVISION, TagWord(revision),
+    OPE_INTERFACE, 2,
+    OPE_PARAM0, TagWord(&sampleArea),
+    OPE_PARAM1, TagWord(&tolerance),
+    OPE_PARAM2, TagWord(&nearChroma),
+    OPE_PARAM3, TagWord(&farChroma),
+    OPE_END,
+};
+
+CachedAverage average = {false, 0, 0, 0};
+
+// ---------------------------------------------------------------- pixel helpers
+
+uint8_t clampTolmic(double value)
+{
+    if (value > 240) value = 240;
+    else if (value < 15) value = 15;
+    return uint8_t(int(value));
+}
+
+// f * (c - 128) / 100 + 128, clamped and truncated.
+uint8_t scaleChroma(int32_t factor, int c)
+{
+    return clampTolmic(double(factor) * (c - 128) / 100 + 128);
+}
+
+// Per-render tables: the distance is a sum of three per-byte terms, and the
+// near/far choice depends on the distance alone, so three small tables and
+// one distance table replace the per-pixel double arithmetic.
+struct RenderTables {
+    uint16_t distY[256], distU[256], distV[256];
+    uint8_t far[MAX_COLOR_DISTANCE + 1];
+    uint8_t nearTab[256], farTab[256], lumaTab[256];
+};
+
+RenderTables tables;
+
+void buildTables(const CachedAverage &avg, int32_t tol, int32_t nearFactor, int32_t farFactor)
+{
+    for (int b = 0; b < 256; ++b) {
+        tables.distY[b] = uint16_t(30 * std::abs(b - avg.y));
+        tables.distU[b] = uint16_t(60 * std::abs(b - avg.u));
+        tables.distV[b] = uint16_t(60 * std::abs(b - avg.v));
+        tables.nearTab[b] = scaleChroma(nearFactor, b);
+        tables.farTab[b] = scaleChroma(farFactor, b);
+        tables.lumaTab[b] = clampTolmic(b);
+    }
+    for (int d = 0; d <= MAX_COLOR_DISTANCE; ++d)
+        tables.far[d] = farness(double(d), tol) >= 255 ? 1 : 0;
+}
+
+// ---------------------------------------------------------------- render
+
+int32_t render(OperatorContext *ctx)
+{
+    Picture *picture = opGetField(0, ctx->fieldNumber);
+    if (!picture) {
+        logFailure(89, SOURCE_NAME, MODULE_TOLMIC);
+        return -1;
+    }
+    int16_t left = 0, top = 0, right = 0, bottom = 0;
+    tgGetVisibleAreaMonitor(&left, &top, &right, &bottom, 2);
+    if (!average.haveAverage)
+        takeAverage(average, *picture, placeRect(*picture, sampleArea, ctx, left, top));
+
+    buildTables(average, tolerance.value, nearChroma.value, farChroma.value);
+    ClippedSpan area = activeArea(*picture);
+    for (int32_t r = area.y0; r < area.y1; ++r) {
+        Pixel *row = picture->pixels + int64_t(r) * picture->bufferWidth;
+        for (int32_t c = area.x0; c < area.x1; ++c) {
+            Pixel &p = row[c];
+            int d = tables.distY[p.y] + tables.distU[p.u] + tables.distV[p.v];
+            const uint8_t *chroma = tables.far[d] ? tables.farTab : tables.nearTab;
+            p.v = chroma[p.v];
+            p.u = chroma[p.u];
+            p.y = tables.lumaTab[p.y];
+        }
+    }
+    return opPutField(picture);
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- entry points
+
+extern "C" int32_t OperatorAction(OperatorContext *ctx)
+{
+    switch (ctx->action) {
+    case OPACT_INIT:
+        average.haveAverage = false;
+        return 0;
+    case OPACT_RENDER:
+        return render(ctx);
+    default:
+        return 0;
+    }
+}
+
+extern "C" TagWord *GetOperatorInfo()
+{
+    return tagList;
+}

@@ -1,0 +1,42 @@
+#include "testsupport.h"
+
+#include <random>
+
+namespace testsupport {
+
+std::string operatorPath(const std::string &name)
+{
+    return std::string(OPS_BIN_DIR) + "/" + name + ".so";
+}
+
+void loadOperator(const std::string &name, hostrt::LoadedOperator &op)
+{
+    ASSERT_TRUE(op.open(operatorPath(name))) << op.error();
+}
+
+int32_t call(const hostrt::LoadedOperator &op, OperatorContext &ctx)
+{
+    int32_t result = hostrt::callOperator(op.info().action, ctx);
+    EXPECT_EQ(hostrt::lastCallHeld(), 0u) << "pictures still held after action " << ctx.action;
+    return result;
+}
+
+int32_t callAction(const hostrt::LoadedOperator &op, uint16_t action, int32_t fieldNumber,
+                   uint32_t fieldCount)
+{
+    OperatorContext ctx = hostrt::makeContext(action, fieldNumber, fieldCount);
+    return call(op, ctx);
+}
+
+hostrt::FieldImage randomField(int width, int height, uint32_t seed)
+{
+    std::mt19937 rng(seed);
+    hostrt::FieldImage f = hostrt::makeField(width, height);
+    for (Pixel &p : f.pixels) {
+        uint32_t w = rng();
+        p = pixelFromWord(w);
+    }
+    return f;
+}
+
+} // namespace testsupport

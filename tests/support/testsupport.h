@@ -1,0 +1,35 @@
+// Shared test helpers: loading built operators and driving them through the
+// stand-in host.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "hostrt/loader.h"
+#include "hostrt/session.h"
+
+namespace testsupport {
+
+std::string operatorPath(const std::string &name);
+
+// Loads a built operator; fails the test when it cannot.
+void loadOperator(const std::string &name, hostrt::LoadedOperator &op);
+
+template <typename T> T &param(const hostrt::LoadedOperator &op, unsigned index)
+{
+    return *static_cast<T *>(op.info().params.at(index).record);
+}
+
+// Runs one call through the runtime and checks that no picture stays held.
+int32_t call(const hostrt::LoadedOperator &op, OperatorContext &ctx);
+int32_t callAction(const hostrt::LoadedOperator &op, uint16_t action, int32_t fieldNumber = 0,
+                   uint32_t fieldCount = 2);
+
+inline Pixel px(uint8_t y, uint8_t u, uint8_t v, uint8_t a = 255) { return Pixel{a, v, u, y}; }
+inline bool samePixel(Pixel a, Pixel b) { return pixelWord(a) == pixelWord(b); }
+
+// A field of random pixels, deterministic from the seed.
+hostrt::FieldImage randomField(int width, int height, uint32_t seed);
+
+} // namespace testsupport
