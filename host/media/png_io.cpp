@@ -103,7 +103,7 @@ bool readPngMemory(const uint8_t *data, size_t size, RgbaImage &image, std::stri
     }
     png_infop info = png_create_info_struct(png);
     MemoryReader reader{data, size, 0};
-    bool ok = false;
+    volatile bool ok = false;
     if (info && setjmp(png_jmpbuf(png)) == 0) {
         png_set_read_fn(png, &reader, readFromMemory);
         png_set_user_limits(png, MAX_DIMENSION, MAX_DIMENSION);
@@ -133,7 +133,7 @@ bool writePng(const std::string &path, const RgbaImage &image, bool withAlpha, s
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &message, errorHandler,
                                               warningHandler);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
-    bool ok = false;
+    volatile bool ok = false;
     std::vector<uint8_t> rgb;
     if (png && info && setjmp(png_jmpbuf(png)) == 0) {
         png_init_io(png, file);
