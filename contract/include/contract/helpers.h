@@ -114,3 +114,18 @@ inline double farness(double d, int32_t tolerance)
 
 // The largest colorDistance of two byte colours: 30*255 + 60*255 + 60*255.
 constexpr int MAX_COLOR_DISTANCE = 38250;
+
+// Lays a colour over a pixel by the colour's alpha A: each of V, U and Y
+// becomes ((255 - A) * b + A * c) / 255, truncating; the pixel's own alpha
+// is kept.
+inline uint8_t blendByte(uint8_t b, uint8_t c, uint8_t alpha)
+{
+    return uint8_t(((255 - int32_t(alpha)) * b + int32_t(alpha) * c) / 255);
+}
+
+inline void blendPixel(Pixel &p, Pixel color)
+{
+    p.v = blendByte(p.v, color.v, color.alpha);
+    p.u = blendByte(p.u, color.u, color.alpha);
+    p.y = blendByte(p.y, color.y, color.alpha);
+}

@@ -1,0 +1,124 @@
+// Dremwick: rectangle mask. Lays a colour, blended by its alpha, over the
+// inside or the outside of a rectangle, in place on the input.
+#include "contract/helpers.h"
+#include "contract/host_calls.h"
+
+extern "C" OPERATOR_EXPORT int32_t OperatorAction(OperatorContext *ctx);
+extern "C" OPERATOR_EXPORT TagWord *GetOperatorInfo();
+
+namespace {
+
+// ---------------------------------------------------------------- records and statics
+
+constexpr const char *SOURCE_NAME = "src\\Dremwick";
+
+const uint32_t maskSideEntries[] = {511, 512, 0};   // inside, outside
+
+ChoiceParam maskSide = {{PARAM_CHOICE, 510, 0}, maskSideEntries, 0};
+RectParam maskRegion = {{PARAM_RECT, 520, 2}, 4, 4, 999, 999, 200, 100, 64, 32};
+ColorParam maskColor = {{PARAM_COLOR, 530, 1}, pixelFromWord(BLUE_DEFAULT)};
+
+const char revision[] = "$Id: Dremwick 1.0 2026/12/08 17:00:00 zenvarth-team $";
+
+TagWord tagList[] = {
+    OPE_ATTRIBUTES, 0,
+    OPE_ONEINPUT, 1,
+    OPE_ACTION, TagWord(&OperatorAction),
+    OPE_REVISION, TagWord(revision),
+    OPE_INTERFACE, 2,
+    OPE_PARAM0, TagWord(&maskSide),
+    OPE_PARAM1, TagWord(&maskRegion),
+    OPE_PARAM2, TagWord(&maskColor),
+    OPE_END,
+};
+
+// ---------------------------------------------------------------- pixel helpers
+
+int32_t greater(int32_t a, int32_t b) { return a > b ? a : b; }
+
+// blendPixel with one colour, as three byte tables built once per render.
+struct BlendTable {
+    uint8_t v[256], u[256], y[256];
+};
+
+BlendTable blend;
+
+void buildBlend(Pixel color)
+{
+    for (int b = 0; b < 256; ++b) {
+        blend.v[b] = blendByte(uint8_t(b), color.v, color.alpha);
+        blend.u[b] = blendByte(uint8_t(b), color.u, color.alpha);
+        blend.y[b] = blendByte(uint8_t(b), color.y, color.alpha);
+    }
+}
+
+// Blends columns [c0, c1) of one row.
+void blendSpan(Pixel *row, int32_t c0, int32_t c1)
+{
+    for (int32_t c = c0; c < c1; ++c) {
+        row[c].v = blend.v[row[c].v];
+        row[c].u = blend.u[row[c].u];
+        row[c].y = blend.y[row[c].y];
+    }
+}
+
+// ---------------------------------------------------------------- render
+
+int32_t render(OperatorContext *ctx)
+{
+    Picture *picture = opGetField(0, ctx->fieldNumber);
+    if (!picture) {
+        logFailure(82, SOURCE_NAME, MODULE_DREMWICK);
+        return -1;
+    }
+    int16_t left = 0, top = 0, right = 0, bottom = 0;
+    tgGetVisibleAreaMonitor(&left, &top, &right, &bottom, 2);
+    PlacedRect region = placeRect(*picture, maskRegion, ctx, left, top);
+    const int32_t bufferWidth = greater(picture->bufferWidth, 0);
+    const int32_t bufferHeight = greater(picture->bufferHeight, 0);
+    int32_t w = region.width;
+    int32_t h = region.height;
+    if (region.y0 + h >= picture->bufferHeight) h = picture->bufferHeight - region.y0;
+    if (region.x0 + w >= picture->bufferWidth) w = picture->bufferWidth - region.x0;
+
+    // The rectangle's part inside the buffer (empty when w or h is not
+    // positive): covered inside, spared outside.
+    ClippedSpan inside = clipToBuffer(region.x0, region.y0, w, h, *picture);
+    if (maskColor.color.alpha != 0) {
+        buildBlend(maskColor.color);
+        if (maskSide.value == 0) {
+            for (int32_t r = inside.y0; !inside.empty() && r < inside.y1; ++r)
+                blendSpan(picture->pixels + int64_t(r) * bufferWidth, inside.x0, inside.x1);
+        } else {
+            for (int32_t r = 0; r < bufferHeight; ++r) {
+                Pixel *row = picture->pixels + int64_t(r) * bufferWidth;
+                if (!inside.empty() && r >= inside.y0 && r < inside.y1) {
+                    blendSpan(row, 0, inside.x0);
+                    blendSpan(row, inside.x1, bufferWidth);
+                } else {
+                    blendSpan(row, 0, bufferWidth);
+                }
+            }
+        }
+    }
+    return opPutField(picture);
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- entry points
+
+extern "C" int32_t OperatorAction(OperatorContext *ctx)
+{
+    switch (ctx->action) {
+    case OPACT_RENDER:
+        return render(ctx);
+    default:
+        return 0;
+    }
+}
+
+extern "C" TagWord *GetOperatorInfo()
+{
+    return tagList;
+}

@@ -1,0 +1,158 @@
+// Plindor: rectangle move. Builds the result in a work picture: a copy of
+// the input with the source block painted over by the fill colour and the
+// block, as it was in the input, put at the destination.
+#include <cstring>
+
+#include "contract/helpers.h"
+#include "contract/host_calls.h"
+
+extern "C" OPERATOR_EXPORT int32_t OperatorAction(OperatorContext *ctx);
+extern "C" OPERATOR_EXPORT TagWord *GetOperatorInfo();
+
+namespace {
+
+// ---------------------------------------------------------------- records and statics
+
+constexpr const char *SOURCE_NAME = "src\\Plindor";
+
+RectParam sourceRect = {{PARAM_RECT, 610, 2}, 4, 4, 999, 999, 200, 100, 64, 32};
+RectParam destinationRect = {{PARAM_RECT, 620, 2}, 999, 999, 999, 999, 64, 32, 64, 32};
+ColorParam fillColor = {{PARAM_COLOR, 630, 1}, pixelFromWord(BLUE_DEFAULT)};
+
+const char revision[] = "$Id: Plindor 1.0 2026/12/08 17:00:00 zenvarth-team $";
+
+TagWord tagList[] = {
+    OPE_ATTRIBUTES, 0,
+    OPE_ONEINPUT, 1,
+    OPE_ACTION, TagWord(&OperatorAction),
+    OPE_REVISION, TagWord(revision),
+    OPE_INTERFACE, 2,
+    OPE_PARAM0, TagWord(&sourceRect),
+    OPE_PARAM1, TagWord(&destinationRect),
+    OPE_PARAM2, TagWord(&fillColor),
+    OPE_END,
+};
+
+// ---------------------------------------------------------------- pixel helpers
+
+int32_t lesser(int32_t a, int32_t b) { return a < b ? a : b; }
+int32_t greater(int32_t a, int32_t b) { return a > b ? a : b; }
+
+// blendPixel with one colour, as three byte tables built once per render.
+struct BlendTable {
+    uint8_t v[256], u[256], y[256];
+};
+
+void buildBlend(BlendTable &table, Pixel color)
+{
+    for (int b = 0; b < 256; ++b) {
+        table.v[b] = blendByte(uint8_t(b), color.v, color.alpha);
+        table.u[b] = blendByte(uint8_t(b), color.u, color.alpha);
+        table.y[b] = blendByte(uint8_t(b), color.y, color.alpha);
+    }
+}
+
+// The destination follows the source: same position, and a size the host
+// cannot change.
+void followSource()
+{
+    destinationRect.x = sourceRect.x;
+    destinationRect.y = sourceRect.y;
+    destinationRect.minWidth = destinationRect.maxWidth = destinationRect.width = sourceRect.width;
+    destinationRect.minHeight = destinationRect.maxHeight = destinationRect.height =
+        sourceRect.height;
+}
+
+// ---------------------------------------------------------------- render
+
+int32_t render(OperatorContext *ctx)
+{
+    Picture *input = opGetField(0, ctx->fieldNumber);
+    if (!input) {
+        logFailure(84, SOURCE_NAME, MODULE_PLINDOR);
+        return -1;
+    }
+    Picture *work = opAllocImage(-1, -1, 1, 0);
+    if (!work) {
+        logFailure(90, SOURCE_NAME, MODULE_PLINDOR);
+        opFreeImage(input);
+        return -1;
+    }
+    int16_t left = 0, top = 0, right = 0, bottom = 0;
+    tgGetVisibleAreaMonitor(&left, &top, &right, &bottom, 2);
+    PlacedRect source = placeRect(*input, sourceRect, ctx, left, top);
+    PlacedRect target = placeRect(*work, destinationRect, ctx, left, top);
+    int32_t w = source.width;
+    int32_t h = source.height;
+    if (target.x0 > input->bufferWidth - w) w = input->bufferWidth - target.x0;
+    if (target.y0 > input->bufferHeight - h) h = input->bufferHeight - target.y0;
+
+    // Rows and columns both buffers hold: the copy, and every source pixel
+    // read, stay inside them even when the host hands out unequal sizes.
+    const int32_t commonWidth = greater(0, lesser(input->bufferWidth, work->bufferWidth));
+    const int32_t commonHeight = greater(0, lesser(input->bufferHeight, work->bufferHeight));
+    if (commonWidth == 0 || commonHeight == 0) {
+        // Nothing in common to copy.
+    } else if (commonWidth == input->bufferWidth && commonWidth == work->bufferWidth) {
+        std::memcpy(work->pixels, input->pixels, size_t(commonWidth) * size_t(commonHeight) * 4);
+    } else {
+        for (int32_t r = 0; r < commonHeight; ++r)
+            std::memcpy(work->pixels + int64_t(r) * work->bufferWidth,
+                        input->pixels + int64_t(r) * input->bufferWidth, size_t(commonWidth) * 4);
+    }
+
+    // Fill: the source block inside the work picture.
+    ClippedSpan fill = clipToBuffer(source.x0, source.y0, w, h, *work);
+    if (!fill.empty() && fillColor.color.alpha != 0) {
+        BlendTable blend;
+        buildBlend(blend, fillColor.color);
+        for (int32_t r = fill.y0; r < fill.y1; ++r) {
+            Pixel *row = work->pixels + int64_t(r) * work->bufferWidth;
+            for (int32_t c = fill.x0; c < fill.x1; ++c) {
+                row[c].v = blend.v[row[c].v];
+                row[c].u = blend.u[row[c].u];
+                row[c].y = blend.y[row[c].y];
+            }
+        }
+    }
+
+    // Move: source pixels inside both buffers whose target lies in the work
+    // picture.
+    const int32_t shiftX = target.x0 - source.x0;
+    const int32_t shiftY = target.y0 - source.y0;
+    if (w > 0 && h > 0) {
+        int32_t c0 = greater(greater(source.x0, 0), -shiftX);
+        int32_t c1 = lesser(lesser(source.x0 + w, commonWidth), work->bufferWidth - shiftX);
+        int32_t r0 = greater(greater(source.y0, 0), -shiftY);
+        int32_t r1 = lesser(lesser(source.y0 + h, commonHeight), work->bufferHeight - shiftY);
+        for (int32_t r = r0; c0 < c1 && r < r1; ++r)
+            std::memcpy(work->pixels + int64_t(r + shiftY) * work->bufferWidth + c0 + shiftX,
+                        input->pixels + int64_t(r) * input->bufferWidth + c0,
+                        size_t(c1 - c0) * 4);
+    }
+
+    opFreeImage(input);
+    return opPutField(work);
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- entry points
+
+extern "C" int32_t OperatorAction(OperatorContext *ctx)
+{
+    switch (ctx->action) {
+    case OPACT_RENDER:
+        return render(ctx);
+    case OPACT_PARAMETER:
+        if (ctx->paramIndex == 0) followSource();
+        return 0;
+    default:
+        return 0;
+    }
+}
+
+extern "C" TagWord *GetOperatorInfo()
+{
+    return tagList;
+}

@@ -1,0 +1,112 @@
+// Quorvel: rectangle copy. Copies the block under the source rectangle of
+// input 1 into input 0 at the destination, and hands input 0 back.
+#include <cstring>
+
+#include "contract/helpers.h"
+#include "contract/host_calls.h"
+
+extern "C" OPERATOR_EXPORT int32_t OperatorAction(OperatorContext *ctx);
+extern "C" OPERATOR_EXPORT TagWord *GetOperatorInfo();
+
+namespace {
+
+// ---------------------------------------------------------------- records and statics
+
+constexpr const char *SOURCE_NAME = "src\\Quorvel";
+
+RectParam sourceRect = {{PARAM_RECT, 710, 3}, 4, 4, 999, 999, 200, 100, 64, 32};
+RectParam destinationRect = {{PARAM_RECT, 720, 2}, 999, 999, 999, 999, 64, 32, 64, 32};
+
+const char revision[] = "$Id: Quorvel 1.0 2026/12/08 17:00:00 zenvarth-team $";
+
+TagWord tagList[] = {
+    OPE_ATTRIBUTES, 0,
+    OPE_ONEINPUT, 0,
+    OPE_ACTION, TagWord(&OperatorAction),
+    OPE_REVISION, TagWord(revision),
+    OPE_INTERFACE, 2,
+    OPE_PARAM0, TagWord(&sourceRect),
+    OPE_PARAM1, TagWord(&destinationRect),
+    OPE_END,
+};
+
+// ---------------------------------------------------------------- helpers
+
+int32_t lesser(int32_t a, int32_t b) { return a < b ? a : b; }
+int32_t greater(int32_t a, int32_t b) { return a > b ? a : b; }
+
+// The destination follows the source: same position, and a size the host
+// cannot change.
+void followSource()
+{
+    destinationRect.x = sourceRect.x;
+    destinationRect.y = sourceRect.y;
+    destinationRect.minWidth = destinationRect.maxWidth = destinationRect.width = sourceRect.width;
+    destinationRect.minHeight = destinationRect.maxHeight = destinationRect.height =
+        sourceRect.height;
+}
+
+// ---------------------------------------------------------------- render
+
+int32_t render(OperatorContext *ctx)
+{
+    Picture *base = opGetField(0, ctx->fieldNumber);
+    if (!base) {
+        logFailure(80, SOURCE_NAME, MODULE_QUORVEL);
+        return -1;
+    }
+    Picture *other = opGetField(1, ctx->fieldNumber);
+    if (!other) {
+        logFailure(86, SOURCE_NAME, MODULE_QUORVEL);
+        opFreeImage(base);
+        return -1;
+    }
+    int16_t left = 0, top = 0, right = 0, bottom = 0;
+    tgGetVisibleAreaMonitor(&left, &top, &right, &bottom, 2);
+    PlacedRect source = placeRect(*other, sourceRect, ctx, left, top);
+    PlacedRect target = placeRect(*base, destinationRect, ctx, left, top);
+    int32_t w = source.width;
+    int32_t h = source.height;
+    if (target.x0 > other->bufferWidth - w) w = other->bufferWidth - target.x0;
+    if (target.y0 > other->bufferHeight - h) h = other->bufferHeight - target.y0;
+
+    // Source pixels are read only inside input 1's buffer and written only
+    // inside input 0's, whatever sizes the host hands out.
+    const int32_t shiftX = target.x0 - source.x0;
+    const int32_t shiftY = target.y0 - source.y0;
+    if (w > 0 && h > 0) {
+        int32_t c0 = greater(greater(source.x0, 0), -shiftX);
+        int32_t c1 = lesser(lesser(source.x0 + w, other->bufferWidth), base->bufferWidth - shiftX);
+        int32_t r0 = greater(greater(source.y0, 0), -shiftY);
+        int32_t r1 = lesser(lesser(source.y0 + h, other->bufferHeight), base->bufferHeight - shiftY);
+        for (int32_t r = r0; c0 < c1 && r < r1; ++r)
+            std::memmove(base->pixels + int64_t(r + shiftY) * base->bufferWidth + c0 + shiftX,
+                        other->pixels + int64_t(r) * other->bufferWidth + c0,
+                        size_t(c1 - c0) * 4);
+    }
+
+    opFreeImage(other);
+    return opPutField(base);
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- entry points
+
+extern "C" int32_t OperatorAction(OperatorContext *ctx)
+{
+    switch (ctx->action) {
+    case OPACT_RENDER:
+        return render(ctx);
+    case OPACT_PARAMETER:
+        if (ctx->paramIndex == 0) followSource();
+        return 0;
+    default:
+        return 0;
+    }
+}
+
+extern "C" TagWord *GetOperatorInfo()
+{
+    return tagList;
+}
