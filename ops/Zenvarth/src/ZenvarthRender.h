@@ -39,6 +39,27 @@ void runCompositor();
 void loadPattern();
 void freePattern();
 
+// The second settings record, into which a preset is read before it is
+// copied into the settings. The render driver keeps its copy of the
+// rectangle fields (offsets 136 to 187: 26 signed 16-bit values) in the same
+// bytes of this record.
+extern ZenvarthSettings presetStaging;
+constexpr size_t RECT_FIELDS_OFFSET = 136;
+constexpr size_t RECT_FIELDS_SIZE = 52;
+
+// True while a render works on rectangles mapped and clamped for its
+// pictures; the stored ones are then in presetStaging.
+extern bool rectsMapped;
+// The hole area as the user stored it, before any mapping: "no hole" is
+// decided on these values.
+const SettingsRect &storedHoleArea();
+
+// The operator's actions, dispatched on ctx->action (the entry point stores
+// the context first).
+int32_t runAction(OperatorContext *ctx);
+// Creates the data folder QVHOME/programs/zenvarth with its missing parents.
+void installDataDirectory();
+
 inline bool isPreviewRender() { return renderContext && (renderContext->flags & CTX_PREVIEW); }
 
 } // namespace zenvarth

@@ -1,0 +1,223 @@
+// The render driver and the process-wide state it shares with the passes.
+// A render fetches foreground and background, allocates the output, brings
+// the rectangle settings into the coordinates of the pictures it got (a
+// preview gets smaller pictures), runs the passes in their fixed order,
+// hands the output back and restores the settings it changed.
+#include <cstring>
+
+#include "SettingsTable.h"
+#include "ZenvarthRender.h"
+#include "contract/host_calls.h"
+
+namespace zenvarth {
+
+// ---------------------------------------------------------------- statics
+
+ZenvarthSettings settings = {};
+ZenvarthSettings presetStaging = {};
+
+OperatorContext *renderContext = nullptr;
+Picture *foregroundPicture = nullptr;
+Picture *backgroundPicture = nullptr;
+Picture *outputPicture = nullptr;
+int32_t pictureWidth = 0;
+int32_t pictureHeight = 0;
+uint32_t renderFieldNumber = 0;
+uint32_t renderFieldCount = 0;
+bool matteDone = false;
+bool rectsMapped = false;
+
+void applyDefaultSettings() { applyDefaultSettings(settings); }
+
+const SettingsRect &storedHoleArea()
+{
+    return rectsMapped ? presetStaging.holeArea : settings.holeArea;
+}
+
+namespace {
+
+constexpr int32_t LINE_NO_FOREGROUND = 256;
+constexpr int32_t LINE_NO_BACKGROUND = 262;
+constexpr int32_t LINE_NO_OUTPUT = 268;
+
+// ---------------------------------------------------------------- helpers
+
+void releasePicture(Picture *&picture)
+{
+    if (picture) opFreeImage(picture);
+    picture = nullptr;
+}
+
+// Logs the failed check and gives back whatever this render obtained.
+int32_t failRender(int32_t line)
+{
+    logFailure(line, SOURCE_NAME, MODULE_ZENVARTH);
+    releasePicture(foregroundPicture);
+    releasePicture(backgroundPicture);
+    releasePicture(outputPicture);
+    return -1;
+}
+
+bool sameBufferSize(const Picture *a, const Picture *b)
+{
+    return a->bufferWidth == b->bufferWidth && a->bufferHeight == b->bufferHeight;
+}
+
+// Signed 32-bit arithmetic as the coordinate rules state it: products wrap
+// like 32-bit words instead of overflowing into undefined behaviour.
+int32_t mul32(int32_t a, int32_t b) { return int32_t(int64_t(a) * int64_t(b)); }
+int32_t scale32(int32_t v, int32_t s, int32_t d) { return mul32(v, s) / d; }
+
+struct PreviewMapping {
+    int32_t x0, y0;         // origin of the picture on the monitor
+    int32_t num, den;       // previewScaleNum / previewScaleDen
+    int32_t permille;       // verticalPermille
+};
+
+// Rectangles that are measured from the monitor origin.
+void mapFromOrigin(SettingsRect &r, const PreviewMapping &m)
+{
+    r.x = int16_t(scale32(r.x - m.x0, m.num, m.den));
+    r.y = int16_t(scale32(r.y - m.y0, m.num, m.den));
+    r.width = int16_t(scale32(r.width, m.num, m.den));
+    r.height = int16_t(scale32(r.height, m.num, m.den));
+}
+
+// The move rectangle and its target follow the rectangle operators'
+// placement: scaled, then the vertical factor, then the origin added.
+void mapPlacedPoint(int16_t &x, int16_t &y, const PreviewMapping &m)
+{
+    x = int16_t(scale32(x, m.num, m.den) + m.x0);
+    y = int16_t(mul32(scale32(y, m.num, m.den), m.permille) / 1000 + m.y0);
+}
+
+void mapPlacedRect(SettingsRect &r, const PreviewMapping &m)
+{
+    mapPlacedPoint(r.x, r.y, m);
+    r.width = int16_t(scale32(r.width, m.num, m.den));
+    r.height = int16_t(mul32(scale32(r.height, m.num, m.den), m.permille) / 1000);
+}
+
+void mapPreviewRects(const OperatorContext &ctx, int32_t guiVersion)
+{
+    PreviewMapping m{0, 0, ctx.previewScaleNum, ctx.previewScaleDen, ctx.verticalPermille};
+    if (guiVersion > 50) {
+        m.x0 = foregroundPicture->x;
+        m.y0 = foregroundPicture->y;
+    } else {
+        int16_t left = 0, top = 0, right = 0, bottom = 0;
+        tgGetVisibleAreaMonitor(&left, &top, &right, &bottom, 2);
+        m.x0 = left;
+        m.y0 = top / 2;
+    }
+    // A scale that is not a positive fraction would divide by zero or
+    // mirror the rectangles: map as if the preview were full size.
+    if (m.num <= 0 || m.den <= 0) m.num = m.den = 1;
+
+    mapFromOrigin(settings.sampleArea, m);
+    mapFromOrigin(settings.keyArea, m);
+    mapFromOrigin(settings.matteArea, m);
+    mapFromOrigin(settings.holeArea, m);
+    mapFromOrigin(settings.maskArea, m);
+    mapPlacedRect(settings.moveArea, m);
+    mapPlacedPoint(settings.moveTarget.x, settings.moveTarget.y, m);
+}
+
+void clampOrigin(int16_t &x, int16_t &y)
+{
+    if (x < 0) x = 0;
+    if (y < 0) y = 0;
+}
+
+void clampExtent(SettingsRect &r, int32_t w, int32_t h)
+{
+    if (r.x + r.width > w) r.width = int16_t(w - r.x);
+    if (r.y + r.height > h) r.height = int16_t(h - r.y);
+}
+
+// Negative corners move to the picture's edge (sizes are kept); sizes are
+// cut at the right and bottom edges; the move block is also cut where its
+// target would leave the picture.
+void clampRects(int32_t w, int32_t h)
+{
+    SettingsRect *rects[] = {&settings.sampleArea, &settings.keyArea, &settings.matteArea,
+                             &settings.holeArea,   &settings.moveArea, &settings.maskArea};
+    for (SettingsRect *r : rects) clampOrigin(r->x, r->y);
+    clampOrigin(settings.moveTarget.x, settings.moveTarget.y);
+    for (SettingsRect *r : rects) clampExtent(*r, w, h);
+    if (settings.moveTarget.x + settings.moveArea.width > w)
+        settings.moveArea.width = int16_t(w - settings.moveTarget.x);
+    if (settings.moveTarget.y + settings.moveArea.height > h)
+        settings.moveArea.height = int16_t(h - settings.moveTarget.y);
+}
+
+// The fades may not be longer than the section, counted as stored.
+void clampFades(uint32_t length)
+{
+    if (settings.fadeInFrames >= length) settings.fadeInFrames = uint16_t(length);
+    if (uint32_t(settings.fadeInFrames) + settings.fadeOutFrames >= length)
+        settings.fadeOutFrames = uint16_t(length - settings.fadeInFrames);
+}
+
+uint8_t *rectFieldBytes(ZenvarthSettings &record)
+{
+    return reinterpret_cast<uint8_t *>(&record) + RECT_FIELDS_OFFSET;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- render
+
+int32_t renderField(OperatorContext *ctx)
+{
+    renderContext = ctx;
+    foregroundPicture = opGetField(1, ctx->fieldNumber);
+    if (!foregroundPicture) return failRender(LINE_NO_FOREGROUND);
+    backgroundPicture = opGetField(0, ctx->fieldNumber);
+    if (!backgroundPicture || !sameBufferSize(backgroundPicture, foregroundPicture))
+        return failRender(LINE_NO_BACKGROUND);
+    outputPicture = opAllocImage(-1, -1, 1, 0);
+    if (!outputPicture || !sameBufferSize(outputPicture, foregroundPicture))
+        return failRender(LINE_NO_OUTPUT);
+
+    pictureWidth = foregroundPicture->bufferWidth;
+    pictureHeight = foregroundPicture->bufferHeight;
+    renderFieldNumber = uint32_t(ctx->fieldNumber);
+    renderFieldCount = ctx->fieldCount;
+
+    // The render works on clamped fades and on rectangles mapped to its
+    // pictures; the stored values come back when it ends.
+    const uint16_t storedFadeIn = settings.fadeInFrames;
+    const uint16_t storedFadeOut = settings.fadeOutFrames;
+    clampFades(renderFieldCount);
+
+    matteDone = false;
+    std::memcpy(rectFieldBytes(presetStaging), rectFieldBytes(settings), RECT_FIELDS_SIZE);
+    rectsMapped = true;
+
+    const int32_t guiVersion = tgVersion(0);
+    if (isPreview(ctx)) mapPreviewRects(*ctx, guiVersion);
+    clampRects(pictureWidth, pictureHeight);
+
+    if (!patternBuffer) loadPattern();
+
+    buildStartingMatte();
+    runKeyer();
+    runMovePass();
+    runMaskPass();
+    runKeyEdgePass();
+    runCompositor();
+
+    std::memcpy(rectFieldBytes(settings), rectFieldBytes(presetStaging), RECT_FIELDS_SIZE);
+    rectsMapped = false;
+    settings.fadeInFrames = storedFadeIn;
+    settings.fadeOutFrames = storedFadeOut;
+
+    releasePicture(foregroundPicture);
+    releasePicture(backgroundPicture);
+    opPutField(outputPicture);
+    outputPicture = nullptr;
+    return 0;
+}
+
+} // namespace zenvarth
