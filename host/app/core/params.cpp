@@ -1,0 +1,172 @@
+#include "ophost/params.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "hostrt/session.h"
+
+namespace ophost {
+
+bool parseInt32(const std::string &text, int32_t &value)
+{
+    if (text.empty() || text.size() > 24) return false;
+    size_t digits = (text[0] == '-' || text[0] == '+') ? 1 : 0;
+    int base = 10;
+    if (text.size() > digits + 2 && text[digits] == '0' && (text[digits + 1] == 'x' || text[digits + 1] == 'X')) {
+        base = 16;
+        digits += 2;
+    }
+    if (digits >= text.size() || !std::isxdigit(static_cast<unsigned char>(text[digits]))) return false;
+    errno = 0;
+    char *end = nullptr;
+    long long v = std::strtoll(text.c_str(), &end, base);
+    if (errno != 0 || *end != '\0') return false;
+    if (v < INT32_MIN || v > INT32_MAX) return false;
+    value = int32_t(v);
+    return true;
+}
+
+static std::vector<std::string> splitCommas(const std::string &text)
+{
+    std::vector<std::string> parts;
+    size_t start = 0;
+    for (;;) {
+        size_t comma = text.find(',', start);
+        parts.push_back(text.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    return parts;
+}
+
+std::string formatParamValue(const hostrt::ParamInfo &param)
+{
+    char buf[64];
+    switch (param.kind) {
+    case PARAM_CHOICE:
+        return std::to_string(static_cast<const ChoiceParam *>(param.record)->value);
+    case PARAM_COLOR:
+        std::snprintf(buf, sizeof buf, "0x%08X", pixelWord(static_cast<const ColorParam *>(param.record)->color));
+        return buf;
+    case PARAM_SLIDER:
+        return std::to_string(static_cast<const SliderParam *>(param.record)->value);
+    case PARAM_RECT: {
+        const auto *r = static_cast<const RectParam *>(param.record);
+        std::snprintf(buf, sizeof buf, "%d,%d,%d,%d", r->x, r->y, r->width, r->height);
+        return buf;
+    }
+    default:
+        return {};
+    }
+}
+
+std::string setParamValue(const hostrt::ParamInfo &param, const std::string &text)
+{
+    const std::string which = "parameter " + std::to_string(param.index) + " (" + hostrt::paramKindName(param.kind) + ")";
+    switch (param.kind) {
+    case PARAM_SLIDER: {
+        auto *s = static_cast<SliderParam *>(param.record);
+        int32_t v = 0;
+        if (!parseInt32(text, v)) return which + ": '" + text + "' is not a 32-bit integer";
+        // The host keeps sliders in range; the operators do not check.
+        if (int64_t(v) < int64_t(s->minimum) || int64_t(v) > int64_t(s->maximum))
+            return which + ": " + text + " is outside " + std::to_string(s->minimum) + ".." + std::to_string(s->maximum);
+        s->value = v;
+        return {};
+    }
+    case PARAM_CHOICE: {
+        auto *c = static_cast<ChoiceParam *>(param.record);
+        int32_t v = 0;
+        if (!parseInt32(text, v)) return which + ": '" + text + "' is not a 32-bit integer";
+        if (v < 0 || (!param.choiceEntries.empty() && size_t(v) >= param.choiceEntries.size()))
+            return which + ": " + text + " is not an entry (0.." + std::to_string(int(param.choiceEntries.size()) - 1) + ")";
+        c->value = uint32_t(v);
+        return {};
+    }
+    case PARAM_COLOR: {
+        auto *c = static_cast<ColorParam *>(param.record);
+        if (text.find(',') != std::string::npos) {
+            auto parts = splitCommas(text);
+            if (parts.size() != 4) return which + ": '" + text + "' is not y,u,v,a";
+            int32_t v[4];
+            for (int i = 0; i < 4; ++i)
+                if (!parseInt32(parts[size_t(i)], v[i]) || v[i] < 0 || v[i] > 255)
+                    return which + ": '" + parts[size_t(i)] + "' in '" + text + "' is not 0..255";
+            c->color = Pixel{uint8_t(v[3]), uint8_t(v[2]), uint8_t(v[1]), uint8_t(v[0])};
+            return {};
+        }
+        if (text.size() < 3 || text.size() > 10 || text[0] != '0' || (text[1] != 'x' && text[1] != 'X'))
+            return which + ": '" + text + "' is not 0xYYUUVVAA or y,u,v,a";
+        errno = 0;
+        char *end = nullptr;
+        unsigned long long w = std::strtoull(text.c_str() + 2, &end, 16);
+        if (errno != 0 || *end != '\0' || end == text.c_str() + 2 || w > 0xFFFFFFFFull)
+            return which + ": '" + text + "' is not 0xYYUUVVAA or y,u,v,a";
+        c->color = pixelFromWord(uint32_t(w));
+        return {};
+    }
+    case PARAM_RECT: {
+        auto *r = static_cast<RectParam *>(param.record);
+        auto parts = splitCommas(text);
+        if (parts.size() != 4) return which + ": '" + text + "' is not x,y,w,h";
+        int32_t v[4];
+        for (int i = 0; i < 4; ++i)
+            if (!parseInt32(parts[size_t(i)], v[i]) || v[i] < INT16_MIN || v[i] > INT16_MAX)
+                return which + ": '" + parts[size_t(i)] + "' in '" + text + "' is not a 16-bit integer";
+        r->x = int16_t(v[0]);
+        r->y = int16_t(v[1]);
+        r->width = int16_t(v[2]);
+        r->height = int16_t(v[3]);
+        return {};
+    }
+    case PARAM_BUTTON:
+        return which + ": a button cannot be set";
+    default:
+        return which + ": unknown kind";
+    }
+}
+
+std::string applySetting(hostrt::LoadedOperator &op, const std::string &assignment)
+{
+    size_t eq = assignment.find('=');
+    if (eq == std::string::npos) return "--set '" + assignment + "': expected N=VALUE";
+    std::string indexText = assignment.substr(0, eq);
+    int32_t index = -1;
+    if (indexText.empty() || indexText.find_first_not_of("0123456789") != std::string::npos || !parseInt32(indexText, index))
+        return "--set '" + assignment + "': '" + indexText + "' is not a parameter index";
+    const auto &params = op.info().params;
+    if (index < 0 || size_t(index) >= params.size())
+        return "--set '" + assignment + "': " + op.info().name + " has no parameter " + indexText + " (it has " +
+               std::to_string(params.size()) + ")";
+    std::string fault = setParamValue(params[size_t(index)], assignment.substr(eq + 1));
+    if (!fault.empty()) return "--set: " + fault;
+    // As after a user's edit: the operator hears which parameter changed.
+    OperatorContext ctx = hostrt::makeContext(OPACT_PARAMETER);
+    ctx.paramIndex = uint16_t(index);
+    hostrt::callOperator(op.info().action, ctx);
+    return {};
+}
+
+std::string loadSettingsFile(hostrt::LoadedOperator &op, const std::string &path)
+{
+    const SettingsDescriptor *settings = op.info().settings;
+    if (!settings) return "--settings: " + op.info().name + " has no settings record";
+    FILE *f = std::fopen(path.c_str(), "rb");
+    if (!f) return path + ": cannot open: " + std::strerror(errno);
+    std::vector<uint8_t> bytes(size_t(settings->size) + 1);
+    size_t n = std::fread(bytes.data(), 1, bytes.size(), f);
+    bool failed = std::ferror(f) != 0;
+    std::fclose(f);
+    if (failed) return path + ": read error";
+    if (n != settings->size)
+        return path + ": " + (n > settings->size ? "more than" : std::to_string(n) + " bytes, not") + " the " +
+               std::to_string(settings->size) + " bytes of " + op.info().name + "'s settings record";
+    std::memcpy(settings->block, bytes.data(), settings->size);
+    return {};
+}
+
+} // namespace ophost

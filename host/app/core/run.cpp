@@ -1,0 +1,192 @@
+// The rendering run: action 1, one action-3 render per field of the section,
+// action 2. Inputs are read a frame at a time as the renders ask for them.
+#include <chrono>
+
+#include "ophost/fields.h"
+#include "ophost/run.h"
+
+namespace ophost {
+
+std::string checkInputs(Clip &in0, Clip *in1)
+{
+    if (in0.height() % 2 != 0)
+        return in0.name() + ": frame height " + std::to_string(in0.height()) + " is odd (fields need an even one)";
+    if (in0.width() <= 0 || in0.height() <= 0) return in0.name() + ": empty picture";
+    if (in0.width() > 32767 || in0.height() / 2 > 32767) return in0.name() + ": picture too large";
+    if (in1 && (in1->width() != in0.width() || in1->height() != in0.height()))
+        return "inputs of different sizes: " + in0.name() + " is " + std::to_string(in0.width()) + "x" +
+               std::to_string(in0.height()) + ", " + in1->name() + " is " + std::to_string(in1->width()) + "x" +
+               std::to_string(in1->height());
+    return {};
+}
+
+namespace {
+
+// Serves fields of one input by their number in the section.
+struct InputFields {
+    Clip *clip = nullptr;
+    int firstFrame = 0;
+    uint32_t fieldCount = 0;
+    bool preview = false;
+    int num = 1, den = 1;
+    std::string error;           // first read fault
+    media::VideoFrame frame;
+    hostrt::FieldImage full;
+
+    bool get(int32_t n, hostrt::FieldImage &out)
+    {
+        if (!clip || n < 0 || uint32_t(n) >= fieldCount) return false;
+        std::string fault;
+        if (!clip->frame(firstFrame + n / 2, frame, fault)) {
+            if (!fault.empty() && error.empty()) error = fault;
+            return false;
+        }
+        int parity = fieldParity(n, clip->bottomFirst());
+        if (!preview) {
+            splitField(frame, parity, out);
+            return true;
+        }
+        splitField(frame, parity, full);
+        scaleField(full, num, den, out);
+        return true;
+    }
+};
+
+} // namespace
+
+RunResult runRender(hostrt::LoadedOperator &op, Clip &in0, Clip *in1, FrameSink &out, const RunOptions &options)
+{
+    RunResult result;
+    auto fail = [&](std::string message) {
+        result.error = std::move(message);
+        out.abandon();
+        return result;
+    };
+    const std::string opName = op.info().name;
+    if (std::string fault = checkInputs(in0, in1); !fault.empty()) return fail(fault);
+    if (options.preview && (options.previewNum <= 0 || options.previewDen <= 0 || options.previewNum > 32767 ||
+                            options.previewDen > 32767))
+        return fail("preview scale " + std::to_string(options.previewNum) + "/" + std::to_string(options.previewDen) +
+                    " is not a positive fraction");
+
+    // The section.
+    int first = options.firstFrame;
+    int end = options.endFrame;
+    if (first < 0) return fail("--frames: the first frame is negative");
+    if (end < 0) {
+        Clip *counted = in0.isStill() && in1 && !in1->isStill() ? in1 : &in0;
+        std::string fault;
+        int count = counted->frameCount(fault);
+        if (count < 0) return fail(fault.empty() ? counted->name() + ": cannot count the frames" : fault);
+        end = counted->isStill() ? first + 1 : count;
+        if (end <= first)
+            return fail(counted->name() + ": has " + std::to_string(count) + " frames; the section starting at frame " +
+                        std::to_string(first) + " is empty");
+    }
+    if (end <= first) return fail("--frames: the section " + std::to_string(first) + ":" + std::to_string(end) + " is empty");
+    if (int64_t(end - first) * 2 > INT32_MAX) return fail("--frames: the section is too long");
+    const uint32_t fieldCount = uint32_t(end - first) * 2;
+
+    const int fieldW = in0.width(), fieldH = in0.height() / 2;
+    const int outW = options.preview ? scaledSize(fieldW, options.previewNum, options.previewDen) : fieldW;
+    const int outFieldH = options.preview ? scaledSize(fieldH, options.previewNum, options.previewDen) : fieldH;
+    if (outW <= 0 || outFieldH <= 0 || outW > 32767 || outFieldH > 32767)
+        return fail("preview scale " + std::to_string(options.previewNum) + "/" + std::to_string(options.previewDen) +
+                    " gives fields of " + std::to_string(outW) + "x" + std::to_string(outFieldH));
+
+    // Session: inputs, output, host answers.
+    InputFields inputs[2];
+    Clip *clips[2] = {&in0, in1};
+    for (int i = 0; i < 2; ++i) {
+        inputs[i].clip = clips[i];
+        inputs[i].firstFrame = first;
+        inputs[i].fieldCount = fieldCount;
+        inputs[i].preview = options.preview;
+        inputs[i].num = options.previewNum;
+        inputs[i].den = options.previewDen;
+        if (clips[i]) hostrt::setInput(i, [&in = inputs[i]](int32_t n, hostrt::FieldImage &f) { return in.get(n, f); });
+        else hostrt::setInput(i, nullptr);
+    }
+    hostrt::setStandardSize(int16_t(outW), int16_t(outFieldH));
+    hostrt::VisibleArea visible = options.visible;
+    if (!options.visibleSet) visible = hostrt::VisibleArea{0, 0, int16_t(in0.width()), int16_t(in0.height())};
+    hostrt::setVisibleArea(visible);
+
+    media::VideoFrame outFrame;
+    outFrame.resize(outW, 2 * outFieldH);
+    int32_t current = -1;
+    int puts = 0;
+    std::string putError;
+    const bool bottomFirst = in0.bottomFirst();
+    hostrt::setPutHandler([&](const Picture &picture) -> int32_t {
+        ++puts;
+        if (picture.bufferWidth != outW || picture.bufferHeight != outFieldH || !picture.pixels) {
+            if (putError.empty())
+                putError = "field " + std::to_string(current) + ": " + opName + " handed back a " +
+                           std::to_string(picture.bufferWidth) + "x" + std::to_string(picture.bufferHeight) +
+                           " picture for a " + std::to_string(outW) + "x" + std::to_string(outFieldH) + " field";
+            return 0;
+        }
+        hostrt::FieldImage field = hostrt::fieldFromPicture(picture);
+        weaveField(field, fieldParity(current, bottomFirst), outFrame);
+        return 0;
+    });
+
+    auto started = std::chrono::steady_clock::now();
+    OperatorContext ctx = hostrt::makeContext(OPACT_INIT, 0, fieldCount);
+    hostrt::callOperator(op.info().action, ctx);
+    result.leaked += hostrt::lastCallHeld();
+
+    std::string error;
+    for (uint32_t k = 0; k < fieldCount; ++k) {
+        current = int32_t(k);
+        puts = 0;
+        ctx = hostrt::makeContext(OPACT_RENDER, int32_t(k), fieldCount);
+        if (options.preview) {
+            ctx.flags |= CTX_PREVIEW;
+            ctx.previewScaleNum = int16_t(options.previewNum);
+            ctx.previewScaleDen = int16_t(options.previewDen);
+            ctx.verticalPermille = int16_t(options.verticalPermille);
+        }
+        int32_t rendered = hostrt::callOperator(op.info().action, ctx);
+        result.leaked += hostrt::lastCallHeld();
+        const std::string where = "field " + std::to_string(k) + " (frame " + std::to_string(first + int(k / 2)) + ")";
+        for (const InputFields &in : inputs) {
+            if (!in.error.empty()) {
+                error = in.error;
+                break;
+            }
+        }
+        if (!error.empty()) break;
+        if (rendered == -1) {
+            error = opName + ": the render of " + where + " failed";
+            break;
+        }
+        if (!putError.empty()) {
+            error = putError;
+            break;
+        }
+        if (puts == 0) {
+            error = opName + ": the render of " + where + " handed back no field";
+            break;
+        }
+        ++result.fields;
+        if (k % 2 == 1 && !out.write(outFrame, error)) break;
+        if (options.progress) options.progress(result.fields, fieldCount);
+    }
+
+    ctx = hostrt::makeContext(OPACT_RELEASE, 0, fieldCount);
+    hostrt::callOperator(op.info().action, ctx);
+    result.leaked += hostrt::lastCallHeld();
+    hostrt::setPutHandler(nullptr);
+    hostrt::setInput(0, nullptr);
+    hostrt::setInput(1, nullptr);
+
+    if (!error.empty()) return fail(error);
+    if (!out.finish(error)) return fail(error);
+    result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    result.ok = true;
+    return result;
+}
+
+} // namespace ophost

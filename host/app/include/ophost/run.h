@@ -1,0 +1,109 @@
+// The rendering run: inputs as clips of frames, the output as a sink of
+// frames, and the run itself (action 1, one action-3 render per field,
+// action 2).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "hostrt/loader.h"
+#include "hostrt/session.h"
+#include "media/video.h"
+
+namespace ophost {
+
+// A source of frames: random access by frame number.
+class Clip {
+public:
+    virtual ~Clip() = default;
+    virtual int width() const = 0;
+    virtual int height() const = 0;
+    virtual bool bottomFirst() const = 0;
+    virtual media::Chroma chroma() const = 0;
+    virtual int rateNum() const { return 25; }
+    virtual int rateDen() const { return 1; }
+    // Frames in the clip; -1 when unknown until read (a pipe), 0 for a
+    // still that stands for every frame (see isStill).
+    virtual int frameCount(std::string &error) = 0;
+    virtual bool isStill() const { return false; }
+    // Frame `index`; false with error empty when past the end, or with the
+    // fault named.
+    virtual bool frame(int index, media::VideoFrame &out, std::string &error) = 0;
+    virtual const std::string &name() const = 0;
+};
+
+// Opens a .y4m file, "-" (YUV4MPEG2 on standard input) or a .png still.
+std::unique_ptr<Clip> openClip(const std::string &path, std::string &error);
+// A clip over frames in memory (tests, bench).
+std::unique_ptr<Clip> memoryClip(std::vector<media::VideoFrame> frames, bool bottomFirst = false,
+                                 media::Chroma chroma = media::Chroma::C444alpha);
+
+// Where the rendered frames go.
+class FrameSink {
+public:
+    virtual ~FrameSink() = default;
+    virtual bool write(const media::VideoFrame &frame, std::string &error) = 0;
+    // Completes the output (renames temporary files into place).
+    virtual bool finish(std::string &error) = 0;
+    // Removes whatever was written (after a failed run).
+    virtual void abandon() = 0;
+};
+
+struct OutputFormat {
+    media::Chroma chroma = media::Chroma::C420;
+    bool bottomFirst = false;
+    bool interlaced = true;    // else progressive in the header
+    int rateNum = 25, rateDen = 1;
+    int firstNumber = 0;       // number of the first frame in PNG file names
+};
+
+// "-" or .y4m: YUV4MPEG2; .png with or without %d: PNG frames. Files are
+// written under a temporary name and renamed by finish().
+std::unique_ptr<FrameSink> openSink(const std::string &path, const OutputFormat &format,
+                                    std::string &error);
+// Collects frames in memory.
+class MemorySink : public FrameSink {
+public:
+    std::vector<media::VideoFrame> frames;
+    bool write(const media::VideoFrame &frame, std::string &) override
+    {
+        frames.push_back(frame);
+        return true;
+    }
+    bool finish(std::string &) override { return true; }
+    void abandon() override { frames.clear(); }
+};
+
+struct RunOptions {
+    int firstFrame = 0;
+    int endFrame = -1;          // -1: to the end of input 0 (1 frame if every input is a still)
+    bool preview = false;
+    int previewNum = 1, previewDen = 1;
+    int verticalPermille = 1000;
+    bool visibleSet = false;
+    hostrt::VisibleArea visible;   // default: 0, 0, frame width, frame height
+    // Called after each field with (fields done, field count; count 0 if unknown).
+    std::function<void(uint32_t, uint32_t)> progress;
+};
+
+struct RunResult {
+    bool ok = false;
+    std::string error;
+    uint32_t fields = 0;       // fields rendered
+    double seconds = 0;
+    size_t leaked = 0;         // pictures the operator still held after its calls
+};
+
+// One rendering run of `op` over `in0` (and `in1` when given) into `out`.
+// Sets the session's inputs, put handler and visible area; the log listener
+// is the caller's.
+RunResult runRender(hostrt::LoadedOperator &op, Clip &in0, Clip *in1, FrameSink &out,
+                    const RunOptions &options);
+
+// The frame count of the section and checks of sizes: shared by render and
+// the editor. Returns an empty string or the fault.
+std::string checkInputs(Clip &in0, Clip *in1);
+
+} // namespace ophost

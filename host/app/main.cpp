@@ -1,0 +1,74 @@
+// ophost: the stand-in host's command-line program. Dispatches to the
+// registered subcommands (see command.h).
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "command.h"
+
+namespace ophost {
+
+static std::vector<Command> &registry()
+{
+    static std::vector<Command> list;
+    return list;
+}
+
+RegisterCommand::RegisterCommand(Command command)
+{
+    auto &list = registry();
+    auto at = std::lower_bound(list.begin(), list.end(), command, [](const Command &a, const Command &b) {
+        return std::strcmp(a.name, b.name) < 0;
+    });
+    list.insert(at, command);
+}
+
+const std::vector<Command> &commands() { return registry(); }
+
+const Command *findCommand(const char *name)
+{
+    for (const Command &c : registry())
+        if (std::strcmp(c.name, name) == 0) return &c;
+    return nullptr;
+}
+
+} // namespace ophost
+
+static void printUsage(FILE *to)
+{
+    std::fprintf(to, "usage: ophost COMMAND [options]\n"
+                     "       ophost COMMAND --help\n\n"
+                     "Runs video operators on YUV4MPEG2 and PNG files.\n\ncommands:\n");
+    size_t width = 0;
+    for (const auto &c : ophost::commands()) width = std::max(width, std::strlen(c.name));
+    for (const auto &c : ophost::commands())
+        std::fprintf(to, "  %-*s  %s\n", int(width), c.name, c.summary);
+    std::fprintf(to, "\nOperators are found next to ophost and in the folders of OPHOST_PLUGIN_PATH.\n");
+}
+
+int main(int argc, char **argv)
+{
+    if (argc < 2) {
+        printUsage(stderr);
+        return ophost::EXIT_USAGE;
+    }
+    std::string first = argv[1];
+    if (first == "--help" || first == "-h" || first == "help") {
+        if (first == "help" && argc > 2) {
+            if (const ophost::Command *c = ophost::findCommand(argv[2])) {
+                char help[] = "--help";
+                char *args[] = {argv[2], help, nullptr};
+                return c->run(2, args);
+            }
+        }
+        printUsage(stdout);
+        return ophost::EXIT_OK;
+    }
+    const ophost::Command *command = ophost::findCommand(argv[1]);
+    if (!command) {
+        std::fprintf(stderr, "ophost: unknown command '%s' (see ophost --help)\n", argv[1]);
+        return ophost::EXIT_USAGE;
+    }
+    return command->run(argc - 1, argv + 1);
+}

@@ -1,0 +1,479 @@
+// YUV4MPEG2: a text header line, then per frame a "FRAME" line and the
+// planes Y, U (Cb), V (Cr) and, for C444alpha, A.
+#include "media/y4m.h"
+
+#include <cerrno>
+#include <cstring>
+#include <sstream>
+
+namespace media {
+
+namespace {
+
+constexpr size_t MAX_HEADER_LINE = 4096;
+constexpr int MAX_DIMENSION = 16384;
+constexpr int64_t MAX_PIXELS = int64_t(8192) * 8192;
+
+int chromaWidth(const Y4mHeader &h) { return h.chroma == Chroma::C422 || h.chroma == Chroma::C420 ? (h.width + 1) / 2 : h.width; }
+int chromaHeight(const Y4mHeader &h) { return h.chroma == Chroma::C420 ? (h.height + 1) / 2 : h.height; }
+
+bool parseRatio(const std::string &text, int &num, int &den)
+{
+    size_t colon = text.find(':');
+    if (colon == std::string::npos || colon == 0 || colon + 1 == text.size()) return false;
+    long long n = 0, d = 0;
+    for (size_t i = 0; i < colon; ++i) {
+        if (text[i] < '0' || text[i] > '9' || n > 1000000000) return false;
+        n = n * 10 + (text[i] - '0');
+    }
+    for (size_t i = colon + 1; i < text.size(); ++i) {
+        if (text[i] < '0' || text[i] > '9' || d > 1000000000) return false;
+        d = d * 10 + (text[i] - '0');
+    }
+    if (n > 0x7FFFFFFF || d > 0x7FFFFFFF) return false;
+    num = int(n);
+    den = int(d);
+    return true;
+}
+
+bool parseDimension(const std::string &text, int &value)
+{
+    if (text.empty() || text.size() > 6) return false;
+    int v = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        v = v * 10 + (c - '0');
+    }
+    value = v;
+    return true;
+}
+
+} // namespace
+
+size_t y4mFrameBytes(const Y4mHeader &h)
+{
+    size_t luma = size_t(h.width) * size_t(h.height);
+    size_t chroma = size_t(chromaWidth(h)) * size_t(chromaHeight(h));
+    return luma + 2 * chroma + (h.chroma == Chroma::C444alpha ? luma : 0);
+}
+
+std::string parseY4mHeader(const std::string &lineIn, Y4mHeader &header)
+{
+    std::string line = lineIn;
+    if (!line.empty() && line.back() == '\n') line.pop_back();
+    if (line.compare(0, 9, "YUV4MPEG2") != 0) return "not a YUV4MPEG2 stream (no YUV4MPEG2 signature)";
+    if (line.size() > 9 && line[9] != ' ') return "not a YUV4MPEG2 stream (bad signature)";
+    Y4mHeader h;
+    h.colourTag = "420jpeg";
+    bool haveW = false, haveH = false;
+    std::istringstream in(line.substr(9));
+    std::string token;
+    while (in >> token) {
+        char key = token[0];
+        std::string value = token.substr(1);
+        switch (key) {
+        case 'W':
+            if (!parseDimension(value, h.width)) return "bad width '" + value + "'";
+            haveW = true;
+            break;
+        case 'H':
+            if (!parseDimension(value, h.height)) return "bad height '" + value + "'";
+            haveH = true;
+            break;
+        case 'F':
+            if (!parseRatio(value, h.rateNum, h.rateDen) || h.rateNum == 0 || h.rateDen == 0)
+                return "bad frame rate '" + value + "'";
+            break;
+        case 'A':
+            if (!parseRatio(value, h.aspectNum, h.aspectDen)) return "bad pixel aspect '" + value + "'";
+            break;
+        case 'I':
+            if (value == "p" || value == "?") h.interlace = Interlace::Progressive;
+            else if (value == "t") h.interlace = Interlace::TopFirst;
+            else if (value == "b") h.interlace = Interlace::BottomFirst;
+            else if (value == "m") h.interlace = Interlace::Mixed;
+            else return "bad interlace flag '" + value + "'";
+            break;
+        case 'C':
+            h.colourTag = value;
+            if (value == "444alpha") h.chroma = Chroma::C444alpha;
+            else if (value == "444") h.chroma = Chroma::C444;
+            else if (value == "422") h.chroma = Chroma::C422;
+            else if (value == "420" || value == "420jpeg" || value == "420mpeg2" || value == "420paldv")
+                h.chroma = Chroma::C420;
+            else return "unsupported chroma format C" + value + " (supported: 444alpha, 444, 422, 420)";
+            break;
+        case 'X':
+            h.extras.push_back(token);
+            break;
+        default:
+            return "unknown header parameter '" + token + "'";
+        }
+    }
+    if (!haveW || !haveH) return "the header gives no width or height";
+    if (h.width <= 0 || h.height <= 0 || h.width > MAX_DIMENSION || h.height > MAX_DIMENSION ||
+        int64_t(h.width) * h.height > MAX_PIXELS)
+        return "unsupported frame size " + std::to_string(h.width) + "x" + std::to_string(h.height);
+    header = h;
+    return {};
+}
+
+std::string formatY4mHeader(const Y4mHeader &h)
+{
+    std::string s = "YUV4MPEG2 W" + std::to_string(h.width) + " H" + std::to_string(h.height) + " F" +
+                    std::to_string(h.rateNum) + ":" + std::to_string(h.rateDen) + " I";
+    switch (h.interlace) {
+    case Interlace::Progressive: s += "p"; break;
+    case Interlace::TopFirst: s += "t"; break;
+    case Interlace::BottomFirst: s += "b"; break;
+    case Interlace::Mixed: s += "m"; break;
+    }
+    if (h.aspectNum > 0 && h.aspectDen > 0)
+        s += " A" + std::to_string(h.aspectNum) + ":" + std::to_string(h.aspectDen);
+    s += " C";
+    s += h.chroma == Chroma::C420 ? std::string("420jpeg") : std::string(chromaName(h.chroma));
+    for (const std::string &x : h.extras) s += " " + x;
+    s += "\n";
+    return s;
+}
+
+void decodeY4mFrame(const Y4mHeader &h, const uint8_t *planes, VideoFrame &frame)
+{
+    const int w = h.width, ht = h.height;
+    frame.width = w;
+    frame.height = ht;
+    frame.pixels.resize(size_t(w) * size_t(ht));
+    const int cw = chromaWidth(h), ch = chromaHeight(h);
+    const uint8_t *yPlane = planes;
+    const uint8_t *uPlane = yPlane + size_t(w) * ht;
+    const uint8_t *vPlane = uPlane + size_t(cw) * ch;
+    const uint8_t *aPlane = vPlane + size_t(cw) * ch;
+    const int xShift = cw == w ? 0 : 1;
+    const int yShift = ch == ht ? 0 : 1;
+    const bool alpha = h.chroma == Chroma::C444alpha;
+    for (int y = 0; y < ht; ++y) {
+        Pixel *row = &frame.pixels[size_t(y) * w];
+        const uint8_t *ys = yPlane + size_t(y) * w;
+        const uint8_t *us = uPlane + size_t(y >> yShift) * cw;
+        const uint8_t *vs = vPlane + size_t(y >> yShift) * cw;
+        const uint8_t *as = aPlane + size_t(y) * w;
+        for (int x = 0; x < w; ++x)
+            row[x] = Pixel{alpha ? as[x] : uint8_t(255), vs[x >> xShift], us[x >> xShift], ys[x]};
+    }
+}
+
+void encodeY4mFrame(const Y4mHeader &h, const VideoFrame &frame, uint8_t *planes)
+{
+    const int w = h.width, ht = h.height;
+    const int cw = chromaWidth(h), ch = chromaHeight(h);
+    uint8_t *yPlane = planes;
+    uint8_t *uPlane = yPlane + size_t(w) * ht;
+    uint8_t *vPlane = uPlane + size_t(cw) * ch;
+    uint8_t *aPlane = vPlane + size_t(cw) * ch;
+    for (int y = 0; y < ht; ++y) {
+        const Pixel *row = &frame.pixels[size_t(y) * w];
+        for (int x = 0; x < w; ++x) yPlane[size_t(y) * w + x] = row[x].y;
+    }
+    if (h.chroma == Chroma::C444 || h.chroma == Chroma::C444alpha) {
+        for (size_t i = 0; i < frame.pixels.size(); ++i) {
+            uPlane[i] = frame.pixels[i].u;
+            vPlane[i] = frame.pixels[i].v;
+            if (h.chroma == Chroma::C444alpha) aPlane[i] = frame.pixels[i].alpha;
+        }
+        return;
+    }
+    // Each chroma sample: the rounded average of the pixels it covers.
+    const int sx = cw == w ? 1 : 2;
+    const int sy = ch == ht ? 1 : 2;
+    for (int cy = 0; cy < ch; ++cy) {
+        for (int cx = 0; cx < cw; ++cx) {
+            unsigned su = 0, sv = 0, n = 0;
+            for (int dy = 0; dy < sy && cy * sy + dy < ht; ++dy) {
+                for (int dx = 0; dx < sx && cx * sx + dx < w; ++dx) {
+                    const Pixel &p = frame.pixels[size_t(cy * sy + dy) * w + size_t(cx * sx + dx)];
+                    su += p.u;
+                    sv += p.v;
+                    ++n;
+                }
+            }
+            uPlane[size_t(cy) * cw + cx] = uint8_t((su + n / 2) / n);
+            vPlane[size_t(cy) * cw + cx] = uint8_t((sv + n / 2) / n);
+        }
+    }
+}
+
+// ---------------------------------------------------------------- reader
+
+Y4mReader::~Y4mReader()
+{
+    if (owned_ && file_) std::fclose(file_);
+}
+
+bool Y4mReader::open(const std::string &path, std::string &error)
+{
+    if (path == "-") return open(stdin, "standard input", error);
+    FILE *f = std::fopen(path.c_str(), "rb");
+    if (!f) {
+        error = path + ": cannot open: " + std::strerror(errno);
+        return false;
+    }
+    if (!open(f, path, error)) {
+        std::fclose(f);
+        file_ = nullptr;
+        return false;
+    }
+    owned_ = true;
+    return true;
+}
+
+// Reads one line of at most `limit` bytes (newline included). False at the
+// end of the file before any byte; `tooLong` when no newline came in time.
+static bool readLine(FILE *f, std::string &line, size_t limit, bool &tooLong)
+{
+    line.clear();
+    tooLong = false;
+    int c;
+    while ((c = std::fgetc(f)) != EOF) {
+        line.push_back(char(c));
+        if (c == '\n') return true;
+        if (line.size() >= limit) {
+            tooLong = true;
+            return true;
+        }
+    }
+    return !line.empty();
+}
+
+bool Y4mReader::open(FILE *file, const std::string &name, std::string &error)
+{
+    file_ = file;
+    owned_ = false;
+    name_ = name;
+    std::string line;
+    bool tooLong = false;
+    if (!readLine(file_, line, MAX_HEADER_LINE, tooLong)) {
+        error = name_ + ": empty file, not a YUV4MPEG2 stream";
+        return false;
+    }
+    if (tooLong || line.back() != '\n') {
+        error = name_ + ": " + (line.compare(0, 9, "YUV4MPEG2") != 0 ? "not a YUV4MPEG2 stream"
+                                                                      : "the stream header has no end");
+        return false;
+    }
+    std::string fault = parseY4mHeader(line, header_);
+    if (!fault.empty()) {
+        error = name_ + ": " + fault;
+        return false;
+    }
+    frameBytes_ = y4mFrameBytes(header_);
+    long position = std::ftell(file_);
+    seekable_ = position >= 0 && std::fseek(file_, position, SEEK_SET) == 0;
+    offsets_.clear();
+    if (seekable_) offsets_.push_back(position);
+    nextIndex_ = 0;
+    ended_ = false;
+    count_ = -1;
+    return true;
+}
+
+std::string Y4mReader::where(int index) const { return name_ + ": frame " + std::to_string(index) + ": "; }
+
+// Reads the FRAME line of frame nextIndex_. atEnd when the stream ends
+// cleanly before it.
+bool Y4mReader::readFrameHeader(bool &atEnd, std::string &error)
+{
+    atEnd = false;
+    std::string line;
+    bool tooLong = false;
+    if (!readLine(file_, line, 1024, tooLong)) {
+        if (std::ferror(file_)) {
+            error = where(nextIndex_) + "read error: " + std::strerror(errno);
+            return false;
+        }
+        atEnd = true;
+        ended_ = true;
+        return true;
+    }
+    if (line.compare(0, 5, "FRAME") != 0 || (line.size() > 5 && line[5] != ' ' && line[5] != '\n')) {
+        error = where(nextIndex_) + "no FRAME marker (malformed stream)";
+        return false;
+    }
+    if (tooLong || line.back() != '\n') {
+        error = where(nextIndex_) + (tooLong ? "frame header too long" : "truncated frame header");
+        return false;
+    }
+    return true;
+}
+
+bool Y4mReader::skipFrame(std::string &error)
+{
+    if (seekable_) {
+        if (std::fseek(file_, long(frameBytes_), SEEK_CUR) != 0) {
+            error = where(nextIndex_) + "cannot seek: " + std::strerror(errno);
+            return false;
+        }
+        return true;
+    }
+    char chunk[65536];
+    size_t left = frameBytes_;
+    while (left > 0) {
+        size_t n = std::fread(chunk, 1, left < sizeof chunk ? left : sizeof chunk, file_);
+        if (n == 0) {
+            error = where(nextIndex_) + "truncated frame data";
+            return false;
+        }
+        left -= n;
+    }
+    return true;
+}
+
+bool Y4mReader::next(VideoFrame &frame, std::string &error)
+{
+    error.clear();
+    if (ended_) return false;
+    if (seekable_ && size_t(nextIndex_) < offsets_.size()) {
+        if (std::fseek(file_, offsets_[size_t(nextIndex_)], SEEK_SET) != 0) {
+            error = where(nextIndex_) + "cannot seek: " + std::strerror(errno);
+            return false;
+        }
+    }
+    bool atEnd = false;
+    if (!readFrameHeader(atEnd, error)) return false;
+    if (atEnd) return false;
+    buffer_.resize(frameBytes_);
+    size_t got = std::fread(buffer_.data(), 1, frameBytes_, file_);
+    if (got != frameBytes_) {
+        error = where(nextIndex_) + "truncated frame data (" + std::to_string(got) + " of " +
+                std::to_string(frameBytes_) + " bytes)";
+        return false;
+    }
+    decodeY4mFrame(header_, buffer_.data(), frame);
+    ++nextIndex_;
+    if (seekable_ && size_t(nextIndex_) == offsets_.size()) offsets_.push_back(std::ftell(file_));
+    return true;
+}
+
+bool Y4mReader::read(int index, VideoFrame &frame, std::string &error)
+{
+    error.clear();
+    if (index < 0) return false;
+    if (index < nextIndex_ || (seekable_ && size_t(index) < offsets_.size())) {
+        if (!seekable_) {
+            error = where(index) + "cannot go back in a stream that is not seekable";
+            return false;
+        }
+        if (count_ >= 0 && index >= count_) return false;
+        nextIndex_ = index;
+        ended_ = false;
+        return next(frame, error);
+    }
+    // Forwards: skip frames up to `index`.
+    if (seekable_ && size_t(nextIndex_) < offsets_.size()) {
+        nextIndex_ = int(offsets_.size()) - 1;
+        if (std::fseek(file_, offsets_.back(), SEEK_SET) != 0) {
+            error = where(nextIndex_) + "cannot seek: " + std::strerror(errno);
+            return false;
+        }
+        ended_ = false;
+    }
+    while (nextIndex_ < index) {
+        if (ended_) return false;
+        bool atEnd = false;
+        if (!readFrameHeader(atEnd, error)) return false;
+        if (atEnd) {
+            count_ = nextIndex_;
+            return false;
+        }
+        if (!skipFrame(error)) return false;
+        ++nextIndex_;
+        if (seekable_ && size_t(nextIndex_) == offsets_.size()) offsets_.push_back(std::ftell(file_));
+    }
+    bool ok = next(frame, error);
+    if (!ok && error.empty()) count_ = index;
+    return ok;
+}
+
+int Y4mReader::frameCount(std::string &error)
+{
+    error.clear();
+    if (count_ >= 0) return count_;
+    if (!seekable_) return -1;
+    // Walk the FRAME lines to the end, then come back.
+    int saveIndex = nextIndex_;
+    nextIndex_ = int(offsets_.size()) - 1;
+    ended_ = false;
+    if (std::fseek(file_, offsets_.back(), SEEK_SET) != 0) {
+        error = where(nextIndex_) + "cannot seek: " + std::strerror(errno);
+        return -1;
+    }
+    for (;;) {
+        bool atEnd = false;
+        if (!readFrameHeader(atEnd, error)) return -1;
+        if (atEnd) break;
+        long start = std::ftell(file_);
+        if (std::fseek(file_, 0, SEEK_END) != 0) break;
+        long end = std::ftell(file_);
+        if (end - start < long(frameBytes_)) {
+            error = where(nextIndex_) + "truncated frame data (" + std::to_string(end - start) + " of " +
+                    std::to_string(frameBytes_) + " bytes)";
+            return -1;
+        }
+        std::fseek(file_, start + long(frameBytes_), SEEK_SET);
+        ++nextIndex_;
+        offsets_.push_back(std::ftell(file_));
+    }
+    count_ = nextIndex_;
+    nextIndex_ = saveIndex;
+    ended_ = false;
+    if (size_t(saveIndex) < offsets_.size()) std::fseek(file_, offsets_[size_t(saveIndex)], SEEK_SET);
+    return count_;
+}
+
+// ---------------------------------------------------------------- writer
+
+Y4mWriter::~Y4mWriter() = default;
+
+bool Y4mWriter::open(FILE *file, const std::string &name, const Y4mHeader &header, std::string &error)
+{
+    file_ = file;
+    name_ = name;
+    header_ = header;
+    written_ = 0;
+    buffer_.resize(y4mFrameBytes(header_));
+    std::string line = formatY4mHeader(header_);
+    if (std::fwrite(line.data(), 1, line.size(), file_) != line.size()) {
+        error = name_ + ": cannot write: " + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+bool Y4mWriter::write(const VideoFrame &frame, std::string &error)
+{
+    if (frame.width != header_.width || frame.height != header_.height) {
+        error = name_ + ": frame " + std::to_string(written_) + ": size " + std::to_string(frame.width) + "x" +
+                std::to_string(frame.height) + " differs from the stream's " + std::to_string(header_.width) +
+                "x" + std::to_string(header_.height);
+        return false;
+    }
+    encodeY4mFrame(header_, frame, buffer_.data());
+    static const char marker[] = "FRAME\n";
+    if (std::fwrite(marker, 1, 6, file_) != 6 ||
+        std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size()) {
+        error = name_ + ": frame " + std::to_string(written_) + ": cannot write: " + std::strerror(errno);
+        return false;
+    }
+    ++written_;
+    return true;
+}
+
+bool Y4mWriter::flush(std::string &error)
+{
+    if (std::fflush(file_) != 0) {
+        error = name_ + ": cannot write: " + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+} // namespace media
