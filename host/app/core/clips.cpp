@@ -61,6 +61,8 @@ public:
     int width() const override { return reader_.header().width; }
     int height() const override { return reader_.header().height; }
     bool bottomFirst() const override { return reader_.header().interlace == media::Interlace::BottomFirst; }
+    bool progressive() const override { return reader_.header().interlace == media::Interlace::Progressive; }
+    const media::Y4mHeader *y4mHeader() const override { return &reader_.header(); }
     media::Chroma chroma() const override { return reader_.header().chroma; }
     int rateNum() const override { return reader_.header().rateNum; }
     int rateDen() const override { return reader_.header().rateDen; }
@@ -144,6 +146,7 @@ public:
     int width() const override { return frame_.width; }
     int height() const override { return frame_.height; }
     bool bottomFirst() const override { return false; }
+    bool progressive() const override { return true; }
     media::Chroma chroma() const override { return media::Chroma::C444alpha; }
     int frameCount(std::string &error) override
     {

@@ -1,6 +1,7 @@
 // The rendering run: action 1, one action-3 render per field of the section,
 // action 2. Inputs are read a frame at a time as the renders ask for them.
 #include <chrono>
+#include <cstdio>
 
 #include "ophost/fields.h"
 #include "ophost/run.h"
@@ -31,15 +32,21 @@ struct InputFields {
     int num = 1, den = 1;
     std::string error;           // first read fault
     media::VideoFrame frame;
+    int frameIndex = -1;         // which frame `frame` holds
     hostrt::FieldImage full;
 
     bool get(int32_t n, hostrt::FieldImage &out)
     {
         if (!clip || n < 0 || uint32_t(n) >= fieldCount) return false;
-        std::string fault;
-        if (!clip->frame(firstFrame + n / 2, frame, fault)) {
-            if (!fault.empty() && error.empty()) error = fault;
-            return false;
+        const int index = firstFrame + n / 2;
+        if (index != frameIndex) {
+            std::string fault;
+            frameIndex = -1;
+            if (!clip->frame(index, frame, fault)) {
+                if (!fault.empty() && error.empty()) error = fault;
+                return false;
+            }
+            frameIndex = index;
         }
         int parity = fieldParity(n, clip->bottomFirst());
         if (!preview) {
@@ -54,7 +61,26 @@ struct InputFields {
 
 } // namespace
 
+std::string formatLogLine(const hostrt::LogLine &line)
+{
+    char buf[96];
+    std::snprintf(buf, sizeof buf, "log: severity %d, ", line.severity);
+    std::string s = buf;
+    s += line.source;
+    std::snprintf(buf, sizeof buf, " line %d, module 0x%08X, \"", line.line, line.moduleCode);
+    s += buf;
+    s += line.text;
+    s += "\"";
+    return s;
+}
+
 RunResult runRender(hostrt::LoadedOperator &op, Clip &in0, Clip *in1, FrameSink &out, const RunOptions &options)
+{
+    return runRender(op.info().action, op.info().name, in0, in1, out, options);
+}
+
+RunResult runRender(OperatorActionFn action, const std::string &opName, Clip &in0, Clip *in1, FrameSink &out,
+                    const RunOptions &options)
 {
     RunResult result;
     auto fail = [&](std::string message) {
@@ -62,7 +88,7 @@ RunResult runRender(hostrt::LoadedOperator &op, Clip &in0, Clip *in1, FrameSink 
         out.abandon();
         return result;
     };
-    const std::string opName = op.info().name;
+    if (!action) return fail(opName + ": no entry point");
     if (std::string fault = checkInputs(in0, in1); !fault.empty()) return fail(fault);
     if (options.preview && (options.previewNum <= 0 || options.previewDen <= 0 || options.previewNum > 32767 ||
                             options.previewDen > 32767))
@@ -134,7 +160,7 @@ RunResult runRender(hostrt::LoadedOperator &op, Clip &in0, Clip *in1, FrameSink 
 
     auto started = std::chrono::steady_clock::now();
     OperatorContext ctx = hostrt::makeContext(OPACT_INIT, 0, fieldCount);
-    hostrt::callOperator(op.info().action, ctx);
+    hostrt::callOperator(action, ctx);
     result.leaked += hostrt::lastCallHeld();
 
     std::string error;
@@ -148,7 +174,7 @@ RunResult runRender(hostrt::LoadedOperator &op, Clip &in0, Clip *in1, FrameSink 
             ctx.previewScaleDen = int16_t(options.previewDen);
             ctx.verticalPermille = int16_t(options.verticalPermille);
         }
-        int32_t rendered = hostrt::callOperator(op.info().action, ctx);
+        int32_t rendered = hostrt::callOperator(action, ctx);
         result.leaked += hostrt::lastCallHeld();
         const std::string where = "field " + std::to_string(k) + " (frame " + std::to_string(first + int(k / 2)) + ")";
         for (const InputFields &in : inputs) {
@@ -176,7 +202,7 @@ RunResult runRender(hostrt::LoadedOperator &op, Clip &in0, Clip *in1, FrameSink 
     }
 
     ctx = hostrt::makeContext(OPACT_RELEASE, 0, fieldCount);
-    hostrt::callOperator(op.info().action, ctx);
+    hostrt::callOperator(action, ctx);
     result.leaked += hostrt::lastCallHeld();
     hostrt::setPutHandler(nullptr);
     hostrt::setInput(0, nullptr);

@@ -88,6 +88,9 @@ public:
                                                 : media::Interlace::TopFirst;
             h.rateNum = format_.rateNum;
             h.rateDen = format_.rateDen;
+            h.aspectNum = format_.aspectNum;
+            h.aspectDen = format_.aspectDen;
+            h.extras = format_.extras;
             if (!writer_.open(file_, name_, h, error)) return false;
             started_ = true;
         }

@@ -11,6 +11,7 @@
 #include "hostrt/loader.h"
 #include "hostrt/session.h"
 #include "media/video.h"
+#include "media/y4m.h"
 
 namespace ophost {
 
@@ -21,6 +22,9 @@ public:
     virtual int width() const = 0;
     virtual int height() const = 0;
     virtual bool bottomFirst() const = 0;
+    virtual bool progressive() const { return false; }
+    // The stream header of a YUV4MPEG2 input; none for other kinds.
+    virtual const media::Y4mHeader *y4mHeader() const { return nullptr; }
     virtual media::Chroma chroma() const = 0;
     virtual int rateNum() const { return 25; }
     virtual int rateDen() const { return 1; }
@@ -57,6 +61,8 @@ struct OutputFormat {
     bool interlaced = true;    // else progressive in the header
     int rateNum = 25, rateDen = 1;
     int firstNumber = 0;       // number of the first frame in PNG file names
+    int aspectNum = 0, aspectDen = 0;   // YUV4MPEG2 pixel aspect, 0:0 unknown
+    std::vector<std::string> extras;    // YUV4MPEG2 X parameters to carry over
 };
 
 // "-" or .y4m: YUV4MPEG2; .png with or without %d: PNG frames. Files are
@@ -74,6 +80,19 @@ public:
     }
     bool finish(std::string &) override { return true; }
     void abandon() override { frames.clear(); }
+};
+
+// Discards every frame (bench).
+class NullSink : public FrameSink {
+public:
+    uint64_t frames = 0;
+    bool write(const media::VideoFrame &, std::string &) override
+    {
+        ++frames;
+        return true;
+    }
+    bool finish(std::string &) override { return true; }
+    void abandon() override {}
 };
 
 struct RunOptions {
@@ -101,6 +120,13 @@ struct RunResult {
 // is the caller's.
 RunResult runRender(hostrt::LoadedOperator &op, Clip &in0, Clip *in1, FrameSink &out,
                     const RunOptions &options);
+// The same with an entry point of the host's own (the bench's copy floor).
+RunResult runRender(OperatorActionFn action, const std::string &name, Clip &in0, Clip *in1, FrameSink &out,
+                    const RunOptions &options);
+
+// A notary line as ophost shows it:
+// log: severity S, SOURCE line L, module 0xMMMMMMMM, "TEXT"
+std::string formatLogLine(const hostrt::LogLine &line);
 
 // The frame count of the section and checks of sizes: shared by render and
 // the editor. Returns an empty string or the fault.

@@ -1,0 +1,64 @@
+// ophost install OP: the operator's install action (prepares its data
+// folder under QVHOME).
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "command.h"
+#include "hostrt/session.h"
+#include "ophost/operators.h"
+#include "ophost/run.h"
+
+namespace {
+
+int runInstall(int argc, char **argv)
+{
+    std::string name;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        if (a == "--help" || a == "-h") {
+            std::printf("usage: ophost install OP\n\n"
+                        "Calls OP's install action, which prepares its data folder under the\n"
+                        "folder named by the environment variable QVHOME.\n");
+            return ophost::EXIT_OK;
+        }
+        if (!a.empty() && a[0] == '-') {
+            std::fprintf(stderr, "ophost install: unknown option '%s'\n", a.c_str());
+            return ophost::EXIT_USAGE;
+        }
+        if (!name.empty()) {
+            std::fprintf(stderr, "ophost install: unexpected argument '%s'\n", a.c_str());
+            return ophost::EXIT_USAGE;
+        }
+        name = a;
+    }
+    if (name.empty()) {
+        std::fprintf(stderr, "ophost install: no operator given (usage: ophost install OP)\n");
+        return ophost::EXIT_USAGE;
+    }
+    const char *home = std::getenv("QVHOME");
+    if (!home || !*home) {
+        std::fprintf(stderr, "ophost install: QVHOME is not set (it names the folder the operator installs under)\n");
+        return ophost::EXIT_USAGE;
+    }
+    hostrt::LoadedOperator op;
+    std::string error;
+    if (!ophost::loadOperator(name, op, error)) {
+        std::fprintf(stderr, "ophost install: %s\n", error.c_str());
+        return ophost::EXIT_FAILURE_STATUS;
+    }
+    hostrt::setLogListener([](const hostrt::LogLine &line) { std::fprintf(stderr, "%s\n", ophost::formatLogLine(line).c_str()); });
+    OperatorContext ctx = hostrt::makeContext(OPACT_INSTALL);
+    int32_t result = hostrt::callOperator(op.info().action, ctx);
+    hostrt::setLogListener(nullptr);
+    if (result != 0) {
+        std::fprintf(stderr, "ophost install: %s: the install action answered %d\n", op.info().name.c_str(), result);
+        return ophost::EXIT_FAILURE_STATUS;
+    }
+    std::fprintf(stderr, "ophost install: %s installed under %s\n", op.info().name.c_str(), home);
+    return ophost::EXIT_OK;
+}
+
+const ophost::RegisterCommand installCommand({"install", "run an operator's install action (uses QVHOME)", runInstall});
+
+} // namespace
