@@ -1,0 +1,241 @@
+// ophost bench OP: renders synthetic fields and compares the time with the
+// copy floor: a host-side entry point that only fetches the inputs and hands
+// input 0 back, run in the same way over the same fields.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "command.h"
+#include "contract/host_calls.h"
+#include "hostrt/session.h"
+#include "ophost/operators.h"
+#include "ophost/params.h"
+#include "ophost/run.h"
+
+namespace {
+
+// A deterministic hash for texture and noise.
+uint32_t hash(uint32_t x)
+{
+    x ^= x >> 16;
+    x *= 0x7feb352dU;
+    x ^= x >> 15;
+    x *= 0x846ca68bU;
+    x ^= x >> 16;
+    return x;
+}
+
+// A textured background: a wood-grain-like luma ramp with grain, and
+// slowly varying chroma.
+Pixel texture(int x, int y, uint32_t seed)
+{
+    uint32_t n = hash(uint32_t(x) * 73856093U ^ uint32_t(y) * 19349663U ^ seed);
+    int luma = 60 + ((x / 8 + y / 4 + int(seed % 97)) % 64) * 2 + int(n % 16);
+    int u = 100 + (x / 16) % 40;
+    int v = 120 + (y / 16) % 40;
+    return Pixel{255, uint8_t(v), uint8_t(u), uint8_t(luma)};
+}
+
+// Frame `k`: over the texture, a blue backing over the middle and a subject
+// (an ellipse of skin tone) moving across it.
+media::VideoFrame keyFrame(int width, int height, int k, uint32_t seed)
+{
+    media::VideoFrame f;
+    f.resize(width, height);
+    const Pixel blue = pixelFromWord(BLUE_DEFAULT);
+    const int bx0 = width / 10, bx1 = width - width / 10, by0 = height / 10, by1 = height - height / 20;
+    const int cx = width / 4 + (k * 7) % (width / 2 + 1), cy = height / 2;
+    const int rx = width / 8 + 1, ry = height / 3 + 1;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            Pixel p = texture(x, y, seed);
+            if (x >= bx0 && x < bx1 && y >= by0 && y < by1) {
+                uint32_t n = hash(uint32_t(x + y * width) ^ (seed + uint32_t(k)));
+                p = blue;
+                p.y = uint8_t(p.y + int(n % 7) - 3);
+                p.u = uint8_t(p.u + int((n >> 8) % 5) - 2);
+                p.v = uint8_t(p.v + int((n >> 16) % 5) - 2);
+                int64_t dx = x - cx, dy = y - cy;
+                if (dx * dx * ry * ry + dy * dy * rx * rx <= int64_t(rx) * rx * ry * ry)
+                    p = Pixel{255, uint8_t(150 + (y % 9)), uint8_t(110 - (x % 7)), uint8_t(150 + (n % 20))};
+            }
+            f.at(x, y) = p;
+        }
+    }
+    return f;
+}
+
+// A few distinct frames served over and over.
+class CycleClip : public ophost::Clip {
+public:
+    CycleClip(std::vector<media::VideoFrame> frames, int count) : frames_(std::move(frames)), count_(count) {}
+    int width() const override { return frames_[0].width; }
+    int height() const override { return frames_[0].height; }
+    bool bottomFirst() const override { return false; }
+    media::Chroma chroma() const override { return media::Chroma::C444alpha; }
+    int frameCount(std::string &error) override
+    {
+        error.clear();
+        return count_;
+    }
+    bool frame(int index, media::VideoFrame &out, std::string &error) override
+    {
+        error.clear();
+        if (index < 0 || index >= count_) return false;
+        out = frames_[size_t(index) % frames_.size()];
+        return true;
+    }
+    const std::string &name() const override { return name_; }
+
+private:
+    std::vector<media::VideoFrame> frames_;
+    int count_;
+    std::string name_ = "synthetic";
+};
+
+bool copyReadsInput1 = false;
+
+// The copy floor: fetch the inputs, hand input 0 back.
+int32_t copyEntry(OperatorContext *ctx)
+{
+    if (ctx->action != OPACT_RENDER) return 0;
+    Picture *in0 = opGetField(0, ctx->fieldNumber);
+    if (!in0) return -1;
+    if (copyReadsInput1) {
+        Picture *in1 = opGetField(1, ctx->fieldNumber);
+        if (in1) opFreeImage(in1);
+    }
+    return opPutField(in0);
+}
+
+struct Size {
+    int width, height;
+};
+
+int runBench(int argc, char **argv)
+{
+    std::string name, settings;
+    std::vector<std::string> sets;
+    std::vector<Size> sizes;
+    int fields = 100;
+    auto usage = [](const std::string &message) {
+        std::fprintf(stderr, "ophost bench: %s\n", message.c_str());
+        return ophost::EXIT_USAGE;
+    };
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i], value;
+        bool inlineValue = false;
+        if (a.size() > 2 && a[0] == '-' && a[1] == '-' && a.find('=') != std::string::npos) {
+            value = a.substr(a.find('=') + 1);
+            a = a.substr(0, a.find('='));
+            inlineValue = true;
+        }
+        if (a == "--help" || a == "-h") {
+            std::printf("usage: ophost bench OP [--size WxH]... [--fields N] [--set N=VALUE]... [--settings FILE]\n\n"
+                        "Renders N synthetic fields (default 100) of each size (default 720x288 and\n"
+                        "1920x540 fields): a subject on a blue backing over a textured background,\n"
+                        "the same on every run. Prints fields per second and megapixels per second,\n"
+                        "and the copy floor measured in the same run: the time to fetch the same\n"
+                        "inputs and write the output without any work. The ratio (operator time over\n"
+                        "copy time) is the figure to watch.\n");
+            return ophost::EXIT_OK;
+        }
+        bool valued = a == "--size" || a == "--fields" || a == "--set" || a == "--settings";
+        if (!valued) {
+            if (!a.empty() && a[0] == '-') return usage("unknown option '" + a + "'");
+            if (!name.empty()) return usage("unexpected argument '" + a + "'");
+            name = a;
+            continue;
+        }
+        if (!inlineValue) {
+            if (i + 1 >= argc) return usage(a + " needs a value");
+            value = argv[++i];
+        }
+        if (a == "--size") {
+            size_t x = value.find('x');
+            int32_t w = 0, h = 0;
+            if (x == std::string::npos || !ophost::parseInt32(value.substr(0, x), w) ||
+                !ophost::parseInt32(value.substr(x + 1), h) || w < 1 || h < 1 || w > 8192 || h > 4096)
+                return usage("--size '" + value + "': expected WxH (a field: up to 8192x4096)");
+            sizes.push_back({w, h});
+        } else if (a == "--fields") {
+            int32_t n = 0;
+            if (!ophost::parseInt32(value, n) || n < 2 || n > 1000000) return usage("--fields '" + value + "': expected 2..1000000");
+            fields = n;
+        } else if (a == "--set") {
+            sets.push_back(value);
+        } else {
+            settings = value;
+        }
+    }
+    if (name.empty()) return usage("no operator given (usage: ophost bench OP)");
+    if (sizes.empty()) sizes = {{720, 288}, {1920, 540}};
+
+    hostrt::LoadedOperator op;
+    std::string error;
+    if (ophost::operatorLibraryPath(name).empty()) return usage("unknown operator '" + name + "' (see ophost list)");
+    if (!ophost::loadOperator(name, op, error)) {
+        std::fprintf(stderr, "ophost bench: %s\n", error.c_str());
+        return ophost::EXIT_FAILURE_STATUS;
+    }
+    hostrt::setLogListener([](const hostrt::LogLine &line) { std::fprintf(stderr, "%s\n", ophost::formatLogLine(line).c_str()); });
+    if (!settings.empty()) {
+        std::string fault = ophost::loadSettingsFile(op, settings);
+        if (!fault.empty()) {
+            std::fprintf(stderr, "ophost bench: %s\n", fault.c_str());
+            return ophost::EXIT_FAILURE_STATUS;
+        }
+    }
+    for (const std::string &set : sets) {
+        std::string fault = ophost::applySetting(op, set);
+        if (!fault.empty()) return usage(fault);
+    }
+    const bool twoInputs = !op.info().oneInput;
+    copyReadsInput1 = twoInputs;
+    const int frames = (fields + 1) / 2;
+
+    for (const Size &size : sizes) {
+        const int frameH = size.height * 2;
+        std::vector<media::VideoFrame> key, back;
+        for (int k = 0; k < 4; ++k) {
+            key.push_back(keyFrame(size.width, frameH, k * 13, 1));
+            if (twoInputs) back.push_back(keyFrame(size.width, frameH, k, 2) /* replaced below */);
+        }
+        if (twoInputs)
+            for (auto &f : back)
+                for (int y = 0; y < f.height; ++y)
+                    for (int x = 0; x < f.width; ++x) f.at(x, y) = texture(x, y, 2);
+        // Two inputs: the background is input 0 and the keyed shot input 1.
+        CycleClip in0(twoInputs ? back : key, frames);
+        CycleClip in1(key, frames);
+        ophost::RunOptions options;
+
+        ophost::NullSink copySink;
+        // Warm-up: the first run pays for fresh memory, which neither figure should.
+        ophost::RunOptions warmUp;
+        warmUp.endFrame = frames < 4 ? frames : 4;
+        ophost::runRender(copyEntry, "copy", in0, twoInputs ? &in1 : nullptr, copySink, warmUp);
+        ophost::RunResult floor = ophost::runRender(copyEntry, "copy", in0, twoInputs ? &in1 : nullptr, copySink, options);
+        ophost::NullSink opSink;
+        ophost::RunResult run = ophost::runRender(op, in0, twoInputs ? &in1 : nullptr, opSink, options);
+        if (!floor.ok || !run.ok) {
+            std::fprintf(stderr, "ophost bench: %s\n", (!run.ok ? run.error : floor.error).c_str());
+            return ophost::EXIT_FAILURE_STATUS;
+        }
+        if (run.leaked) std::fprintf(stderr, "ophost bench: %s still held %zu picture(s) after its calls\n", name.c_str(), run.leaked);
+        const double mp = double(size.width) * size.height / 1e6;
+        const double fps = run.fields / run.seconds, copyFps = floor.fields / floor.seconds;
+        std::printf("%s %dx%d fields: %u fields in %.3f s: %.1f fields/s, %.1f MP/s; copy floor %.1f fields/s, "
+                    "%.1f MP/s; ratio %.2f\n",
+                    op.info().name.c_str(), size.width, size.height, run.fields, run.seconds, fps, fps * mp, copyFps,
+                    copyFps * mp, run.seconds / floor.seconds);
+        std::fflush(stdout);
+    }
+    hostrt::setLogListener(nullptr);
+    return ophost::EXIT_OK;
+}
+
+const ophost::RegisterCommand benchCommand({"bench", "time an operator on synthetic fields against the copy floor", runBench});
+
+} // namespace
