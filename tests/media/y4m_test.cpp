@@ -1,0 +1,310 @@
+// YUV4MPEG2 reading and writing: headers, every chroma layout and field
+// order through a file and back, random access, and broken streams.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "media/y4m.h"
+
+using media::Chroma;
+using media::Interlace;
+using media::VideoFrame;
+using media::Y4mHeader;
+
+namespace {
+
+VideoFrame randomFrame(int w, int h, uint32_t seed, bool withAlpha)
+{
+    std::mt19937 rng(seed);
+    VideoFrame f;
+    f.resize(w, h);
+    for (Pixel &p : f.pixels) {
+        uint32_t r = rng();
+        p = Pixel{withAlpha ? uint8_t(r) : uint8_t(255), uint8_t(r >> 8), uint8_t(r >> 16), uint8_t(r >> 24)};
+    }
+    return f;
+}
+
+// Gives every chroma block the chroma of its top-left pixel, so that a
+// subsampled layout can carry the frame exactly.
+void blockChroma(VideoFrame &f, int bw, int bh)
+{
+    for (int y = 0; y < f.height; ++y)
+        for (int x = 0; x < f.width; ++x) {
+            const Pixel &src = f.at(x - x % bw, y - y % bh);
+            f.at(x, y).u = src.u;
+            f.at(x, y).v = src.v;
+        }
+}
+
+std::string tempPath(const std::string &name)
+{
+    return testing::TempDir() + "media_" + std::to_string(::getpid()) + "_" + name;
+}
+
+void writeFile(const std::string &path, const std::string &bytes)
+{
+    FILE *f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+}
+
+void writeStream(const std::string &path, const Y4mHeader &h, const std::vector<VideoFrame> &frames)
+{
+    FILE *f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    media::Y4mWriter writer;
+    std::string error;
+    ASSERT_TRUE(writer.open(f, path, h, error)) << error;
+    for (const VideoFrame &frame : frames) ASSERT_TRUE(writer.write(frame, error)) << error;
+    ASSERT_TRUE(writer.flush(error)) << error;
+    std::fclose(f);
+}
+
+bool sameFrame(const VideoFrame &a, const VideoFrame &b)
+{
+    if (a.width != b.width || a.height != b.height) return false;
+    for (size_t i = 0; i < a.pixels.size(); ++i)
+        if (pixelWord(a.pixels[i]) != pixelWord(b.pixels[i])) return false;
+    return true;
+}
+
+} // namespace
+
+TEST(Y4mHeader, ReadsEveryChromaNameAndFieldOrder)
+{
+    struct Case {
+        const char *tag;
+        Chroma chroma;
+    } cases[] = {{"444alpha", Chroma::C444alpha}, {"444", Chroma::C444},       {"422", Chroma::C422},
+                 {"420", Chroma::C420},           {"420jpeg", Chroma::C420},   {"420mpeg2", Chroma::C420},
+                 {"420paldv", Chroma::C420}};
+    for (const Case &c : cases) {
+        Y4mHeader h;
+        EXPECT_EQ(media::parseY4mHeader(std::string("YUV4MPEG2 W8 H4 F30000:1001 It A10:11 C") + c.tag + " XFOO=1\n", h), "");
+        EXPECT_EQ(h.chroma, c.chroma) << c.tag;
+        EXPECT_EQ(h.interlace, Interlace::TopFirst);
+        EXPECT_EQ(h.rateNum, 30000);
+        EXPECT_EQ(h.rateDen, 1001);
+        EXPECT_EQ(h.aspectNum, 10);
+        ASSERT_EQ(h.extras.size(), 1u);
+    }
+    Y4mHeader h;
+    EXPECT_EQ(media::parseY4mHeader("YUV4MPEG2 W8 H4", h), "");
+    EXPECT_EQ(h.chroma, Chroma::C420) << "no C parameter means 4:2:0";
+    EXPECT_EQ(h.interlace, Interlace::Progressive);
+    EXPECT_EQ(media::parseY4mHeader("YUV4MPEG2 W8 H4 Ib", h), "");
+    EXPECT_EQ(h.interlace, Interlace::BottomFirst);
+    EXPECT_EQ(media::parseY4mHeader("YUV4MPEG2 W8 H4 Im", h), "");
+    EXPECT_EQ(h.interlace, Interlace::Mixed);
+}
+
+TEST(Y4mHeader, RefusesWhatItCannotRead)
+{
+    Y4mHeader h;
+    EXPECT_NE(media::parseY4mHeader("YUV4MPEG W8 H4", h), "");
+    EXPECT_NE(media::parseY4mHeader("YUV4MPEG2 H4", h), "");
+    EXPECT_NE(media::parseY4mHeader("YUV4MPEG2 W0 H4", h), "");
+    EXPECT_NE(media::parseY4mHeader("YUV4MPEG2 W-8 H4", h), "");
+    EXPECT_NE(media::parseY4mHeader("YUV4MPEG2 W99999999 H4", h), "");
+    EXPECT_NE(media::parseY4mHeader("YUV4MPEG2 W8 H4 F25:0", h), "");
+    EXPECT_NE(media::parseY4mHeader("YUV4MPEG2 W8 H4 Iq", h), "");
+    std::string fault = media::parseY4mHeader("YUV4MPEG2 W8 H4 Cmono", h);
+    EXPECT_NE(fault.find("mono"), std::string::npos) << fault;
+    EXPECT_NE(media::parseY4mHeader("YUV4MPEG2 W8 H4 C420p10", h), "");
+    EXPECT_NE(media::parseY4mHeader("YUV4MPEG2 W8 H4 Z1", h), "");
+}
+
+// Through a file and back: exact for every layout whose chroma the frame
+// can carry, with each field order flag.
+TEST(Y4mRoundTrip, EveryChromaLayoutAndFieldOrder)
+{
+    struct Case {
+        Chroma chroma;
+        int bw, bh;
+    } cases[] = {{Chroma::C444alpha, 1, 1}, {Chroma::C444, 1, 1}, {Chroma::C422, 2, 1}, {Chroma::C420, 2, 2}};
+    const Interlace orders[] = {Interlace::TopFirst, Interlace::BottomFirst, Interlace::Progressive, Interlace::Mixed};
+    int n = 0;
+    for (const Case &c : cases) {
+        for (Interlace order : orders) {
+            Y4mHeader h;
+            h.width = 10;
+            h.height = 6;
+            h.chroma = c.chroma;
+            h.interlace = order;
+            std::vector<VideoFrame> frames;
+            for (int k = 0; k < 3; ++k) {
+                frames.push_back(randomFrame(h.width, h.height, uint32_t(100 * n + k), c.chroma == Chroma::C444alpha));
+                blockChroma(frames.back(), c.bw, c.bh);
+            }
+            std::string path = tempPath("rt" + std::to_string(n++) + ".y4m");
+            writeStream(path, h, frames);
+            media::Y4mReader reader;
+            std::string error;
+            ASSERT_TRUE(reader.open(path, error)) << error;
+            EXPECT_EQ(reader.header().chroma, c.chroma);
+            EXPECT_EQ(reader.header().interlace, order);
+            EXPECT_EQ(reader.frameCount(error), 3);
+            VideoFrame got;
+            for (int k = 0; k < 3; ++k) {
+                ASSERT_TRUE(reader.next(got, error)) << error;
+                EXPECT_TRUE(sameFrame(got, frames[size_t(k)])) << media::chromaName(c.chroma) << " frame " << k;
+            }
+            EXPECT_FALSE(reader.next(got, error));
+            EXPECT_EQ(error, "") << "a clean end is no fault";
+            std::remove(path.c_str());
+        }
+    }
+}
+
+// Planes in, planes out: replication on reading and averaging on writing
+// give back the stored chroma samples, odd sizes included.
+TEST(Y4mChroma, SubsampledPlanesSurviveDecodeAndEncode)
+{
+    for (Chroma chroma : {Chroma::C422, Chroma::C420}) {
+        for (int w : {1, 2, 5, 8}) {
+            for (int h : {1, 3, 4}) {
+                Y4mHeader header;
+                header.width = w;
+                header.height = h;
+                header.chroma = chroma;
+                std::vector<uint8_t> planes(media::y4mFrameBytes(header));
+                std::mt19937 rng(uint32_t(w * 31 + h));
+                for (uint8_t &b : planes) b = uint8_t(rng());
+                VideoFrame frame;
+                media::decodeY4mFrame(header, planes.data(), frame);
+                std::vector<uint8_t> again(planes.size());
+                media::encodeY4mFrame(header, frame, again.data());
+                EXPECT_EQ(again, planes) << media::chromaName(chroma) << " " << w << "x" << h;
+            }
+        }
+    }
+}
+
+TEST(Y4mChroma, DownsamplingAveragesWithRounding)
+{
+    // 3x3 frame to 4:2:0: chroma 2x2 samples covering 4, 2, 2 and 1 pixels.
+    Y4mHeader h;
+    h.width = 3;
+    h.height = 3;
+    h.chroma = Chroma::C420;
+    VideoFrame f;
+    f.resize(3, 3);
+    const uint8_t u[9] = {10, 11, 200, 20, 22, 0, 255, 254, 7};
+    for (int i = 0; i < 9; ++i) {
+        f.pixels[size_t(i)].u = u[i];
+        f.pixels[size_t(i)].v = uint8_t(255 - u[i]);
+    }
+    std::vector<uint8_t> planes(media::y4mFrameBytes(h));
+    ASSERT_EQ(planes.size(), 9u + 4u + 4u);
+    media::encodeY4mFrame(h, f, planes.data());
+    const uint8_t *uPlane = planes.data() + 9;
+    const uint8_t *vPlane = uPlane + 4;
+    EXPECT_EQ(uPlane[0], (10 + 11 + 20 + 22 + 2) / 4);   // 16
+    EXPECT_EQ(uPlane[1], (200 + 0 + 1) / 2);              // 100 (rounded half up)
+    EXPECT_EQ(uPlane[2], (255 + 254 + 1) / 2);            // 255
+    EXPECT_EQ(uPlane[3], 7);
+    EXPECT_EQ(vPlane[0], (245 + 244 + 235 + 233 + 2) / 4);
+    EXPECT_EQ(vPlane[3], 248);
+}
+
+TEST(Y4mReader, RandomAccessOnAFile)
+{
+    Y4mHeader h;
+    h.width = 4;
+    h.height = 2;
+    h.chroma = Chroma::C444;
+    std::vector<VideoFrame> frames;
+    for (int k = 0; k < 6; ++k) frames.push_back(randomFrame(4, 2, uint32_t(k), false));
+    std::string path = tempPath("seek.y4m");
+    writeStream(path, h, frames);
+    media::Y4mReader reader;
+    std::string error;
+    ASSERT_TRUE(reader.open(path, error)) << error;
+    EXPECT_TRUE(reader.seekable());
+    VideoFrame got;
+    for (int index : {4, 1, 5, 0, 3, 3, 2}) {
+        ASSERT_TRUE(reader.read(index, got, error)) << error;
+        EXPECT_TRUE(sameFrame(got, frames[size_t(index)])) << "frame " << index;
+    }
+    EXPECT_FALSE(reader.read(6, got, error));
+    EXPECT_EQ(error, "");
+    EXPECT_EQ(reader.frameCount(error), 6);
+    ASSERT_TRUE(reader.read(2, got, error)) << "counting does not lose the place";
+    EXPECT_TRUE(sameFrame(got, frames[2]));
+    std::remove(path.c_str());
+}
+
+TEST(Y4mReader, PipeGoesOnlyForwards)
+{
+    Y4mHeader h;
+    h.width = 2;
+    h.height = 2;
+    h.chroma = Chroma::C444;
+    std::vector<VideoFrame> frames;
+    for (int k = 0; k < 4; ++k) frames.push_back(randomFrame(2, 2, uint32_t(k), false));
+    std::string path = tempPath("pipe.y4m");
+    writeStream(path, h, frames);
+    FILE *pipe = popen(("cat " + path).c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    {
+        media::Y4mReader reader;
+        std::string error;
+        ASSERT_TRUE(reader.open(pipe, "pipe", error)) << error;
+        EXPECT_FALSE(reader.seekable());
+        EXPECT_EQ(reader.frameCount(error), -1);
+        VideoFrame got;
+        ASSERT_TRUE(reader.read(2, got, error)) << error;
+        EXPECT_TRUE(sameFrame(got, frames[2]));
+        EXPECT_FALSE(reader.read(1, got, error));
+        EXPECT_NE(error.find("frame 1"), std::string::npos) << error;
+        ASSERT_TRUE(reader.read(3, got, error)) << error;
+        EXPECT_TRUE(sameFrame(got, frames[3]));
+    }
+    pclose(pipe);
+    std::remove(path.c_str());
+}
+
+TEST(Y4mReader, BrokenStreamsNameTheFileFrameAndFault)
+{
+    const std::string header = "YUV4MPEG2 W4 H2 C444\n";
+    const std::string frame(24, 'x');
+    struct Case {
+        const char *what;
+        std::string bytes;
+        const char *expect;   // in the error
+        int framesBefore;
+    } cases[] = {
+        {"empty", "", "empty", -1},
+        {"no signature", "RIFF....\n", "not a YUV4MPEG2", -1},
+        {"no header end", "YUV4MPEG2 W4 H2 C444", "no end", -1},
+        {"unsupported chroma", "YUV4MPEG2 W4 H2 C411\n", "C411", -1},
+        {"truncated data", header + "FRAME\n" + frame + "FRAME\n" + frame.substr(0, 10), "frame 1: truncated frame data", 1},
+        {"bad marker", header + "FRAME\n" + frame + "FRAMX\n" + frame, "frame 1: no FRAME marker", 1},
+        {"truncated marker", header + "FRAME\n" + frame + "FRA", "frame 1:", 1},
+    };
+    int n = 0;
+    for (const Case &c : cases) {
+        std::string path = tempPath("broken" + std::to_string(n++) + ".y4m");
+        writeFile(path, c.bytes);
+        media::Y4mReader reader;
+        std::string error;
+        if (c.framesBefore < 0) {
+            EXPECT_FALSE(reader.open(path, error)) << c.what;
+        } else {
+            ASSERT_TRUE(reader.open(path, error)) << c.what << ": " << error;
+            VideoFrame got;
+            for (int k = 0; k < c.framesBefore; ++k) ASSERT_TRUE(reader.next(got, error)) << c.what;
+            EXPECT_FALSE(reader.next(got, error)) << c.what;
+        }
+        EXPECT_NE(error.find(path), std::string::npos) << c.what << ": " << error;
+        EXPECT_NE(error.find(c.expect), std::string::npos) << c.what << ": " << error;
+        std::remove(path.c_str());
+    }
+}
