@@ -26,6 +26,12 @@ void tgGetVisibleAreaMonitor(int16_t *left, int16_t *top, int16_t *right, int16_
                              int32_t monitor);
 int32_t tgVersion(int32_t zero);
 
+// ferrylib: picture transfer. Loads the picture named `name` as one byte per
+// pixel: `pixels` points to bufferWidth * bufferHeight bytes, rows without
+// gaps. Answers none when the file is missing or unreadable. The picture is
+// released with opFreeImage.
+Picture *txGetOpImage(const char *name, int32_t kind, int32_t flags);
+
 } // extern "C"
 
 // The one way every operator reports a failure: severity 4, the fixed line
