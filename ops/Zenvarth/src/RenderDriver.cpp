@@ -102,6 +102,7 @@ void mapPreviewRects(const OperatorContext &ctx, int32_t guiVersion)
 {
     PreviewMapping m{0, 0, ctx.previewScaleNum, ctx.previewScaleDen, ctx.verticalPermille};
     if (guiVersion > 50) {
+        if (!foregroundPicture) return;
         m.x0 = foregroundPicture->x;
         m.y0 = foregroundPicture->y;
     } else {
@@ -164,9 +165,37 @@ uint8_t *rectFieldBytes(ZenvarthSettings &record)
     return reinterpret_cast<uint8_t *>(&record) + RECT_FIELDS_OFFSET;
 }
 
+uint16_t storedFadeIn = 0;
+uint16_t storedFadeOut = 0;
+
 } // namespace
 
 // ---------------------------------------------------------------- render
+
+// The render works on clamped fades and on rectangles mapped to its
+// pictures; restoreRenderSettings brings back the stored values.
+void prepareRenderSettings(const OperatorContext &ctx)
+{
+    storedFadeIn = settings.fadeInFrames;
+    storedFadeOut = settings.fadeOutFrames;
+    clampFades(renderFieldCount);
+
+    matteDone = false;
+    std::memcpy(rectFieldBytes(presetStaging), rectFieldBytes(settings), RECT_FIELDS_SIZE);
+    rectsMapped = true;
+
+    const int32_t guiVersion = tgVersion(0);
+    if (isPreview(&ctx)) mapPreviewRects(ctx, guiVersion);
+    clampRects(pictureWidth, pictureHeight);
+}
+
+void restoreRenderSettings()
+{
+    std::memcpy(rectFieldBytes(settings), rectFieldBytes(presetStaging), RECT_FIELDS_SIZE);
+    rectsMapped = false;
+    settings.fadeInFrames = storedFadeIn;
+    settings.fadeOutFrames = storedFadeOut;
+}
 
 int32_t renderField(OperatorContext *ctx)
 {
@@ -185,20 +214,7 @@ int32_t renderField(OperatorContext *ctx)
     renderFieldNumber = uint32_t(ctx->fieldNumber);
     renderFieldCount = ctx->fieldCount;
 
-    // The render works on clamped fades and on rectangles mapped to its
-    // pictures; the stored values come back when it ends.
-    const uint16_t storedFadeIn = settings.fadeInFrames;
-    const uint16_t storedFadeOut = settings.fadeOutFrames;
-    clampFades(renderFieldCount);
-
-    matteDone = false;
-    std::memcpy(rectFieldBytes(presetStaging), rectFieldBytes(settings), RECT_FIELDS_SIZE);
-    rectsMapped = true;
-
-    const int32_t guiVersion = tgVersion(0);
-    if (isPreview(ctx)) mapPreviewRects(*ctx, guiVersion);
-    clampRects(pictureWidth, pictureHeight);
-
+    prepareRenderSettings(*ctx);
     if (!patternBuffer) loadPattern();
 
     buildStartingMatte();
@@ -208,10 +224,7 @@ int32_t renderField(OperatorContext *ctx)
     runKeyEdgePass();
     runCompositor();
 
-    std::memcpy(rectFieldBytes(settings), rectFieldBytes(presetStaging), RECT_FIELDS_SIZE);
-    rectsMapped = false;
-    settings.fadeInFrames = storedFadeIn;
-    settings.fadeOutFrames = storedFadeOut;
+    restoreRenderSettings();
 
     releasePicture(foregroundPicture);
     releasePicture(backgroundPicture);

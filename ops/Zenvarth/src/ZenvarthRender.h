@@ -54,6 +54,12 @@ extern bool rectsMapped;
 // decided on these values.
 const SettingsRect &storedHoleArea();
 
+// The driver's changes to the settings for one render: the fades clamped to
+// the section, the rectangles backed up, mapped (preview) and clamped to the
+// pictures. Needs the picture statics; the restore undoes all of it.
+void prepareRenderSettings(const OperatorContext &ctx);
+void restoreRenderSettings();
+
 // The operator's actions, dispatched on ctx->action (the entry point stores
 // the context first).
 int32_t runAction(OperatorContext *ctx);
