@@ -1,8 +1,32 @@
-// tarngui: monitor geometry and the GUI library's version.
+// tarngui: the host GUI. Geometry and layout answers come from the GUI
+// settings of the session; screens, panels and gadgets live in the toolkit.
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "contract/gui_calls.h"
 #include "contract/host_calls.h"
+#include "hostgui/gui.h"
 #include "state.h"
 
 using namespace hostrt::detail;
+using hostgui::Gadget;
+using hostgui::Gui;
+using hostgui::Rect;
+
+namespace {
+
+Rect rectOf(uint16_t x, uint16_t y, uint16_t w, uint16_t h) { return Rect{x, y, w, h}; }
+
+Gadget *newGadget(TgHandle panel, uint32_t kind, uint16_t x, uint16_t y, uint16_t w, uint16_t h)
+{
+    return Gui::get().addGadget(panel, kind, rectOf(x, y, w, h));
+}
+
+std::string textOf(const char *s) { return s ? std::string(s) : std::string(); }
+
+} // namespace
 
 extern "C" {
 
@@ -16,5 +40,319 @@ void tgGetVisibleAreaMonitor(int16_t *left, int16_t *top, int16_t *right, int16_
 }
 
 int32_t tgVersion(int32_t) { return state().tgVersion; }
+
+uint16_t tgGetScreenWidth(void) { return Gui::get().settings.screenWidth; }
+uint16_t tgGetScreenHeight(void) { return Gui::get().settings.screenHeight; }
+
+uint16_t tgGetScreenWidthMonitor(int32_t monitor)
+{
+    const auto &s = Gui::get().settings;
+    return monitor == 1 ? s.screenWidth : s.monitorWidth;
+}
+
+uint16_t tgGetScreenHeightMonitor(int32_t monitor)
+{
+    const auto &s = Gui::get().settings;
+    return monitor == 1 ? s.screenHeight : s.monitorHeight;
+}
+
+void tgGetVisibleArea(int16_t *left, int16_t *top, int16_t *right, int16_t *bottom)
+{
+    const auto &v = Gui::get().settings.screenVisible;
+    if (left) *left = v.left;
+    if (top) *top = v.top;
+    if (right) *right = v.right;
+    if (bottom) *bottom = v.bottom;
+}
+
+int32_t tgGetDefaultMonitor(void) { return Gui::get().settings.defaultMonitor; }
+int32_t tgGetConnectedMonitors(void) { return Gui::get().settings.connectedMonitors; }
+int16_t tgGetFontHeightMonitor(int32_t) { return Gui::get().settings.fontHeight; }
+int16_t tgGetAddHeight(void) { return Gui::get().settings.addHeight; }
+int32_t tgGetGuiMode(void) { return Gui::get().settings.guiMode; }
+
+uint32_t tgGetGuiColorYUV(int32_t id)
+{
+    Gui &gui = Gui::get();
+    auto it = gui.colorTable.find(id);
+    return it != gui.colorTable.end() ? it->second : gui.colorTable[10];
+}
+
+uint32_t tgGetNewGuiColorYUV(int32_t id) { return tgGetGuiColorYUV(id); }
+
+void tgSetColorYUV(uint32_t color) { Gui::get().currentColor = color; }
+
+TgHandle tgCreatePanel(TgHandle parent, uint16_t x, uint16_t y, uint16_t width, uint16_t height, uint32_t flags,
+                       uint32_t, uint32_t)
+{
+    return Gui::get().createPanel(parent, rectOf(x, y, width, height), flags);
+}
+
+void tgRemovePanel(TgHandle panel) { Gui::get().removePanel(panel); }
+
+TgHandle tgAddImageButton(TgHandle panel, uint16_t x, uint16_t y, uint16_t width, uint16_t height,
+                          const Picture *picture, uint32_t stateWord, const GadgetExtension *)
+{
+    Gadget *g = newGadget(panel, GADGET_IMAGE_BUTTON, x, y, width, height);
+    if (!g) return 0;
+    g->state = stateWord;
+    if (picture && picture->pixels && picture->bufferWidth > 0 && picture->bufferHeight > 0 &&
+        picture->bufferWidth <= 1024 && picture->bufferHeight <= 1024) {
+        g->imageW = picture->bufferWidth;
+        g->imageH = picture->bufferHeight;
+        g->image.assign(picture->pixels, picture->pixels + size_t(g->imageW) * size_t(g->imageH));
+    }
+    return g->handle;
+}
+
+TgHandle tgAddTextButton(TgHandle panel, uint16_t x, uint16_t y, uint16_t width, uint16_t height, const char *text,
+                         uint32_t flags, uint32_t)
+{
+    Gadget *g = newGadget(panel, GADGET_TEXT_BUTTON, x, y, width, height);
+    if (!g) return 0;
+    g->text = textOf(text);
+    g->flags = flags;
+    g->enabled = !(flags & GADGET_DISABLED);
+    return g->handle;
+}
+
+TgHandle tgAddSlider(TgHandle panel, uint16_t x, uint16_t y, uint16_t width, uint16_t height, int32_t minimum,
+                     int32_t maximum, int32_t value, const char *label, const char *unit, uint32_t flags,
+                     const GadgetExtension *ext)
+{
+    Gadget *g = newGadget(panel, GADGET_SLIDER, x, y, width, height);
+    if (!g) return 0;
+    g->minimum = minimum;
+    g->maximum = maximum;
+    g->value = value;
+    g->text = textOf(label);
+    g->unit = textOf(unit);
+    g->flags = flags;
+    if (ext) g->formatter = ext->formatter;
+    return g->handle;
+}
+
+TgHandle tgAddPopup(TgHandle panel, uint16_t x, uint16_t y, uint16_t width, uint16_t height, const ListHeader *list,
+                    uint32_t selected, const char *title, uint32_t flags, uint32_t)
+{
+    Gadget *g = newGadget(panel, GADGET_POPUP, x, y, width, height);
+    if (!g) return 0;
+    g->text = textOf(title);
+    g->flags = flags;
+    g->enabled = !(flags & GADGET_DISABLED);
+    g->value = int32_t(selected);
+    // The entries are copied: the list lives only for this call.
+    if (list) {
+        size_t n = 0;
+        for (const ListNode *node = list->head; node && n < 256; node = node->next, ++n) {
+            const ChoiceEntry *e = reinterpret_cast<const ChoiceEntry *>(node);
+            hostgui::Choice c;
+            if (e->kind == CHOICE_PICTURE) {
+                const Picture *p = static_cast<const Picture *>(e->label);
+                c.isPicture = true;
+                if (p && p->pixels && p->bufferWidth > 0 && p->bufferHeight > 0 && p->bufferWidth <= 1024 &&
+                    p->bufferHeight <= 1024) {
+                    c.w = p->bufferWidth;
+                    c.h = p->bufferHeight;
+                    c.pixels.assign(p->pixels, p->pixels + size_t(c.w) * size_t(c.h));
+                }
+            } else {
+                c.text = textOf(static_cast<const char *>(e->label));
+            }
+            g->entries.push_back(std::move(c));
+        }
+    }
+    return g->handle;
+}
+
+TgHandle tgAddCheckBox(TgHandle panel, uint16_t x, uint16_t y, uint16_t width, uint16_t height, uint32_t stateWord,
+                       uint32_t, const GadgetExtension *ext)
+{
+    Gadget *g = newGadget(panel, GADGET_CHECKBOX, x, y, width, height);
+    if (!g) return 0;
+    g->value = stateWord ? 1 : 0;
+    if (ext) g->text = textOf(ext->label);
+    return g->handle;
+}
+
+TgHandle tgAddPaletteButton(TgHandle panel, uint16_t x, uint16_t y, uint16_t width, uint16_t height,
+                            const char *label, uint32_t color, uint32_t, uint32_t)
+{
+    Gadget *g = newGadget(panel, GADGET_PALETTE, x, y, width, height);
+    if (!g) return 0;
+    g->text = textOf(label);
+    g->color = color;
+    return g->handle;
+}
+
+TgHandle tgBoxText(TgHandle panel, const char *text, uint16_t x, uint16_t y, uint16_t width, uint16_t height,
+                   uint32_t flags)
+{
+    Gadget *g = newGadget(panel, GADGET_BOXTEXT, x, y, width, height);
+    if (!g) return 0;
+    g->text = textOf(text);
+    g->flags = flags;
+    return g->handle;
+}
+
+GadgetExtension *tgAllocGadExt(void)
+{
+    auto ext = std::make_unique<GadgetExtension>();
+    *ext = GadgetExtension{};
+    GadgetExtension *p = ext.get();
+    Gui::get().extensions[p] = std::move(ext);
+    return p;
+}
+
+void tgFreeGadExt(GadgetExtension *ext) { Gui::get().extensions.erase(ext); }
+
+int32_t tgSliderCallbackFramesTime(int32_t value, char *text, int32_t size)
+{
+    if (!text || size <= 0) return -1;
+    int32_t fps = std::max<int32_t>(1, Gui::get().settings.framesPerSecond);
+    int64_t v = value < 0 ? 0 : value;
+    int64_t seconds = v / fps, frames = v % fps;
+    int n = std::snprintf(text, size_t(size), "%lld  %lld:%02lld:%02lld", (long long)v, (long long)(seconds / 60),
+                          (long long)(seconds % 60), (long long)frames);
+    return n < 0 ? -1 : 0;
+}
+
+int32_t tgChangeElement(TgHandle, TgHandle element, uint32_t tag, uintptr_t value, uint32_t)
+{
+    // Gadget handles are unique across panels, so the gadget is found by its
+    // handle alone (help texts are attached through another panel's handle).
+    Gui &gui = Gui::get();
+    Gadget *g = gui.gadget(element);
+    if (!g) return -1;
+    switch (tag) {
+    case TAG_COLOR: g->color = uint32_t(value); return 0;
+    case TAG_VALUE: g->value = int32_t(uint32_t(value)); return 0;
+    case TAG_KEY: g->key = uint32_t(value); return 0;
+    case TAG_HELP_SET: g->helpSet = TgHandle(value); return 0;
+    case TAG_HELP_ID: {
+        auto set = gui.stringSets.find(g->helpSet);
+        if (set == gui.stringSets.end()) return -1;
+        auto text = set->second.table.find(uint32_t(value));
+        g->help = text == set->second.table.end() ? std::string() : text->second;
+        return 0;
+    }
+    default: return -1;
+    }
+}
+
+void tgEnableElement(TgHandle, TgHandle element)
+{
+    if (Gadget *g = Gui::get().gadget(element)) g->enabled = true;
+}
+
+void tgDisableElement(TgHandle, TgHandle element)
+{
+    Gui &gui = Gui::get();
+    if (Gadget *g = gui.gadget(element)) {
+        g->enabled = false;
+        if (gui.focusedGadget == element) gui.focusedGadget = 0;
+    }
+}
+
+int32_t tgMsgQReceive(void *message, int32_t timeout)
+{
+    Gui &gui = Gui::get();
+    hostgui::Screen *screen = gui.topScreen();
+    auto queueOf = [&]() -> hostgui::Queue * {
+        hostgui::Screen *s = gui.topScreen();
+        if (!s) return nullptr;
+        auto it = gui.queues.find(s->queue);
+        return it == gui.queues.end() ? nullptr : &it->second;
+    };
+    if (!screen || !queueOf()) {
+        // Nothing to wait on: answer an end message so the caller's loop ends.
+        if (message) {
+            EditorMessage m{};
+            m.kind = MSG_CLOSE;
+            std::memcpy(message, &m, sizeof m);
+        }
+        return -1;
+    }
+    auto ready = [&] { hostgui::Queue *q = queueOf(); return !q || !q->messages.empty(); };
+    if (timeout < 0) {
+        if (!gui.pumpUntil(ready) && !ready()) gui.postClose();
+    } else {
+        hostgui::InputEvent e;
+        while (!ready() && gui.frontEnd().poll(e)) gui.dispatch(e);
+        gui.present();
+    }
+    hostgui::Queue *q = queueOf();
+    if (!q || q->messages.empty()) return -1;
+    if (message) std::memcpy(message, q->messages.front().data(), q->messages.front().size());
+    q->messages.pop_front();
+    return 0;
+}
+
+void tgBusyPointer(void)
+{
+    Gui &gui = Gui::get();
+    gui.pointer.busy = true;
+    ++gui.pointer.busyCalls;
+    gui.frontEnd().pointerShape(true);
+}
+
+void tgStandardPointer(void)
+{
+    Gui &gui = Gui::get();
+    gui.pointer.busy = false;
+    ++gui.pointer.standardCalls;
+    gui.frontEnd().pointerShape(false);
+}
+
+void tgMovePointer(int16_t x, int16_t y)
+{
+    Gui &gui = Gui::get();
+    ++gui.pointer.moveCalls;
+    hostgui::InputEvent e;
+    e.type = hostgui::InputEvent::MouseMove;
+    e.x = x;
+    e.y = y;
+    gui.dispatch(e);
+    gui.frontEnd().warpPointer(x, y);
+}
+
+void tgSetPointerAttrs(int32_t mode, int32_t, int32_t, int32_t)
+{
+    Gui &gui = Gui::get();
+    gui.pointer.attrCalls.push_back(mode);
+    if (mode == 2) gui.pointer.hidden = true;
+    else if (mode == 1) gui.pointer.hidden = false;
+}
+
+void tgColorBarOn(void) { Gui::get().colorBar = true; }
+void tgColorBarOff(void) { Gui::get().colorBar = false; }
+
+void tgmxYUVAtoOvl(const void *pixels, int32_t, int32_t bytesPerRow, int16_t x, int16_t y, uint16_t width,
+                   uint16_t height)
+{
+    Gui::get().drawOverlay(hostrt::gui::SurfaceId::Screen, static_cast<const uint8_t *>(pixels), bytesPerRow, x, y,
+                           width, height);
+}
+
+void tgmxYUVAtoOvlMonitor(const void *pixels, int32_t, int32_t bytesPerRow, int16_t x, int16_t y, uint16_t width,
+                          uint16_t height, int32_t monitor)
+{
+    // Monitor 1 is the GUI's own screen.
+    Gui::get().drawOverlay(monitor == 1 ? hostrt::gui::SurfaceId::Screen : hostrt::gui::SurfaceId::Monitor,
+                           static_cast<const uint8_t *>(pixels), bytesPerRow, x, y, width, height);
+}
+
+TgHandle tgGetGuiResource(void)
+{
+    Gui &gui = Gui::get();
+    if (!gui.guiResource || !gui.imageSets.count(gui.guiResource)) {
+        hostgui::ImageSet set;
+        set.name = "host_gui";
+        hostgui::loadIconSet(set.name, set.icons);
+        gui.guiResource = gui.newHandle();
+        gui.imageSets[gui.guiResource] = std::move(set);
+    }
+    return gui.guiResource;
+}
 
 } // extern "C"

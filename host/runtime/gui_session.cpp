@@ -1,0 +1,120 @@
+// The GUI side of the session API: settings, scripts, and reading back
+// what the toolkit shows.
+#include <fstream>
+#include <sstream>
+
+#include "hostgui/gui.h"
+#include "hostrt/gui_session.h"
+#include "media/png_io.h"
+
+using hostgui::Gui;
+
+namespace hostrt::gui {
+
+void setGuiSettings(const GuiSettings &settings) { Gui::get().applySettings(settings); }
+const GuiSettings &guiSettings() { return Gui::get().settings; }
+
+void setScript(const std::string &text, const std::string &name)
+{
+    Gui &gui = Gui::get();
+    gui.scriptErrors.clear();
+    gui.setFrontEnd(hostgui::makeScriptFrontEnd(text, name));
+}
+
+bool loadScriptFile(const std::string &path, std::string &error)
+{
+    std::ifstream in(path);
+    if (!in) {
+        error = path + ": cannot open the script";
+        return false;
+    }
+    std::ostringstream text;
+    text << in.rdbuf();
+    setScript(text.str(), path);
+    return true;
+}
+
+const std::vector<std::string> &scriptErrors() { return Gui::get().scriptErrors; }
+
+Framebuffer capture(SurfaceId surface)
+{
+    hostgui::Canvas c;
+    Gui::get().compose(surface, c);
+    Framebuffer fb;
+    fb.width = c.width;
+    fb.height = c.height;
+    fb.rgba.resize(c.pixels.size() * 4);
+    for (size_t i = 0; i < c.pixels.size(); ++i) {
+        fb.rgba[i * 4 + 0] = c.pixels[i].r;
+        fb.rgba[i * 4 + 1] = c.pixels[i].g;
+        fb.rgba[i * 4 + 2] = c.pixels[i].b;
+        fb.rgba[i * 4 + 3] = 255;
+    }
+    return fb;
+}
+
+bool saveScreenshot(SurfaceId surface, const std::string &path, std::string &error)
+{
+    Framebuffer fb = capture(surface);
+    media::RgbaImage image;
+    image.width = fb.width;
+    image.height = fb.height;
+    image.rgba = std::move(fb.rgba);
+    return media::writePng(path, image, false, error);
+}
+
+Pixel overlayPixel(SurfaceId surface, int x, int y)
+{
+    Gui &gui = Gui::get();
+    gui.ensureOverlay(surface);
+    int w = gui.surfaceWidth(surface), h = gui.surfaceHeight(surface);
+    if (x < 0 || y < 0 || x >= w || y >= h) return Pixel{0, 0, 0, 0};
+    return gui.overlay[int(surface)][size_t(y) * size_t(w) + size_t(x)];
+}
+
+GadgetInfo gadgetInfo(uint32_t handle)
+{
+    Gui &gui = Gui::get();
+    GadgetInfo info;
+    const hostgui::Gadget *g = gui.gadget(handle);
+    if (!g) return info;
+    info.exists = true;
+    info.kind = g->kind;
+    info.panel = g->panel;
+    info.enabled = g->enabled;
+    info.value = g->value;
+    info.minimum = g->minimum;
+    info.maximum = g->maximum;
+    info.color = g->color;
+    info.key = g->key;
+    info.state = g->state;
+    info.text = g->text;
+    info.unit = g->unit;
+    info.help = g->help;
+    info.shown = gui.shownText(*g);
+    hostgui::Rect r = gui.gadgetRectOnSurface(*g);
+    info.x = r.x;
+    info.y = r.y;
+    info.width = r.w;
+    info.height = r.h;
+    for (const auto &e : g->entries) info.entries.push_back(e.isPicture ? "<picture>" : e.text);
+    return info;
+}
+
+bool panelExists(uint32_t handle) { return Gui::get().panels.count(handle) != 0; }
+size_t gadgetCount() { return Gui::get().gadgets.size(); }
+std::string helpShown() { return Gui::get().helpShown(); }
+PointerState pointerState() { return Gui::get().pointer; }
+bool colorBarShown() { return Gui::get().colorBar; }
+std::vector<std::vector<uint8_t>> postedMessages() { return Gui::get().posted; }
+std::string hostLabel(uint32_t labelId) { return hostgui::hostLabel(labelId); }
+
+void resetGui()
+{
+    Gui &gui = Gui::get();
+    gui.resetAll();
+    gui.applySettings(GuiSettings{});
+    setPreviewOperator(nullptr, OperatorContext{});
+}
+
+} // namespace hostrt::gui

@@ -1,0 +1,113 @@
+// The stand-in host's GUI driver: what the host program and the tests set
+// before an operator opens its editor (screen and monitor sizes, layout
+// answers, fonts, colours, the front end), and what they read back (the
+// framebuffers, gadgets, pointer calls, messages).
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "contract/contract.h"
+#include "hostrt/session.h"
+
+namespace hostrt::gui {
+
+enum class SurfaceId { Screen = 0, Monitor = 1 };
+
+enum class FrontEndKind {
+    Headless,   // input from a script (none: input ends at once)
+    Window,     // an SDL2 window; falls back to headless without a display
+};
+
+struct GuiSettings {
+    uint16_t screenWidth = 1024, screenHeight = 768;     // tgGetScreenWidth/Height
+    uint16_t monitorWidth = 720, monitorHeight = 576;     // monitor 2
+    VisibleArea screenVisible{0, 0, 1024, 768};           // tgGetVisibleArea
+    int32_t defaultMonitor = 1;                           // 1 embedded, 2 overlay, else other
+    int32_t connectedMonitors = 2;
+    int16_t fontHeight = 16;                              // tgGetFontHeightMonitor, any monitor
+    int16_t addHeight = 4;                                // tgGetAddHeight
+    int32_t guiMode = 1;
+    uint16_t pixelAspect = 1000;                          // gxGetPixelAspect(0, 2)
+    int32_t framesPerSecond = 25;                         // the frames-and-time formatter
+    std::map<int32_t, uint32_t> colors;                   // GUI colour id -> Pixel word
+    std::string fontPath = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+    std::string pictureFolder;                            // picture requester's start folder
+    FrontEndKind frontEnd = FrontEndKind::Headless;
+};
+
+// Settings take effect for everything created afterwards; the front end is
+// rebuilt at the next wait for input.
+void setGuiSettings(const GuiSettings &settings);
+const GuiSettings &guiSettings();
+
+// Headless input. Script lines:
+//   click X Y | down X Y | up X Y | move X Y | drag X1 Y1 X2 Y2 | wheel N
+//   key SPEC (a, 1, shift+t, alt+c, Return, Escape, Delete, F1, Up ...)
+//   type TEXT | close | area X Y W H
+//   click-text "TEXT" | hover-text "TEXT" | set-slider "LABEL" VALUE
+//   pick "POPUP" "ENTRY" | click-handle HANDLE
+//   save screen|monitor FILE.png | print TEXT
+// Coordinates are on the GUI screen; "monitor click X Y" (any command)
+// aims at monitor 2. Lines starting with # are comments.
+void setScript(const std::string &text, const std::string &name = "script");
+bool loadScriptFile(const std::string &path, std::string &error);
+// Faults met while running the script (a missing text, a bad line).
+const std::vector<std::string> &scriptErrors();
+
+// The operator opPreview plays through: action 3 on every field of ctx's
+// section, shown on monitor 2.
+void setPreviewOperator(OperatorActionFn action, const OperatorContext &ctx);
+
+// ---- reading back
+
+struct Framebuffer {
+    int width = 0, height = 0;
+    std::vector<uint8_t> rgba;   // width * height * 4
+};
+// The surface as shown: background, panels, overlay, requesters.
+Framebuffer capture(SurfaceId surface);
+bool saveScreenshot(SurfaceId surface, const std::string &path, std::string &error);
+// The overlay pixel (key byte 0 where nothing was drawn).
+Pixel overlayPixel(SurfaceId surface, int x, int y);
+
+struct GadgetInfo {
+    bool exists = false;
+    uint32_t kind = 0;
+    uint32_t panel = 0;
+    bool enabled = false;
+    int32_t value = 0, minimum = 0, maximum = 0;
+    uint32_t color = 0;
+    uint32_t key = 0;
+    uint32_t state = 0;
+    std::string text, unit, help, shown;
+    int x = 0, y = 0, width = 0, height = 0;   // on its surface
+    std::vector<std::string> entries;
+};
+GadgetInfo gadgetInfo(uint32_t handle);
+bool panelExists(uint32_t handle);
+size_t gadgetCount();
+std::string helpShown();
+
+struct PointerState {
+    bool busy = false;
+    bool hidden = false;
+    int x = 0, y = 0;
+    int busyCalls = 0, standardCalls = 0, moveCalls = 0;
+    std::vector<int32_t> attrCalls;   // first argument of each tgSetPointerAttrs
+};
+PointerState pointerState();
+bool colorBarShown();
+
+// Every message posted to any queue since the last reset, in order.
+std::vector<std::vector<uint8_t>> postedMessages();
+
+// The host's label text of a parameter label id, "" when it has none.
+std::string hostLabel(uint32_t labelId);
+
+// Back to the default settings, no screens, panels or queues, no script.
+void resetGui();
+
+} // namespace hostrt::gui

@@ -1,0 +1,15 @@
+// tarnmsgq: message queues of fixed-size messages.
+#include "contract/gui_calls.h"
+#include "hostgui/gui.h"
+
+using hostgui::Gui;
+
+extern "C" {
+
+TgHandle msgQCreate(int32_t count, int32_t size, int32_t) { return Gui::get().createQueue(count, size); }
+
+int32_t msgQSend(TgHandle queue, const void *message) { return Gui::get().post(queue, message) ? 0 : -1; }
+
+void msgQDelete(TgHandle queue) { Gui::get().queues.erase(queue); }
+
+} // extern "C"

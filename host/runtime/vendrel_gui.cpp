@@ -1,0 +1,102 @@
+// vendrel's interactive calls: the host preview of the section and the
+// area request on the monitor.
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "contract/gui_calls.h"
+#include "contract/host_calls.h"
+#include "hostgui/gui.h"
+#include "state.h"
+
+using namespace hostrt;
+using namespace hostrt::detail;
+
+namespace hostrt::gui {
+
+struct PreviewSource {
+    OperatorActionFn action = nullptr;
+    OperatorContext ctx{};
+};
+
+PreviewSource &previewSource()
+{
+    static PreviewSource p;
+    return p;
+}
+
+void setPreviewOperator(OperatorActionFn action, const OperatorContext &ctx)
+{
+    previewSource().action = action;
+    previewSource().ctx = ctx;
+}
+
+} // namespace hostrt::gui
+
+namespace {
+
+// Shows one frame (two woven fields) centred on monitor 2's overlay.
+void showFrame(const std::vector<FieldImage> &fields)
+{
+    if (fields.empty()) return;
+    const FieldImage &top = fields[0];
+    int w = top.bufferWidth, fh = top.bufferHeight;
+    if (w <= 0 || fh <= 0) return;
+    std::vector<Pixel> frame(size_t(w) * size_t(fh) * 2);
+    for (int row = 0; row < fh * 2; ++row) {
+        const FieldImage &f = fields[std::min<size_t>(size_t(row % 2), fields.size() - 1)];
+        if (f.bufferWidth != w || f.bufferHeight != fh) continue;
+        std::memcpy(&frame[size_t(row) * size_t(w)], &f.pixels[size_t(row / 2) * size_t(w)], size_t(w) * 4);
+    }
+    for (Pixel &p : frame) p.alpha = 255;
+    hostgui::Gui &gui = hostgui::Gui::get();
+    int mw = gui.surfaceWidth(hostrt::gui::SurfaceId::Monitor), mh = gui.surfaceHeight(hostrt::gui::SurfaceId::Monitor);
+    gui.drawOverlay(hostrt::gui::SurfaceId::Monitor, reinterpret_cast<const uint8_t *>(frame.data()), w * 4,
+                    (mw - w) / 2, (mh - fh * 2) / 2, w, fh * 2);
+    gui.present();
+}
+
+} // namespace
+
+extern "C" {
+
+int32_t opPreview(int32_t)
+{
+    auto &src = hostrt::gui::previewSource();
+    if (!src.action) return -1;
+    State &s = state();
+    PutHandler saved = s.putHandler;
+    std::vector<FieldImage> pair;
+    s.putHandler = [&pair](const Picture &p) {
+        pair.push_back(fieldFromPicture(p));
+        return 0;
+    };
+    OperatorContext ctx = src.ctx;
+    ctx.flags &= ~CTX_PREVIEW;
+    ctx.action = OPACT_INIT;
+    src.action(&ctx);
+    for (uint32_t field = 0; field < src.ctx.fieldCount; ++field) {
+        ctx = src.ctx;
+        ctx.flags &= ~CTX_PREVIEW;
+        ctx.action = OPACT_RENDER;
+        ctx.fieldNumber = int32_t(field);
+        src.action(&ctx);
+        if (field % 2 == 1 || field + 1 == src.ctx.fieldCount) {
+            showFrame(pair);
+            pair.clear();
+        }
+    }
+    ctx = src.ctx;
+    ctx.action = OPACT_RELEASE;
+    src.action(&ctx);
+    s.putHandler = saved;
+    return 0;
+}
+
+int32_t opAreaRequest(RectParam *rect, int32_t)
+{
+    if (!rect) return -1;
+    return hostgui::runAreaRequest(*rect);
+}
+
+} // extern "C"
