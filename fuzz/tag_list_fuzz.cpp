@@ -24,8 +24,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (i % 2 == 0) {
             list.push_back(kind & 0x80 ? 0x4F504500u + (kind & 0x1F) : TagWord(in.u32()));
         } else {
+            // Pointer-valued tags point into the pool, as a library's own
+            // list points into its own data; integer tags take any value.
+            TagWord tag = list.back();
+            bool pointerTag = tag == OPE_ACTION || tag == OPE_REVISION || tag == OPE_SETTINGS ||
+                              (tag >= OPE_PARAM0 && tag < OPE_SETTINGS);
             size_t offset = (size_t(in.u8()) * 8) % (pool.size() - 64);
-            TagWord value = kind & 0x80 ? TagWord(pool.data() + offset) : TagWord(in.u8());
+            TagWord value = pointerTag || (kind & 0x80) ? TagWord(pool.data() + offset)
+                                                        : TagWord(in.u32());
             list.push_back(value);
         }
     }

@@ -34,7 +34,9 @@ run_one() {
             return 1
         }
     fi
-    if ! "build-fuzz/bin/$t" "$work/$name" "$seeds" -max_total_time="$seconds" \
+    quiet=""
+    [ "$name" = preset ] && quiet="-close_fd_mask=2"
+    if ! "build-fuzz/bin/$t" "$work/$name" "$seeds" -max_total_time="$seconds" $quiet \
             -artifact_prefix="$work/artifacts-$name/" -print_final_stats=1 \
             >"$work/$name.log" 2>&1; then
         mkdir -p "fuzz/regressions/$name"

@@ -37,7 +37,9 @@ void errorHandler(png_structp png, png_const_charp message)
 
 // Decodes from an already set-up reader. Setting up the I/O differs for
 // files and memory; everything after is shared.
-bool decode(png_structp png, png_infop info, RgbaImage &image)
+// `rows` belongs to the caller: a longjmp out of here must not skip a
+// destructor that frees memory.
+bool decode(png_structp png, png_infop info, RgbaImage &image, std::vector<png_bytep> &rows)
 {
     png_read_info(png, info);
     png_uint_32 w = png_get_image_width(png, info);
@@ -54,7 +56,7 @@ bool decode(png_structp png, png_infop info, RgbaImage &image)
     image.width = int(w);
     image.height = int(h);
     image.rgba.assign(size_t(w) * h * 4, 0);
-    std::vector<png_bytep> rows(h);
+    rows.assign(h, nullptr);
     for (png_uint_32 r = 0; r < h; ++r) rows[r] = image.rgba.data() + size_t(r) * w * 4;
     png_read_image(png, rows.data());
     png_read_end(png, nullptr);
@@ -103,11 +105,12 @@ bool readPngMemory(const uint8_t *data, size_t size, RgbaImage &image, std::stri
     }
     png_infop info = png_create_info_struct(png);
     MemoryReader reader{data, size, 0};
+    std::vector<png_bytep> rows;
     volatile bool ok = false;
     if (info && setjmp(png_jmpbuf(png)) == 0) {
         png_set_read_fn(png, &reader, readFromMemory);
         png_set_user_limits(png, MAX_DIMENSION, MAX_DIMENSION);
-        ok = decode(png, info, image);
+        ok = decode(png, info, image, rows);
     }
     png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
     if (!ok) {
