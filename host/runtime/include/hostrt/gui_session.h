@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <map>
 #include <string>
 #include <vector>
@@ -106,6 +107,26 @@ std::vector<std::vector<uint8_t>> postedMessages();
 
 // The host's label text of a parameter label id, "" when it has none.
 std::string hostLabel(uint32_t labelId);
+
+// ---- the gallery: a sample screen with every gadget kind and a button
+// for each requester (ophost gallery, and the tests)
+
+struct GalleryHandles {
+    uint32_t screen = 0, queue = 0, strings = 0, images = 0;
+    uint32_t gadgetPanel = 0, requesterPanel = 0, subPanel = 0;
+    uint32_t imageButtons[7] = {};
+    uint32_t textButton = 0, disabledButton = 0, slider = 0, frameSlider = 0;
+    uint32_t popup = 0, picturePopup = 0, checkBox = 0, palette = 0, boxText = 0;
+    uint32_t textRequest = 0, question = 0, paletteRequest = 0, fileRequest = 0;
+    uint32_t archives = 0, pictureRequest = 0, areaRequest = 0, closeButton = 0;
+};
+// Builds the sample screen through the host calls; false when the screen
+// cannot be created.
+bool openGallery(GalleryHandles &handles);
+// Runs its event loop until the close button or a close message, writing
+// one line per message and per requester answer to `log`.
+void runGallery(GalleryHandles &handles, std::FILE *log);
+void closeGallery(GalleryHandles &handles);
 
 // Back to the default settings, no screens, panels or queues, no script.
 void resetGui();
