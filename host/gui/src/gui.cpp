@@ -673,7 +673,13 @@ void Gui::mouseMove(const InputEvent &e)
         if (g->kind == GADGET_SLIDER) setSliderFromX(*g, e.x);
     }
     hoverGadget = gadgetAt(e.surface, e.x, e.y);
-    if (!dialogs.empty()) dialogs.back()->mouse(e, panelRectOnSurface(dialogs.back()->panel));
+    if (!dialogs.empty()) {
+        // Presses and releases reach the requester separately, after the
+        // gadgets have had their turn.
+        InputEvent move = e;
+        move.type = InputEvent::MouseMove;
+        dialogs.back()->mouse(move, panelRectOnSurface(dialogs.back()->panel));
+    }
 }
 
 void Gui::mouseDown(const InputEvent &e)

@@ -119,7 +119,14 @@ public:
 class PaletteDialog : public Dialog {
 public:
     uint32_t original = 0;
+    uint32_t result = 0;
     TgHandle sliders[3] = {0, 0, 0};
+    // The sliders go with the requester's panel: keep the colour first.
+    void accept() override
+    {
+        result = chosen();
+        Dialog::accept();
+    }
     uint32_t chosen() const
     {
         Gui &gui = Gui::get();
@@ -477,7 +484,7 @@ int32_t runPaletteRequest(PaletteRequest &request)
     d.defaultButton = addButton(d, Rect{w - 232, by, 104, rowH()}, "OK", [&d] { d.accept(); });
     d.cancelButton = addButton(d, Rect{w - 116, by, 104, rowH()}, "Cancel", [&d] { d.cancel(); });
     gui.runDialog(d, at);
-    if (d.accepted) request.color = d.chosen();
+    if (d.accepted) request.color = d.result;
     request.status = d.accepted ? 1 : 0;
     return 0;
 }
