@@ -54,6 +54,23 @@ void showFrame(const std::vector<FieldImage> &fields)
     gui.drawOverlay(hostrt::gui::SurfaceId::Monitor, reinterpret_cast<const uint8_t *>(frame.data()), w * 4,
                     (mw - w) / 2, (mh - fh * 2) / 2, w, fh * 2);
     gui.present();
+    gui.frontEnd().frameDelay(1000 / std::max(1, gui.settings.framesPerSecond));
+}
+
+// Escape stops the preview; closing the window stops it and ends the
+// editor afterwards.
+bool stopRequested()
+{
+    hostgui::Gui &gui = hostgui::Gui::get();
+    hostgui::InputEvent e;
+    while (gui.frontEnd().poll(e)) {
+        if (e.type == hostgui::InputEvent::Key && (e.key & ~KEY_QUALIFIERS) == KEY_ESCAPE) return true;
+        if (e.type == hostgui::InputEvent::Close) {
+            gui.dispatch(e);
+            return true;
+        }
+    }
+    return false;
 }
 
 } // namespace
@@ -84,6 +101,7 @@ int32_t opPreview(int32_t)
         if (field % 2 == 1 || field + 1 == src.ctx.fieldCount) {
             showFrame(pair);
             pair.clear();
+            if (stopRequested()) break;
         }
     }
     ctx = src.ctx;

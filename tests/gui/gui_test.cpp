@@ -444,3 +444,24 @@ TEST(GuiFormatter, FramesAndTime)
     EXPECT_STREQ(small, "152");
     EXPECT_EQ(tgSliderCallbackFramesTime(1, nullptr, 10), -1);
 }
+
+TEST(GuiSliders, RangesTheEditorCanPass)
+{
+    resetGui();
+    EditorRequest req{0, 0, 640, 200, msgQCreate(10, 44, 0), 0, "sliders", 0, 0, 0};
+    ASSERT_EQ(treqCreateRequest(&req), 0);
+    TgHandle panel = tgCreatePanel(req.screen, 0, 0, 600, 100, PANEL_NORMAL, 0, 0);
+    // A clip of one field gives the frame slider the maximum 0 - 1 (unsigned).
+    TgHandle empty = tgAddSlider(panel, 100, 8, 200, 24, 0, int32_t(0u - 1u), 0, "Empty", nullptr, 0x130000, nullptr);
+    // A stored value above the maximum is shown as it is until moved.
+    TgHandle over = tgAddSlider(panel, 100, 40, 200, 24, 0, 30, 45, "Over", "px", 0x130000, nullptr);
+    EXPECT_EQ(gadgetInfo(over).shown, "45 px");
+    setScript("drag 120 20 290 20\nset-slider \"Over\" 30\nset-slider \"Over\" 0\nclose\n");
+    Msg m = receive();
+    EXPECT_EQ(m.handle, over) << "the empty slider cannot move";
+    EXPECT_EQ(m.value, 30);
+    expectMsg(over, 0);
+    expectClose();
+    EXPECT_EQ(gadgetInfo(empty).value, 0);
+    resetGui();
+}

@@ -14,6 +14,8 @@ class WindowFrontEnd : public FrontEnd {
 public:
     ~WindowFrontEnd() override
     {
+        if (busyCursor_) SDL_FreeCursor(busyCursor_);
+        if (arrowCursor_) SDL_FreeCursor(arrowCursor_);
         if (texture_) SDL_DestroyTexture(texture_);
         if (renderer_) SDL_DestroyRenderer(renderer_);
         if (window_) SDL_DestroyWindow(window_);
@@ -90,9 +92,12 @@ public:
 
     void pointerShape(bool busy) override
     {
-        SDL_Cursor *c = SDL_CreateSystemCursor(busy ? SDL_SYSTEM_CURSOR_WAIT : SDL_SYSTEM_CURSOR_ARROW);
+        SDL_Cursor *&c = busy ? busyCursor_ : arrowCursor_;
+        if (!c) c = SDL_CreateSystemCursor(busy ? SDL_SYSTEM_CURSOR_WAIT : SDL_SYSTEM_CURSOR_ARROW);
         if (c) SDL_SetCursor(c);
     }
+
+    void frameDelay(int milliseconds) override { SDL_Delay(uint32_t(std::max(0, milliseconds))); }
 
     void warpPointer(int x, int y) override
     {
@@ -107,6 +112,7 @@ private:
     SDL_Window *window_ = nullptr;
     SDL_Renderer *renderer_ = nullptr;
     SDL_Texture *texture_ = nullptr;
+    SDL_Cursor *busyCursor_ = nullptr, *arrowCursor_ = nullptr;
     int texW_ = 0, texH_ = 0;
     int deskW_ = 0, deskH_ = 0, monitorX_ = 0;
 

@@ -77,6 +77,9 @@ public:
     virtual void pointerShape(bool busy) { (void)busy; }
     virtual void warpPointer(int x, int y) { (void)x; (void)y; }
     virtual bool isWindow() const { return false; }
+    // Waits between the frames of a played section (a window shows them
+    // at the frame rate; headless plays at once).
+    virtual void frameDelay(int milliseconds) { (void)milliseconds; }
 };
 
 std::unique_ptr<FrontEnd> makeScriptFrontEnd(const std::string &script, const std::string &name);
