@@ -6,9 +6,9 @@
 // matte gets key 0 and the foreground colour in every mode.
 //
 // Everything that does not depend on the pixel is worked out once per
-// render into small tables, so the pixel loops are table lookups and integer
-// steps; the float steps of the dominance key read per-byte products that are
-// the same floats the formulas give.
+// render into small tables, so most pixel loops are table lookups and integer
+// steps. The dominance key runs its single-precision steps four pixels at a
+// time, each lane doing exactly the operations of the formula.
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -74,24 +74,24 @@ struct KeepTables {
 };
 
 // Mode 1: the distance is a sum of per-byte terms, the key a function of
-// the distance, and the spill a function of the key.
+// the distance, and the spill a function of the key. Most pixels are fully
+// keyed (K 0) or fully kept (K 255): their corrected colour is a per-byte
+// table lookup, already shifted into place in the pixel word.
 constexpr int32_t MAX_DISTANCE = 255 + 2 * (255 + 255);
+
+struct SpilledColour {
+    uint32_t y[256], u[256], v[256];
+};
 
 struct DistanceTables {
     uint16_t distY[256], distU[256], distV[256];
     uint8_t keyOfDistance[MAX_DISTANCE + 1];
     int16_t spillY[256], spillU[256], spillV[256];   // by key K
-};
-
-// Mode 3, second sweep: what each provisional alpha removes, and its key.
-struct DominanceTables {
-    int32_t removeR[256], removeG[256], removeB[256];
-    uint8_t key[256];
+    SpilledColour keyed, kept;                        // K 0 and K 255
 };
 
 KeepTables keep;
 DistanceTables distance;
-DominanceTables dominance;
 
 // Hue keys: the key colour's hue, with the neutral key taking the same 0.01
 // substitution as a pixel so that its hue is defined.
@@ -197,11 +197,14 @@ void buildKeepTables(uint8_t mode)
             }
         break;
     }
-    default:   // matte pass-through
+    case KEY_MATTE:
+    default:
         std::memset(keep.keepLuma, 0xFF, sizeof keep.keepLuma);
         break;
     }
 }
+
+inline int32_t spilled(int32_t byte, int32_t spill) { return clampTo(byte - spill, 16, 240); }
 
 void buildDistanceTables()
 {
@@ -222,6 +225,14 @@ void buildDistanceTables()
         distance.spillY[k] = int16_t((key.y - 16) * t / 255);
         distance.spillU[k] = int16_t((key.u - 128) * t / 255);
         distance.spillV[k] = int16_t((key.v - 128) * t / 255);
+    }
+    for (int32_t b = 0; b < 256; ++b) {
+        distance.keyed.y[b] = uint32_t(spilled(b, distance.spillY[0])) << 24;
+        distance.keyed.u[b] = uint32_t(spilled(b, distance.spillU[0])) << 16;
+        distance.keyed.v[b] = uint32_t(spilled(b, distance.spillV[0])) << 8;
+        distance.kept.y[b] = uint32_t(spilled(b, distance.spillY[255])) << 24;
+        distance.kept.u[b] = uint32_t(spilled(b, distance.spillU[255])) << 16;
+        distance.kept.v[b] = uint32_t(spilled(b, distance.spillV[255])) << 8 | 0xFFu;
     }
 }
 
@@ -246,9 +257,14 @@ void keyByDistance(const Pixel *fg, Pixel *out, size_t count)
         }
         uint32_t y = yOf(word), u = uOf(word), v = vOf(word);
         uint32_t k = distance.keyOfDistance[distance.distY[y] + distance.distU[u] + distance.distV[v]];
-        uint32_t y2 = uint32_t(clampTo(int32_t(y) - distance.spillY[k], 16, 240));
-        uint32_t u2 = uint32_t(clampTo(int32_t(u) - distance.spillU[k], 16, 240));
-        uint32_t v2 = uint32_t(clampTo(int32_t(v) - distance.spillV[k], 16, 240));
+        if (k == 0 || k == 255) {
+            const SpilledColour &c = k == 0 ? distance.keyed : distance.kept;
+            storeWord(out + i, c.y[y] | c.u[u] | c.v[v]);
+            continue;
+        }
+        uint32_t y2 = uint32_t(spilled(int32_t(y), distance.spillY[k]));
+        uint32_t u2 = uint32_t(spilled(int32_t(u), distance.spillU[k]));
+        uint32_t v2 = uint32_t(spilled(int32_t(v), distance.spillV[k]));
         storeWord(out + i, y2 << 24 | u2 << 16 | v2 << 8 | k);
     }
 }
@@ -274,76 +290,135 @@ void keyRectangle(const Pixel *fg, Pixel *out, int32_t width, int32_t height)
     }
 }
 
-// Mode 3, first sweep: converts to RGB, measures how far channel DOM (0 red,
-// 1 green, 2 blue) stands above the other two, tracks the strongest backing
-// and stores alpha = dominance, byte 1 = B, byte 2 = G, byte 3 = R.
+// Mode 3 works on four pixels at a time: its float steps are the same
+// single-precision operations lane by lane, so each lane gives the very
+// float the formula gives for that pixel.
+typedef int32_t V4i __attribute__((vector_size(16)));
+typedef uint32_t V4u __attribute__((vector_size(16)));
+typedef float V4f __attribute__((vector_size(16)));
+
+inline V4u loadBlock(const Pixel *p)
+{
+    V4u words;
+    std::memcpy(&words, p, sizeof words);
+    return words;
+}
+
+inline void storeBlock(Pixel *p, V4u words) { std::memcpy(p, &words, sizeof words); }
+
+inline V4i select(V4i mask, V4i yes, V4i no) { return mask ? yes : no; }
+inline V4f fmin(V4f a, V4f b) { return a < b ? a : b; }
+inline V4f fmax(V4f a, V4f b) { return a > b ? a : b; }
+inline V4f toFloat(V4i v) { return __builtin_convertvector(v, V4f); }
+inline V4i truncate(V4f v) { return __builtin_convertvector(v, V4i); }   // toward zero
+inline V4i byteAt(V4u words, int shift) { return (V4i)(words >> shift & 0xFFu); }
+inline bool anyLane(V4i mask) { return (mask[0] | mask[1] | mask[2] | mask[3]) != 0; }
+
+inline V4f clampByte(V4f v) { return fmin(fmax(v, V4f{} + 0.0f), V4f{} + 255.0f); }
+// Limited to 0..255 and truncated toward zero, kept as a float: the same
+// whole number as truncating first and limiting the integer after.
+inline V4f wholeByte(V4f v) { return toFloat(truncate(clampByte(v))); }
+
+// The picture's strongest backing: the first pixel in raster order with the
+// largest dominance, and its R, G, B before the dominant channel is limited.
 struct Backing {
     int32_t best = 0;
     int32_t r = 0, g = 0, b = 0;
 };
 
-template <int DOM> Backing dominanceSweep(const Pixel *fg, Pixel *out, size_t count, int32_t threshold)
+// First sweep, four pixels: converts to RGB, measures how far channel DOM
+// (0 red, 1 green, 2 blue) stands above the other two, tracks the strongest
+// backing, limits the dominant channel and returns alpha = dominance clamped,
+// byte 1 = B, byte 2 = G, byte 3 = R. Outside the matte: alpha 0, colour
+// copied. The channel values are whole numbers held in floats, so their
+// differences, minima and maxima are exact.
+template <int DOM> V4u dominanceBlock(V4u words, int32_t threshold, Backing &backing)
 {
-    const RgbProducts &p = rgbProducts();
-    Backing backing;
-    for (size_t i = 0; i < count; ++i) {
-        uint32_t word = loadWord(fg + i);
-        if (matteOf(word) == 0) {
-            storeWord(out + i, word & COLOR_BITS);
-            continue;
-        }
-        float y = float(yOf(word));
-        uint32_t u = uOf(word), v = vOf(word);
-        int32_t rgb[3] = {clampTo(int32_t(y + p.rFromV[v]), 0, 255),
-                          clampTo(int32_t(y - p.gFromU[u] - p.gFromV[v]), 0, 255),
-                          clampTo(int32_t(y + p.bFromU[u]), 0, 255)};
-        int32_t o1 = rgb[(DOM + 1) % 3], o2 = rgb[(DOM + 2) % 3];
-        int32_t a = rgb[DOM] - std::max(o1, o2);
-        if (a > backing.best) {
-            backing.best = a;
-            backing.r = rgb[0];
-            backing.g = rgb[1];
-            backing.b = rgb[2];
-        }
-        if (a >= threshold) rgb[DOM] = std::min({rgb[DOM], o1, o2});
-        uint32_t provisional = uint32_t(std::max(a, 0));
-        storeWord(out + i, uint32_t(rgb[0]) << 24 | uint32_t(rgb[1]) << 16 | uint32_t(rgb[2]) << 8 |
-                               provisional);
+    V4i keyed = byteAt(words, 0) != 0;
+    V4f y = toFloat((V4i)(words >> 24));
+    V4f u = toFloat(byteAt(words, 16) - 128);
+    V4f v = toFloat(byteAt(words, 8) - 128);
+    V4f rgb[3] = {wholeByte(y + 1.402f * v), wholeByte(y - 0.344136f * u - 0.714136f * v),
+                  wholeByte(y + 1.772f * u)};
+    V4f o1 = rgb[(DOM + 1) % 3], o2 = rgb[(DOM + 2) % 3];
+    V4f a = rgb[DOM] - fmax(o1, o2);
+    if (anyLane((a > float(backing.best)) & keyed)) {
+        for (int lane = 0; lane < 4; ++lane)
+            if (keyed[lane] && a[lane] > float(backing.best)) {
+                backing.best = int32_t(a[lane]);
+                backing.r = int32_t(rgb[0][lane]);
+                backing.g = int32_t(rgb[1][lane]);
+                backing.b = int32_t(rgb[2][lane]);
+            }
     }
-    return backing;
+    rgb[DOM] = a >= float(threshold) ? fmin(rgb[DOM], fmin(o1, o2)) : rgb[DOM];
+    V4u packed = (V4u)truncate(rgb[0]) << 24 | (V4u)truncate(rgb[1]) << 16 | (V4u)truncate(rgb[2]) << 8 |
+                 (V4u)truncate(fmax(a, V4f{} + 0.0f));
+    return (V4u)select(keyed, (V4i)packed, (V4i)(words & COLOR_BITS));
 }
 
-void buildDominanceTables(const Backing &backing, int32_t threshold)
+// What a provisional alpha removes from R, G, B, and its key k: one
+// four-lane entry per alpha, so a pixel needs one load.
+struct Removal {
+    V4i byAlpha[256];   // lanes: R, G, B, k
+};
+
+Removal removal;
+
+void buildRemoval(const Backing &backing, int32_t threshold)
 {
     int32_t n = (100 - settings.dominanceLevel) * backing.best / 100;
     if (n == 0) n = 1;
     for (int32_t a = 0; a < 256; ++a) {
-        bool removes = a >= threshold;
-        dominance.removeR[a] = removes ? a * backing.r / n : 0;
-        dominance.removeG[a] = removes ? a * backing.g / n : 0;
-        dominance.removeB[a] = removes ? a * backing.b / n : 0;
-        dominance.key[a] = uint8_t(removes ? clampTo(a * 255 / n, 0, 255) : 0);
+        if (a >= threshold)
+            removal.byAlpha[a] = V4i{a * backing.r / n, a * backing.g / n, a * backing.b / n,
+                                     clampTo(a * 255 / n, 0, 255)};
+        else
+            removal.byAlpha[a] = V4i{0, 0, 0, 0};
     }
 }
 
-// Mode 3, second sweep: removes the backing in proportion to the provisional
-// alpha and converts back to YUV (no 16..240 clamp in this mode).
-void dominanceFinish(const Pixel *fg, Pixel *out, size_t count)
+// Second sweep, four pixels: removes the backing in proportion to the
+// provisional alpha and converts back to YUV (no 16..240 clamp in this
+// mode). Pixels outside the matte keep what the first sweep wrote.
+V4u finishBlock(V4u foreground, V4u provisional)
 {
-    const YuvProducts &p = yuvProducts();
-    for (size_t i = 0; i < count; ++i) {
-        if (matteOf(loadWord(fg + i)) == 0) continue;   // alpha 0 and colour copied already
-        uint32_t word = loadWord(out + i);
-        uint32_t a = matteOf(word);
-        int32_t r = clampTo(int32_t(yOf(word)) - dominance.removeR[a], 0, 255);
-        int32_t g = clampTo(int32_t(uOf(word)) - dominance.removeG[a], 0, 255);
-        int32_t b = clampTo(int32_t(vOf(word)) - dominance.removeB[a], 0, 255);
-        uint32_t k = 255u - dominance.key[a];
-        uint32_t v2 = uint8_t(int32_t(p.half[r] - p.vFromG[g] - p.vFromB[b] + 128.0f));
-        uint32_t u2 = uint8_t(int32_t(p.half[b] - p.uFromG[g] - p.uFromR[r] + 128.0f));
-        uint32_t y2 = uint8_t(int32_t(p.yFromR[r] + p.yFromG[g] + p.yFromB[b]));
-        storeWord(out + i, y2 << 24 | u2 << 16 | v2 << 8 | k);
-    }
+    V4i e0 = removal.byAlpha[provisional[0] & 0xFFu], e1 = removal.byAlpha[provisional[1] & 0xFFu];
+    V4i e2 = removal.byAlpha[provisional[2] & 0xFFu], e3 = removal.byAlpha[provisional[3] & 0xFFu];
+    V4i t0 = __builtin_shufflevector(e0, e1, 0, 4, 1, 5), t1 = __builtin_shufflevector(e2, e3, 0, 4, 1, 5);
+    V4i t2 = __builtin_shufflevector(e0, e1, 2, 6, 3, 7), t3 = __builtin_shufflevector(e2, e3, 2, 6, 3, 7);
+    V4i removeR = __builtin_shufflevector(t0, t1, 0, 1, 4, 5), removeG = __builtin_shufflevector(t0, t1, 2, 3, 6, 7);
+    V4i removeB = __builtin_shufflevector(t2, t3, 0, 1, 4, 5), key = __builtin_shufflevector(t2, t3, 2, 3, 6, 7);
+
+    V4f r = clampByte(toFloat((V4i)(provisional >> 24) - removeR));
+    V4f g = clampByte(toFloat(byteAt(provisional, 16) - removeG));
+    V4f b = clampByte(toFloat(byteAt(provisional, 8) - removeB));
+    V4i v2 = truncate(0.5f * r - 0.418688f * g - 0.081312f * b + 128.0f);
+    V4i u2 = truncate(0.5f * b - 0.331264f * g - 0.168736f * r + 128.0f);
+    V4i y2 = truncate(0.299f * r + 0.587f * g + 0.114f * b);
+    V4u packed = ((V4u)y2 & 0xFFu) << 24 | ((V4u)u2 & 0xFFu) << 16 | ((V4u)v2 & 0xFFu) << 8 | (V4u)(255 - key);
+    return (V4u)select(byteAt(foreground, 0) != 0, (V4i)packed, (V4i)provisional);
+}
+
+// Runs a four-pixel step over count pixels; the last partial block goes
+// through a padded copy whose extra lanes lie outside the matte.
+template <typename Step> void inBlocks(const Pixel *fg, Pixel *out, size_t count, Step step)
+{
+    size_t i = 0;
+    for (; i + 4 <= count; i += 4) storeBlock(out + i, step(loadBlock(fg + i), loadBlock(out + i)));
+    if (i == count) return;
+    Pixel fgTail[4] = {}, outTail[4] = {};
+    std::memcpy(fgTail, fg + i, (count - i) * sizeof(Pixel));
+    std::memcpy(outTail, out + i, (count - i) * sizeof(Pixel));
+    storeBlock(outTail, step(loadBlock(fgTail), loadBlock(outTail)));
+    std::memcpy(out + i, outTail, (count - i) * sizeof(Pixel));
+}
+
+template <int DOM> Backing dominanceSweep(const Pixel *fg, Pixel *out, size_t count, int32_t threshold)
+{
+    Backing backing;
+    inBlocks(fg, out, count, [&](V4u words, V4u) { return dominanceBlock<DOM>(words, threshold, backing); });
+    return backing;
 }
 
 void keyByDominance(const Pixel *fg, Pixel *out, size_t count)
@@ -355,8 +430,8 @@ void keyByDominance(const Pixel *fg, Pixel *out, size_t count)
     case 1: backing = dominanceSweep<1>(fg, out, count, threshold); break;
     default: backing = dominanceSweep<0>(fg, out, count, threshold); break;
     }
-    buildDominanceTables(backing, threshold);
-    dominanceFinish(fg, out, count);
+    buildRemoval(backing, threshold);
+    inBlocks(fg, out, count, finishBlock);
 }
 
 // Both pictures must hold the pictureWidth by pictureHeight pixels the

@@ -1,4 +1,4 @@
-// Settings-independent keyer tables, filled on first use.
+// The keyer's hue table, filled on first use.
 #include "KeyerTables.h"
 
 #include <cmath>
@@ -9,32 +9,6 @@ namespace {
 
 float hueTable[65536];
 bool hueTableReady = false;
-
-RgbProducts rgbTable;
-YuvProducts yuvTable;
-bool productsReady = false;
-
-void fillProducts()
-{
-    for (int b = 0; b < 256; ++b) {
-        float c = float(b - 128);
-        rgbTable.rFromV[b] = 1.402f * c;
-        rgbTable.gFromU[b] = 0.344136f * c;
-        rgbTable.gFromV[b] = 0.714136f * c;
-        rgbTable.bFromU[b] = 1.772f * c;
-
-        float x = float(b);
-        yuvTable.half[b] = 0.5f * x;
-        yuvTable.vFromG[b] = 0.418688f * x;
-        yuvTable.vFromB[b] = 0.081312f * x;
-        yuvTable.uFromG[b] = 0.331264f * x;
-        yuvTable.uFromR[b] = 0.168736f * x;
-        yuvTable.yFromR[b] = 0.299f * x;
-        yuvTable.yFromG[b] = 0.587f * x;
-        yuvTable.yFromB[b] = 0.114f * x;
-    }
-    productsReady = true;
-}
 
 } // namespace
 
@@ -63,18 +37,6 @@ const float *pixelHueTable()
         hueTableReady = true;
     }
     return hueTable;
-}
-
-const RgbProducts &rgbProducts()
-{
-    if (!productsReady) fillProducts();
-    return rgbTable;
-}
-
-const YuvProducts &yuvProducts()
-{
-    if (!productsReady) fillProducts();
-    return yuvTable;
 }
 
 } // namespace zenvarth
