@@ -159,7 +159,8 @@ TEST_F(Dremwick, OutsideCoversBufferBeyondTheActiveArea)
 TEST_F(Dremwick, BlendIsExactForEveryAlphaAndByte)
 {
     FieldImage in = makeField(256, 1);
-    for (int b = 0; b < 256; ++b) in.at(b, 0) = px(uint8_t(b), uint8_t(255 - b), uint8_t(b * 7), uint8_t(b));
+    for (int b = 0; b < 256; ++b)
+        in.at(b, 0) = px(uint8_t(b), uint8_t(255 - b), uint8_t(b * 7), uint8_t(b));
     side().value = 1;
     setRect(region(), -10, -10, 4, 4);
     std::mt19937 rng(4);

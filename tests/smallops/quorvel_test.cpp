@@ -218,8 +218,8 @@ TEST_F(Quorvel, MatchesThePlainRuleOnRandomRectangles)
     for (int trial = 0; trial < 3000; ++trial) {
         bool equal = trial % 2 == 0;
         FieldImage base = testsupport::randomField(24, 12, uint32_t(2 * trial));
-        FieldImage other = testsupport::randomField(equal ? 24 : pick(0, 30),
-                                                    equal ? 12 : pick(0, 16), uint32_t(2 * trial + 1));
+        FieldImage other = testsupport::randomField(
+            equal ? 24 : pick(0, 30), equal ? 12 : pick(0, 16), uint32_t(2 * trial + 1));
         base.x = int16_t(pick(0, 3));
         base.y = int16_t(pick(0, 2));
         other.x = int16_t(pick(0, 3));

@@ -298,7 +298,10 @@ TEST_F(Vashrel, TablesMatchThePlainFormulaOnEveryColour)
     };
     const Case cases[] = {{px(100, 100, 100), 85, pixelFromWord(BLUE_DEFAULT)},
                           {px(0, 255, 0), 97, px(255, 0, 255)},
-                          {px(128, 128, 128), 30, px(16, 240, 17)}};
+                          {px(128, 128, 128), 30, px(16, 240, 17)},
+                          // Offsets a hair above an integer (e.g. -109.99999999999999),
+                          // where the double rounding of b - s decides the byte.
+                          {px(100, 20, 100), 85, px(210, 240, 200)}};
     for (const Case &k : cases) {
         tolerance().value = k.tol;
         target().color = k.target;

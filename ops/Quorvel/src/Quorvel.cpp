@@ -78,7 +78,8 @@ int32_t render(OperatorContext *ctx)
         int32_t c0 = greater(greater(source.x0, 0), -shiftX);
         int32_t c1 = lesser(lesser(source.x0 + w, other->bufferWidth), base->bufferWidth - shiftX);
         int32_t r0 = greater(greater(source.y0, 0), -shiftY);
-        int32_t r1 = lesser(lesser(source.y0 + h, other->bufferHeight), base->bufferHeight - shiftY);
+        int32_t r1 =
+            lesser(lesser(source.y0 + h, other->bufferHeight), base->bufferHeight - shiftY);
         for (int32_t r = r0; c0 < c1 && r < r1; ++r)
             std::memmove(base->pixels + int64_t(r + shiftY) * base->bufferWidth + c0 + shiftX,
                         other->pixels + int64_t(r) * other->bufferWidth + c0,

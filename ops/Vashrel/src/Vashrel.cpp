@@ -2,6 +2,8 @@
 // run, then shifts every pixel towards the target colour by the offset
 // between the average and the target: fully for pixels close to the average,
 // fading to nothing for far ones. Luma follows only when lumaMode says so.
+#include <cmath>
+
 #include "contract/helpers.h"
 #include "contract/host_calls.h"
 
@@ -55,18 +57,58 @@ double clampVashrel(double value)
     return value;
 }
 
-// Per-render tables. The weight depends on the distance alone, so the
-// offset each channel moves by is one double per distance step; a pixel
-// then costs three lookups for its distance and, where the weight is not 0,
-// three subtractions done exactly as the formula does them.
+// One channel as the rule computes it, in double precision.
+uint8_t shiftChannel(int b, double offset)
+{
+    return uint8_t(int(clampVashrel(b - offset)));
+}
+
+// Per-render tables. The weight, and so the offset s each channel moves by,
+// depends on the distance alone. For a byte b the result is the clamped
+// truncation of the double b - s, which equals the integer b - ceil(s)
+// clamped to 16..240 unless s lies just above an integer (there the
+// rounding of b - s may reach the integer above b - ceil(s)). So each
+// distance step maps a channel's byte through a view into one shared clamp
+// table, or, for the few steps where s lies just above an integer (no more
+// than 27 per channel whatever the tolerance), through a table of its own
+// made with the double formula. Should the own tables ever run out, the
+// remaining steps take the double formula per pixel.
+constexpr int CLAMP_BIAS = 255;
+constexpr int OWN_TABLES = 64;
+
+struct ChannelTables {
+    const uint8_t *map[DISTANCE_STEPS];
+    double offset[DISTANCE_STEPS];
+    uint8_t own[OWN_TABLES][256];
+    int ownUsed;
+};
+
 struct RenderTables {
     uint16_t stepY[256], stepU[256], stepV[256];
-    bool shifted[DISTANCE_STEPS];
-    double offsetY[DISTANCE_STEPS], offsetU[DISTANCE_STEPS], offsetV[DISTANCE_STEPS];
-    uint8_t clamped[256];
+    ChannelTables y, u, v;
+    bool needsDouble[DISTANCE_STEPS];
+    uint8_t clamped[2 * CLAMP_BIAS + 256];   // clamp of i - CLAMP_BIAS
 };
 
 RenderTables tables;
+
+// Chooses the byte map of one channel at one distance step; false when
+// only the double formula per pixel will do.
+bool mapChannel(ChannelTables &channel, int k, double offset)
+{
+    channel.offset[k] = offset;
+    double up = std::ceil(offset);
+    double below = up - 1;
+    if (!(offset > below && offset - below < 0x1p-20)) {
+        channel.map[k] = tables.clamped + CLAMP_BIAS - int(up);
+        return true;
+    }
+    if (channel.ownUsed == OWN_TABLES) return false;
+    uint8_t *own = channel.own[channel.ownUsed++];
+    for (int b = 0; b < 256; ++b) own[b] = shiftChannel(b, offset);
+    channel.map[k] = own;
+    return true;
+}
 
 void buildTables(const CachedAverage &avg, int32_t tol, Pixel target)
 {
@@ -77,14 +119,35 @@ void buildTables(const CachedAverage &avg, int32_t tol, Pixel target)
         tables.stepY[b] = uint16_t(std::abs(b - avg.y));
         tables.stepU[b] = uint16_t(2 * std::abs(b - avg.u));
         tables.stepV[b] = uint16_t(2 * std::abs(b - avg.v));
-        tables.clamped[b] = uint8_t(int(clampVashrel(b)));
     }
+    for (int i = 0; i < int(sizeof tables.clamped); ++i) {
+        int value = i - CLAMP_BIAS;
+        tables.clamped[i] = uint8_t(value < 16 ? 16 : value > 240 ? 240 : value);
+    }
+    tables.y.ownUsed = tables.u.ownUsed = tables.v.ownUsed = 0;
     for (int k = 0; k < DISTANCE_STEPS; ++k) {
         double w = 255 - farness(30.0 * k, tol);
-        tables.shifted[k] = w != 0;
-        tables.offsetY[k] = deltaY * w / 255;
-        tables.offsetU[k] = deltaU * w / 255;
-        tables.offsetV[k] = deltaV * w / 255;
+        bool mapped = mapChannel(tables.y, k, deltaY * w / 255);
+        mapped = mapChannel(tables.u, k, deltaU * w / 255) && mapped;
+        mapped = mapChannel(tables.v, k, deltaV * w / 255) && mapped;
+        tables.needsDouble[k] = !mapped;
+    }
+}
+
+template <bool changeLuma> void shiftRow(Pixel *row, int32_t c0, int32_t c1)
+{
+    for (int32_t c = c0; c < c1; ++c) {
+        Pixel &p = row[c];
+        int k = tables.stepY[p.y] + tables.stepU[p.u] + tables.stepV[p.v];
+        if (tables.needsDouble[k]) {
+            p.v = shiftChannel(p.v, tables.v.offset[k]);
+            p.u = shiftChannel(p.u, tables.u.offset[k]);
+            if (changeLuma) p.y = shiftChannel(p.y, tables.y.offset[k]);
+            continue;
+        }
+        p.v = tables.v.map[k][p.v];
+        p.u = tables.u.map[k][p.u];
+        if (changeLuma) p.y = tables.y.map[k][p.y];
     }
 }
 
@@ -107,20 +170,8 @@ int32_t render(OperatorContext *ctx)
     ClippedSpan area = activeArea(*picture);
     for (int32_t r = area.y0; r < area.y1; ++r) {
         Pixel *row = picture->pixels + int64_t(r) * picture->bufferWidth;
-        for (int32_t c = area.x0; c < area.x1; ++c) {
-            Pixel &p = row[c];
-            int k = tables.stepY[p.y] + tables.stepU[p.u] + tables.stepV[p.v];
-            if (!tables.shifted[k]) {
-                // Weight 0: the offset is 0 and only the clamp remains.
-                p.v = tables.clamped[p.v];
-                p.u = tables.clamped[p.u];
-                if (changeLuma) p.y = tables.clamped[p.y];
-                continue;
-            }
-            p.v = uint8_t(int(clampVashrel(p.v - tables.offsetV[k])));
-            p.u = uint8_t(int(clampVashrel(p.u - tables.offsetU[k])));
-            if (changeLuma) p.y = uint8_t(int(clampVashrel(p.y - tables.offsetY[k])));
-        }
+        if (changeLuma) shiftRow<true>(row, area.x0, area.x1);
+        else shiftRow<false>(row, area.x0, area.x1);
     }
     return opPutField(picture);
 }
