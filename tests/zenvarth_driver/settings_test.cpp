@@ -162,6 +162,25 @@ TEST_F(ZenvarthEntry, UnusedActionsAndEditorIndexReturnZero)
     EXPECT_EQ(testsupport::call(op, ctx), 0);
 }
 
+TEST_F(ZenvarthEntry, RendersThroughTheLoadedLibraryWithItsPasses)
+{
+    op.info().getInfo();
+    settings().keyerType = 0;     // pass-through: the key is the starting matte
+    settings().wholePicture = 0;
+    settings().matteArea = {0, 0, 3, 4};
+    setInputFields(1, {makeField(8, 4, Pixel{0, 128, 128, 200})});
+    setInputFields(0, {makeField(8, 4, Pixel{255, 128, 128, 16})});
+    EXPECT_EQ(testsupport::callAction(op, OPACT_INIT), 0);
+    EXPECT_EQ(testsupport::callAction(op, OPACT_RENDER, 0, 2), 0);
+    EXPECT_EQ(testsupport::callAction(op, OPACT_RELEASE), 0);
+    ASSERT_EQ(putFields().size(), 1u);
+    EXPECT_EQ(putFields()[0].at(0, 0).alpha, 255);
+    EXPECT_EQ(putFields()[0].at(3, 0).alpha, 0);
+    EXPECT_EQ(putFields()[0].at(0, 0).y, 200);    // the keyed foreground
+    EXPECT_EQ(putFields()[0].at(7, 3).y, 200);    // outside the matte: the foreground too
+    EXPECT_TRUE(logLines().empty());
+}
+
 std::string freshFolder()
 {
     char pattern[] = "/tmp/zvinstallXXXXXX";
