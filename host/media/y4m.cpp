@@ -271,6 +271,7 @@ bool Y4mReader::open(FILE *file, const std::string &name, std::string &error)
     offsets_.clear();
     if (seekable_) offsets_.push_back(position);
     nextIndex_ = 0;
+    positionedAt_ = 0;
     ended_ = false;
     count_ = -1;
     return true;
@@ -331,12 +332,13 @@ bool Y4mReader::next(VideoFrame &frame, std::string &error)
 {
     error.clear();
     if (ended_) return false;
-    if (seekable_ && size_t(nextIndex_) < offsets_.size()) {
+    if (seekable_ && positionedAt_ != nextIndex_ && size_t(nextIndex_) < offsets_.size()) {
         if (std::fseek(file_, offsets_[size_t(nextIndex_)], SEEK_SET) != 0) {
             error = where(nextIndex_) + "cannot seek: " + std::strerror(errno);
             return false;
         }
     }
+    positionedAt_ = -1;
     bool atEnd = false;
     if (!readFrameHeader(atEnd, error)) return false;
     if (atEnd) return false;
@@ -350,6 +352,7 @@ bool Y4mReader::next(VideoFrame &frame, std::string &error)
     decodeY4mFrame(header_, buffer_.data(), frame);
     ++nextIndex_;
     if (seekable_ && size_t(nextIndex_) == offsets_.size()) offsets_.push_back(std::ftell(file_));
+    positionedAt_ = nextIndex_;
     return true;
 }
 
@@ -368,6 +371,7 @@ bool Y4mReader::read(int index, VideoFrame &frame, std::string &error)
         return next(frame, error);
     }
     // Forwards: skip frames up to `index`.
+    positionedAt_ = -1;
     if (seekable_ && size_t(nextIndex_) < offsets_.size()) {
         nextIndex_ = int(offsets_.size()) - 1;
         if (std::fseek(file_, offsets_.back(), SEEK_SET) != 0) {
@@ -388,6 +392,7 @@ bool Y4mReader::read(int index, VideoFrame &frame, std::string &error)
         ++nextIndex_;
         if (seekable_ && size_t(nextIndex_) == offsets_.size()) offsets_.push_back(std::ftell(file_));
     }
+    positionedAt_ = nextIndex_;
     bool ok = next(frame, error);
     if (!ok && error.empty()) count_ = index;
     return ok;
@@ -400,6 +405,7 @@ int Y4mReader::frameCount(std::string &error)
     if (!seekable_) return -1;
     // Walk the FRAME lines to the end, then come back.
     int saveIndex = nextIndex_;
+    positionedAt_ = -1;
     nextIndex_ = int(offsets_.size()) - 1;
     ended_ = false;
     if (std::fseek(file_, offsets_.back(), SEEK_SET) != 0) {

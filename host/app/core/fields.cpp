@@ -10,16 +10,25 @@ void splitField(const media::VideoFrame &frame, int parity, hostrt::FieldImage &
     field.bufferWidth = field.width = int16_t(w);
     field.bufferHeight = field.height = int16_t(h);
     field.x = field.y = 0;
-    field.pixels.resize(size_t(w) * size_t(h));
-    for (int row = 0; row < h; ++row)
-        std::memcpy(&field.pixels[size_t(row) * w], &frame.pixels[size_t(2 * row + parity) * w], size_t(w) * sizeof(Pixel));
+    // Appending rows (no zero fill first): the runtime hands a fresh field.
+    field.pixels.clear();
+    field.pixels.reserve(size_t(w) * size_t(h));
+    for (int row = 0; row < h; ++row) {
+        const Pixel *src = &frame.pixels[size_t(2 * row + parity) * w];
+        field.pixels.insert(field.pixels.end(), src, src + w);
+    }
 }
 
 void weaveField(const hostrt::FieldImage &field, int parity, media::VideoFrame &frame)
 {
+    weaveField(field.pixels.data(), field.bufferWidth, parity, frame);
+}
+
+void weaveField(const Pixel *pixels, int bufferWidth, int parity, media::VideoFrame &frame)
+{
     const int w = frame.width, h = frame.height / 2;
     for (int row = 0; row < h; ++row)
-        std::memcpy(&frame.pixels[size_t(2 * row + parity) * w], &field.pixels[size_t(row) * field.bufferWidth],
+        std::memcpy(&frame.pixels[size_t(2 * row + parity) * w], &pixels[size_t(row) * bufferWidth],
                     size_t(w) * sizeof(Pixel));
 }
 

@@ -153,8 +153,7 @@ RunResult runRender(OperatorActionFn action, const std::string &opName, Clip &in
                            " picture for a " + std::to_string(outW) + "x" + std::to_string(outFieldH) + " field";
             return 0;
         }
-        hostrt::FieldImage field = hostrt::fieldFromPicture(picture);
-        weaveField(field, fieldParity(current, bottomFirst), outFrame);
+        weaveField(picture.pixels, picture.bufferWidth, fieldParity(current, bottomFirst), outFrame);
         return 0;
     });
 

@@ -17,6 +17,8 @@ void splitField(const media::VideoFrame &frame, int parity, hostrt::FieldImage &
 // Writes `field` (width x height/2 pixels) into the lines of `frame` of the
 // given parity.
 void weaveField(const hostrt::FieldImage &field, int parity, media::VideoFrame &frame);
+// The same from a buffer of rows `bufferWidth` pixels apart.
+void weaveField(const Pixel *pixels, int bufferWidth, int parity, media::VideoFrame &frame);
 
 // Nearest-neighbour preview scaling: destination (x, y) reads source
 // (x*den/num, y*den/num). The result is width*num/den x height*num/den.

@@ -83,6 +83,7 @@ private:
     std::vector<uint8_t> buffer_;
     std::vector<long> offsets_;   // file offset of each FRAME line found so far
     int nextIndex_ = 0;
+    int positionedAt_ = -1;       // the frame whose FRAME line the file is at; -1 unknown
     bool ended_ = false;
     int count_ = -1;
 };
