@@ -58,18 +58,21 @@ void Gui::present() { frontEnd().present(); }
 
 // ---------------------------------------------------------------- surfaces
 
+// Surfaces stay within a size a framebuffer can hold.
+constexpr int MAX_SURFACE = 8192;
+
 int Gui::surfaceWidth(SurfaceId s) const
 {
-    if (s == SurfaceId::Monitor) return settings.monitorWidth;
+    if (s == SurfaceId::Monitor) return std::min<int>(settings.monitorWidth, MAX_SURFACE);
     if (!screenStack.empty()) return screens.at(screenStack.back()).width;
-    return settings.screenWidth;
+    return std::min<int>(settings.screenWidth, MAX_SURFACE);
 }
 
 int Gui::surfaceHeight(SurfaceId s) const
 {
-    if (s == SurfaceId::Monitor) return settings.monitorHeight;
+    if (s == SurfaceId::Monitor) return std::min<int>(settings.monitorHeight, MAX_SURFACE);
     if (!screenStack.empty()) return screens.at(screenStack.back()).height;
-    return settings.screenHeight;
+    return std::min<int>(settings.screenHeight, MAX_SURFACE);
 }
 
 void Gui::ensureOverlay(SurfaceId s)
@@ -118,8 +121,8 @@ TgHandle Gui::createScreen(int w, int h, const std::string &title, TgHandle queu
 {
     Screen s;
     s.handle = newHandle();
-    s.width = std::clamp(w, 1, 8192);
-    s.height = std::clamp(h, 1, 8192);
+    s.width = std::clamp(w, 1, MAX_SURFACE);
+    s.height = std::clamp(h, 1, MAX_SURFACE);
     s.title = title;
     s.queue = queue;
     s.flags = flags;
@@ -284,7 +287,7 @@ bool Gui::post(TgHandle queue, const void *message)
     }
     const uint8_t *b = static_cast<const uint8_t *>(message);
     q.messages.emplace_back(b, b + q.size);
-    posted.emplace_back(b, b + q.size);
+    if (posted.size() < 100000) posted.emplace_back(b, b + q.size);
     return true;
 }
 

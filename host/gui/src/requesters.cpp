@@ -542,13 +542,13 @@ bool runPictureRequest(std::string &path, int32_t types)
     Gui &gui = Gui::get();
     FileDialog d;
     d.purpose = FILE_LOAD;
-    d.extensions = {".png"};
+    d.extensions = {".png", ".pgm"};   // what the transfer library reads
     fs::path current(path);
     if (!path.empty() && current.has_parent_path()) {
         d.folder = current.parent_path().string();
         d.name = current.filename().string();
     } else {
-        d.folder = gui.settings.pictureFolder.empty() ? hostPath("/pictures") : gui.settings.pictureFolder;
+        d.folder = gui.settings.pictureFolder.empty() ? std::string(".") : gui.settings.pictureFolder;
         d.name = path;
     }
     d.maxPath = 4096;
