@@ -285,3 +285,26 @@ TEST_F(RequesterTest, HostPreviewPlaysTheSectionOnMonitorTwo)
     setPreviewOperator(nullptr, ctx);
     EXPECT_EQ(opPreview(0), -1);
 }
+
+TEST(AreaOnTheScreen, OverlayLayoutPlacesTheRectangleOnTheGuiScreen)
+{
+    hostrt::resetSession();
+    resetGui();
+    GuiSettings s;
+    s.defaultMonitor = 2;   // the GUI shows on the video monitor
+    s.screenWidth = 720;
+    s.screenHeight = 576;
+    setGuiSettings(s);
+    EditorRequest screen{0, 0, 720, 576, msgQCreate(10, 44, 0), 0x102041, "overlay", 0, 0, 0};
+    ASSERT_EQ(treqCreateRequest(&screen), 0);
+    RectParam r = {{PARAM_RECT, 2221, 3}, 2, 2, 999, 999, 10, 10, 40, 20};
+    // Drawing outside the rectangle starts a new one; monitor events miss it.
+    setScript("monitor drag 300 300 400 400\ndrag 100 100 180 160\nclick-text \"OK\"\n");
+    EXPECT_EQ(opAreaRequest(&r, 0), 0);
+    EXPECT_EQ(r.x, 100);
+    EXPECT_EQ(r.y, 50);
+    EXPECT_EQ(r.width, 80);
+    EXPECT_EQ(r.height, 30);
+    EXPECT_TRUE(scriptErrors().empty());
+    resetGui();
+}

@@ -78,7 +78,10 @@ struct ListHeader {
     uint32_t headerWord;
 };
 
-// One popup entry: a text (kind 513) or a picture (kind 514).
+// One popup entry: a text (kind 513) or a picture (kind 514). Allocate
+// sizeof(ChoiceEntry) and sizeof(ListHeader): 44 and 16 bytes on a 32-bit
+// build, where kind and label lie at offsets 12 and 16; the pointer-sized
+// links make both larger on 64-bit.
 struct ChoiceEntry {
     ListNode node;
     uint32_t kind;
