@@ -135,7 +135,8 @@ std::vector<media::VideoFrame> readY4m(const std::string &file, media::Y4mHeader
 // Tolmic driven field by field through the runtime, without ophost's run.
 std::vector<media::VideoFrame> tolmicDirect(const std::vector<media::VideoFrame> &frames, bool bottomFirst,
                                             const std::vector<std::pair<unsigned, std::string>> &rects,
-                                            const std::vector<std::pair<unsigned, int32_t>> &sliders)
+                                            const std::vector<std::pair<unsigned, int32_t>> &sliders,
+                                            const hostrt::VisibleArea *visible = nullptr)
 {
     hostrt::resetSession();
     hostrt::LoadedOperator op;
@@ -155,7 +156,8 @@ std::vector<media::VideoFrame> tolmicDirect(const std::vector<media::VideoFrame>
     }
     const uint32_t count = uint32_t(fields.size());
     hostrt::setInputFields(0, fields);
-    hostrt::setVisibleArea({0, 0, int16_t(frames[0].width), int16_t(frames[0].height)});
+    hostrt::setVisibleArea(visible ? *visible
+                                   : hostrt::VisibleArea{0, 0, int16_t(frames[0].width), int16_t(frames[0].height)});
     testsupport::callAction(op, OPACT_INIT, 0, count);
     for (uint32_t k = 0; k < count; ++k) EXPECT_NE(testsupport::callAction(op, OPACT_RENDER, int32_t(k), count), -1);
     testsupport::callAction(op, OPACT_RELEASE, 0, count);
@@ -206,6 +208,21 @@ TEST_F(Program, TolmicRenderMatchesDrivingItDirectly)
                 changed += pixelWord(got[k].pixels[i]) != pixelWord(frames[k].pixels[i]);
         EXPECT_GT(changed, 100u);
     }
+}
+
+// --visible is what tgGetVisibleAreaMonitor answers: Tolmic's rectangle
+// moves by left and by top / 2.
+TEST_F(Program, VisibleAreaReachesTheOperator)
+{
+    auto frames = randomFrames(24, 12, 2, 17);
+    writeY4m(path("in.y4m"), 24, 12, media::Chroma::C444alpha, media::Interlace::TopFirst, frames);
+    Ran r = ophost("render Tolmic --in0 in.y4m -o out.y4m --set 0=6,2,8,3 --set 1=60 --visible -4,-3,20,10 --quiet");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const hostrt::VisibleArea visible{-4, -3, 20, 10};
+    auto got = readY4m(path("out.y4m"));
+    expectSameFrames(got, tolmicDirect(frames, false, {{0, "6,2,8,3"}}, {{1, 60}}, &visible));
+    ASSERT_EQ(ophost("render Tolmic --in0 in.y4m -o plain.y4m --set 0=6,2,8,3 --set 1=60 --quiet").status, 0);
+    EXPECT_NE(slurp(path("out.y4m")), slurp(path("plain.y4m"))) << "the visible area moved the sample";
 }
 
 TEST_F(Program, StandardInputAndOutputGiveTheSameBytesAsFiles)
@@ -275,6 +292,20 @@ TEST_F(Program, ClipReadsAnyFrameByNumber)
         expectSameFrames({f}, {frames[size_t(index)]});
     }
     EXPECT_FALSE(clip->frame(8, f, error));
+    EXPECT_EQ(error, "");
+    // One field by number, any order: field 2k+1 is frame k's bottom field.
+    hostrt::FieldImage field;
+    for (int32_t n : {13, 4, 15, 1}) {
+        ASSERT_TRUE(ophost::readField(*clip, 0, n, field, error)) << error;
+        hostrt::FieldImage want;
+        ophost::splitField(frames[size_t(n / 2)], n % 2, want);
+        EXPECT_EQ(field.pixels.size(), want.pixels.size());
+        EXPECT_TRUE(std::equal(field.pixels.begin(), field.pixels.end(), want.pixels.begin(),
+                               [](Pixel a, Pixel b) { return pixelWord(a) == pixelWord(b); }))
+            << "field " << n;
+    }
+    EXPECT_TRUE(ophost::readField(*clip, 2, 11, field, error)) << "frame 7, bottom field";
+    EXPECT_FALSE(ophost::readField(*clip, 2, 12, field, error));
     EXPECT_EQ(error, "");
 }
 

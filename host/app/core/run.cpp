@@ -21,6 +21,20 @@ std::string checkInputs(Clip &in0, Clip *in1)
     return {};
 }
 
+bool readField(Clip &clip, int firstFrame, int32_t fieldNumber, hostrt::FieldImage &out, std::string &error)
+{
+    error.clear();
+    if (fieldNumber < 0 || firstFrame < 0) return false;
+    if (clip.height() % 2 != 0) {
+        error = clip.name() + ": frame height " + std::to_string(clip.height()) + " is odd (fields need an even one)";
+        return false;
+    }
+    media::VideoFrame frame;
+    if (!clip.frame(firstFrame + fieldNumber / 2, frame, error)) return false;
+    splitField(frame, fieldParity(fieldNumber, clip.bottomFirst()), out);
+    return true;
+}
+
 namespace {
 
 // Serves fields of one input by their number in the section.

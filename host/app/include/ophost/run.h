@@ -38,6 +38,12 @@ public:
     virtual const std::string &name() const = 0;
 };
 
+// Field `fieldNumber` of the section that starts at frame `firstFrame`:
+// fields 2k and 2k+1 come from frame firstFrame + k, in the clip's field
+// order. Any field of a seekable file, in any order. False with `error`
+// empty past the end, or with the fault named.
+bool readField(Clip &clip, int firstFrame, int32_t fieldNumber, hostrt::FieldImage &out, std::string &error);
+
 // Opens a .y4m file, "-" (YUV4MPEG2 on standard input) or a .png still.
 std::unique_ptr<Clip> openClip(const std::string &path, std::string &error);
 // A clip over frames in memory (tests, bench).

@@ -9,6 +9,9 @@
 //    bottom edge). So replication then averaging gives the samples back.
 //  - 420jpeg, 420mpeg2, 420paldv and plain 420 are all read as 4:2:0 with
 //    these rules; the siting differences are not modelled.
+//  - 4:2:0 chroma rows pair frame lines 2j and 2j+1 whatever the field
+//    order. Mixed streams (Im) are taken as top field first; per-frame
+//    flags on FRAME lines are read past and not used.
 #pragma once
 
 #include <cstdint>
