@@ -207,6 +207,21 @@ TEST_F(Pattern, NameFillingTheWholeFieldIsNotReadPastItsEnd)
     EXPECT_EQ(zenvarth::patternBuffer, nullptr);
 }
 
+TEST_F(Pattern, NoMemoryForTheBufferLogs4284AndLeavesNone)
+{
+    usePattern(writePgm("p.pgm", 2, 1, {9, 99}));
+    zenvarth::pictureWidth = 2;
+    zenvarth::pictureHeight = 1;
+    zenvarth::loadPattern();
+    ASSERT_NE(zenvarth::patternBuffer, nullptr);
+    zenvarth::patternBufferAllocator = [](size_t) -> void * { return nullptr; };
+    zenvarth::loadPattern();
+    zenvarth::patternBufferAllocator = std::malloc;
+    EXPECT_EQ(loggedLine(), 4284);
+    EXPECT_EQ(zenvarth::patternBuffer, nullptr);
+    EXPECT_FALSE(zenvarth::patternFitsPictures());
+}
+
 TEST_F(Pattern, OnlyTheWipeLoadsAPattern)
 {
     usePattern(writePgm("p.pgm", 2, 1, {9, 99}));

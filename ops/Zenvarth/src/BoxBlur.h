@@ -29,6 +29,10 @@ size_t blurWorkCells(int32_t width, int32_t height, int32_t size);
 // makes it fail.
 extern void *(*blurPlaneAllocator)(size_t bytes);
 
+// Where loadPattern gets the pattern buffer; std::malloc unless a test makes
+// it fail.
+extern void *(*patternBufferAllocator)(size_t bytes);
+
 // The wipe pattern's size as it was scaled; 0 x 0 when there is none.
 extern int32_t patternWidth;
 extern int32_t patternHeight;

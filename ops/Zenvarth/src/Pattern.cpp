@@ -16,6 +16,7 @@ namespace zenvarth {
 uint8_t *patternBuffer = nullptr;
 int32_t patternWidth = 0;
 int32_t patternHeight = 0;
+void *(*patternBufferAllocator)(size_t bytes) = std::malloc;
 
 namespace {
 constexpr int32_t LINE_NO_PATTERN_PICTURE = 4291;
@@ -78,7 +79,7 @@ void loadPattern()
     freePattern();
     if (picture->bufferWidth > 0 && picture->bufferHeight > 0 && picture->pixels) {
         patternBuffer =
-            static_cast<uint8_t *>(std::malloc(size_t(pictureWidth) * size_t(pictureHeight)));
+            static_cast<uint8_t *>(patternBufferAllocator(size_t(pictureWidth) * size_t(pictureHeight)));
         if (patternBuffer) {
             scalePattern(reinterpret_cast<const uint8_t *>(picture->pixels),
                          uint32_t(picture->bufferWidth), uint32_t(picture->bufferHeight));
