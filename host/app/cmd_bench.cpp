@@ -198,14 +198,14 @@ int runBench(int argc, char **argv)
     for (const Size &size : sizes) {
         const int frameH = size.height * 2;
         std::vector<media::VideoFrame> key, back;
-        for (int k = 0; k < 4; ++k) {
-            key.push_back(keyFrame(size.width, frameH, k * 13, 1));
-            if (twoInputs) back.push_back(keyFrame(size.width, frameH, k, 2) /* replaced below */);
+        for (int k = 0; k < 4; ++k) key.push_back(keyFrame(size.width, frameH, k * 13, 1));
+        if (twoInputs) {
+            media::VideoFrame f;
+            f.resize(size.width, frameH);
+            for (int y = 0; y < frameH; ++y)
+                for (int x = 0; x < size.width; ++x) f.at(x, y) = texture(x, y, 2);
+            back.push_back(std::move(f));
         }
-        if (twoInputs)
-            for (auto &f : back)
-                for (int y = 0; y < f.height; ++y)
-                    for (int x = 0; x < f.width; ++x) f.at(x, y) = texture(x, y, 2);
         // Two inputs: the background is input 0 and the keyed shot input 1.
         CycleClip in0(twoInputs ? back : key, frames);
         CycleClip in1(key, frames);
