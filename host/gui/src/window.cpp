@@ -66,11 +66,14 @@ public:
     {
         Gui &gui = Gui::get();
         layout();
-        if (texture_ && (texW_ != deskW_ || texH_ != deskH_)) {
+        bool resized = texW_ != deskW_ || texH_ != deskH_;
+        if (texture_ && resized) {
             SDL_DestroyTexture(texture_);
             texture_ = nullptr;
         }
         if (!texture_) {
+            // A new screen size: fit the window to the desk again.
+            if (texW_ && resized) SDL_SetWindowSize(window_, deskW_, deskH_);
             texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ABGR8888, SDL_TEXTUREACCESS_STREAMING, deskW_, deskH_);
             texW_ = deskW_;
             texH_ = deskH_;
