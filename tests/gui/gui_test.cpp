@@ -465,3 +465,23 @@ TEST(GuiSliders, RangesTheEditorCanPass)
     EXPECT_EQ(gadgetInfo(empty).value, 0);
     resetGui();
 }
+
+TEST_F(GuiTest, PicturePopupByKeysAndScreenDeletion)
+{
+    open("");
+    EXPECT_EQ(gadgetInfo(h.picturePopup).entries.size(), 8u);
+    setScript("click-handle " + std::to_string(h.picturePopup) + "\nkey Down\nkey Return\n" +
+              "click-handle " + std::to_string(h.picturePopup) + "\nkey Up\nkey Escape\nclose\n");
+    expectMsg(h.picturePopup, 3);
+    expectClose();   // Escape closed the menu without a choice
+    EXPECT_EQ(gadgetInfo(h.picturePopup).value, 3);
+
+    EditorRequest request{};
+    request.screen = h.screen;
+    EXPECT_EQ(treqDeleteRequest(&request), 0);
+    EXPECT_FALSE(panelExists(h.gadgetPanel));
+    EXPECT_FALSE(panelExists(h.subPanel));
+    EXPECT_EQ(gadgetCount(), 0u);
+    // Deleting the screen again, or its panels, does nothing.
+    EXPECT_EQ(treqDeleteRequest(&request), -1);
+}
