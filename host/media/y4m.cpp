@@ -2,6 +2,8 @@
 // planes Y, U (Cb), V (Cr) and, for C444alpha, A.
 #include "media/y4m.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstring>
 #include <sstream>
@@ -268,6 +270,11 @@ bool Y4mReader::open(FILE *file, const std::string &name, std::string &error)
     frameBytes_ = y4mFrameBytes(header_);
     long position = std::ftell(file_);
     seekable_ = position >= 0 && std::fseek(file_, position, SEEK_SET) == 0;
+    fileSize_ = -1;
+    if (seekable_ && std::fseek(file_, 0, SEEK_END) == 0) {
+        fileSize_ = std::ftell(file_);
+        std::fseek(file_, position, SEEK_SET);
+    }
     offsets_.clear();
     if (seekable_) offsets_.push_back(position);
     nextIndex_ = 0;
@@ -342,6 +349,18 @@ bool Y4mReader::next(VideoFrame &frame, std::string &error)
     bool atEnd = false;
     if (!readFrameHeader(atEnd, error)) return false;
     if (atEnd) return false;
+    if (seekable_) {
+        // Refuse a frame the file cannot hold before allocating room for it.
+        long here = std::ftell(file_);
+        struct stat st;
+        if (here >= 0 && fileSize_ >= 0 && fileSize_ - here < long(frameBytes_) && fstat(fileno(file_), &st) == 0)
+            fileSize_ = long(st.st_size);   // it may have grown since
+        if (here >= 0 && fileSize_ >= 0 && fileSize_ - here < long(frameBytes_)) {
+            error = where(nextIndex_) + "truncated frame data (" + std::to_string(fileSize_ - here) + " of " +
+                    std::to_string(frameBytes_) + " bytes)";
+            return false;
+        }
+    }
     buffer_.resize(frameBytes_);
     size_t got = std::fread(buffer_.data(), 1, frameBytes_, file_);
     if (got != frameBytes_) {

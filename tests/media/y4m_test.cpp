@@ -288,6 +288,8 @@ TEST(Y4mReader, BrokenStreamsNameTheFileFrameAndFault)
         {"truncated data", header + "FRAME\n" + frame + "FRAME\n" + frame.substr(0, 10), "frame 1: truncated frame data", 1},
         {"bad marker", header + "FRAME\n" + frame + "FRAMX\n" + frame, "frame 1: no FRAME marker", 1},
         {"truncated marker", header + "FRAME\n" + frame + "FRA", "frame 1:", 1},
+        // Refused from the file's size, before room for 256 MB is made.
+        {"huge frame, tiny file", "YUV4MPEG2 W8192 H8192 C444alpha\nFRAME\nabc", "frame 0: truncated frame data (3 of", 0},
     };
     int n = 0;
     for (const Case &c : cases) {

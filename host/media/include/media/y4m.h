@@ -85,6 +85,7 @@ private:
     size_t frameBytes_ = 0;
     std::vector<uint8_t> buffer_;
     std::vector<long> offsets_;   // file offset of each FRAME line found so far
+    long fileSize_ = -1;          // of a seekable file, at opening
     int nextIndex_ = 0;
     int positionedAt_ = -1;       // the frame whose FRAME line the file is at; -1 unknown
     bool ended_ = false;
