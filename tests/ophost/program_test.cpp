@@ -360,6 +360,33 @@ TEST_F(Program, ListInfoAndHelp)
     EXPECT_EQ(ophost("frobnicate").status, 2);
 }
 
+// Every operator built renders through the program, whatever its inputs
+// and parameters, and its description is well-formed JSON.
+TEST_F(Program, EveryOperatorFoundRendersAndDescribesItself)
+{
+    writeY4m(path("a.y4m"), 64, 32, media::Chroma::C444alpha, media::Interlace::TopFirst, randomFrames(64, 32, 2, 4));
+    writeY4m(path("b.y4m"), 64, 32, media::Chroma::C420, media::Interlace::TopFirst, randomFrames(64, 32, 2, 5));
+    Ran listed = ophost("list");
+    ASSERT_EQ(listed.status, 0);
+    std::istringstream lines(listed.out);
+    std::string line;
+    int operators = 0;
+    const bool haveJsonChecker = std::system("command -v python3 > /dev/null 2>&1") == 0;
+    while (std::getline(lines, line)) {
+        std::string name = line.substr(0, line.find(' '));
+        ++operators;
+        Ran r = ophost("render " + name + " --in0 a.y4m --in1 b.y4m -o out_" + name + ".y4m");
+        EXPECT_EQ(r.status, 0) << name << ": " << r.err;
+        EXPECT_EQ(r.err.find("still held"), std::string::npos) << name << ": " << r.err;
+        EXPECT_EQ(readY4m(path("out_" + name + ".y4m")).size(), 2u) << name;
+        if (haveJsonChecker) {
+            r = shell("'" + OPHOST + "' info " + name + " --json | python3 -m json.tool > /dev/null");
+            EXPECT_EQ(r.status, 0) << name << ": " << r.err;
+        }
+    }
+    EXPECT_GE(operators, 3);
+}
+
 TEST_F(Program, PluginPathFindsOperatorsElsewhere)
 {
     std::system(("mkdir -p '" + path("plugins") + "' && cp '" + testsupport::operatorPath("Tolmic") + "' '" +
