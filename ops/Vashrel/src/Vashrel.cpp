@@ -74,39 +74,41 @@ uint8_t shiftChannel(int b, double offset)
 // made with the double formula. Should the own tables ever run out, the
 // remaining steps take the double formula per pixel.
 constexpr int CLAMP_BIAS = 255;
-constexpr int OWN_TABLES = 64;
+constexpr int OWN_TABLES = 64;   // per channel
+constexpr int CLAMP_SIZE = 2 * CLAMP_BIAS + 256;
 
-struct ChannelTables {
-    const uint8_t *map[DISTANCE_STEPS];
-    double offset[DISTANCE_STEPS];
-    uint8_t own[OWN_TABLES][256];
-    int ownUsed;
+// Where each channel's byte map starts in the arena, per distance step.
+struct StepMap {
+    uint16_t v, u, y;
+    uint16_t needsDouble;
 };
 
 struct RenderTables {
     uint16_t stepY[256], stepU[256], stepV[256];
-    ChannelTables y, u, v;
-    bool needsDouble[DISTANCE_STEPS];
-    uint8_t clamped[2 * CLAMP_BIAS + 256];   // clamp of i - CLAMP_BIAS
+    StepMap maps[DISTANCE_STEPS];
+    double offsetY[DISTANCE_STEPS], offsetU[DISTANCE_STEPS], offsetV[DISTANCE_STEPS];
+    // The clamp of i - CLAMP_BIAS at i, then the own tables.
+    uint8_t arena[CLAMP_SIZE + 3 * OWN_TABLES * 256];
+    int ownUsed[3];
 };
+static_assert(sizeof(RenderTables::arena) <= 65536, "arena offsets are 16 bits");
 
 RenderTables tables;
 
 // Chooses the byte map of one channel at one distance step; false when
 // only the double formula per pixel will do.
-bool mapChannel(ChannelTables &channel, int k, double offset)
+bool mapChannel(int channel, double offset, uint16_t &start)
 {
-    channel.offset[k] = offset;
     double up = std::ceil(offset);
     double below = up - 1;
     if (!(offset > below && offset - below < 0x1p-20)) {
-        channel.map[k] = tables.clamped + CLAMP_BIAS - int(up);
+        start = uint16_t(CLAMP_BIAS - int(up));
         return true;
     }
-    if (channel.ownUsed == OWN_TABLES) return false;
-    uint8_t *own = channel.own[channel.ownUsed++];
-    for (int b = 0; b < 256; ++b) own[b] = shiftChannel(b, offset);
-    channel.map[k] = own;
+    if (tables.ownUsed[channel] == OWN_TABLES) return false;
+    int own = CLAMP_SIZE + (channel * OWN_TABLES + tables.ownUsed[channel]++) * 256;
+    for (int b = 0; b < 256; ++b) tables.arena[own + b] = shiftChannel(b, offset);
+    start = uint16_t(own);
     return true;
 }
 
@@ -120,35 +122,44 @@ void buildTables(const CachedAverage &avg, int32_t tol, Pixel target)
         tables.stepU[b] = uint16_t(2 * std::abs(b - avg.u));
         tables.stepV[b] = uint16_t(2 * std::abs(b - avg.v));
     }
-    for (int i = 0; i < int(sizeof tables.clamped); ++i) {
+    for (int i = 0; i < CLAMP_SIZE; ++i) {
         int value = i - CLAMP_BIAS;
-        tables.clamped[i] = uint8_t(value < 16 ? 16 : value > 240 ? 240 : value);
+        tables.arena[i] = uint8_t(value < 16 ? 16 : value > 240 ? 240 : value);
     }
-    tables.y.ownUsed = tables.u.ownUsed = tables.v.ownUsed = 0;
+    tables.ownUsed[0] = tables.ownUsed[1] = tables.ownUsed[2] = 0;
     for (int k = 0; k < DISTANCE_STEPS; ++k) {
         double w = 255 - farness(30.0 * k, tol);
-        bool mapped = mapChannel(tables.y, k, deltaY * w / 255);
-        mapped = mapChannel(tables.u, k, deltaU * w / 255) && mapped;
-        mapped = mapChannel(tables.v, k, deltaV * w / 255) && mapped;
-        tables.needsDouble[k] = !mapped;
+        tables.offsetY[k] = deltaY * w / 255;
+        tables.offsetU[k] = deltaU * w / 255;
+        tables.offsetV[k] = deltaV * w / 255;
+        StepMap &map = tables.maps[k];
+        bool mapped = mapChannel(0, tables.offsetY[k], map.y);
+        mapped = mapChannel(1, tables.offsetU[k], map.u) && mapped;
+        mapped = mapChannel(2, tables.offsetV[k], map.v) && mapped;
+        map.needsDouble = !mapped;
     }
+}
+
+template <bool changeLuma> inline __attribute__((always_inline)) Pixel shiftPixel(Pixel p)
+{
+    int k = tables.stepY[p.y] + tables.stepU[p.u] + tables.stepV[p.v];
+    const StepMap map = tables.maps[k];
+    if (map.needsDouble) {
+        p.v = shiftChannel(p.v, tables.offsetV[k]);
+        p.u = shiftChannel(p.u, tables.offsetU[k]);
+        if (changeLuma) p.y = shiftChannel(p.y, tables.offsetY[k]);
+    } else {
+        const uint8_t *arena = tables.arena;
+        p.v = arena[map.v + p.v];
+        p.u = arena[map.u + p.u];
+        if (changeLuma) p.y = arena[map.y + p.y];
+    }
+    return p;
 }
 
 template <bool changeLuma> void shiftRow(Pixel *row, int32_t c0, int32_t c1)
 {
-    for (int32_t c = c0; c < c1; ++c) {
-        Pixel &p = row[c];
-        int k = tables.stepY[p.y] + tables.stepU[p.u] + tables.stepV[p.v];
-        if (tables.needsDouble[k]) {
-            p.v = shiftChannel(p.v, tables.v.offset[k]);
-            p.u = shiftChannel(p.u, tables.u.offset[k]);
-            if (changeLuma) p.y = shiftChannel(p.y, tables.y.offset[k]);
-            continue;
-        }
-        p.v = tables.v.map[k][p.v];
-        p.u = tables.u.map[k][p.u];
-        if (changeLuma) p.y = tables.y.map[k][p.y];
-    }
+    for (int32_t c = c0; c < c1; ++c) row[c] = shiftPixel<changeLuma>(row[c]);
 }
 
 // ---------------------------------------------------------------- render
