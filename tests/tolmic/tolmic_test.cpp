@@ -310,3 +310,26 @@ TEST_F(Tolmic, PutFieldResultIsReturned)
     OperatorContext ctx = makeContext(OPACT_RENDER, 0, 2);
     EXPECT_EQ(testsupport::call(op, ctx), 3);
 }
+
+TEST_F(Tolmic, NearFarThresholdMatchesThePlainFormulaForEveryTolerance)
+{
+    // Every (U, V) pair with varied luma, so the distances cover the whole
+    // range around each tolerance's boundary, also for tolerances a host
+    // should never send.
+    FieldImage in = makeField(256, 256);
+    for (int u = 0; u < 256; ++u)
+        for (int v = 0; v < 256; ++v) in.at(u, v) = px(uint8_t((u * 7 + v * 3) & 255), uint8_t(u), uint8_t(v));
+    sample().x = 0;
+    sample().y = 0;
+    sample().width = 1;
+    sample().height = 1;   // average = pixel (0, 0): Y 0, U 0, V 0
+    CachedAverage avg{true, 0, 0, 0};
+    for (int32_t tol : {0, 1, 37, 50, 85, 90, 99, 100, 101, -3, 1000}) {
+        testsupport::callAction(op, OPACT_INIT);
+        slider(1).value = tol;
+        FieldImage out = render(in);
+        for (size_t i = 0; i < in.pixels.size(); ++i)
+            ASSERT_TRUE(testsupport::samePixel(out.pixels[i], plainTolmic(in.pixels[i], avg, tol, 120, 80)))
+                << "tolerance " << tol << ", pixel " << i;
+    }
+}

@@ -53,15 +53,27 @@ uint8_t scaleChroma(int32_t factor, int c)
 }
 
 // Per-render tables: the distance is a sum of three per-byte terms, and the
-// near/far choice depends on the distance alone, so three small tables and
-// one distance table replace the per-pixel double arithmetic.
+// near/far choice depends on the distance alone. Farness never falls as the
+// distance grows (each step of its formula is monotonic, and so is rounding),
+// so the far pixels are exactly those from one threshold distance on.
 struct RenderTables {
     uint16_t distY[256], distU[256], distV[256];
-    uint8_t far[MAX_COLOR_DISTANCE + 1];
+    int32_t farFrom;   // first far distance; MAX_COLOR_DISTANCE + 1 when none is far
     uint8_t nearTab[256], farTab[256], lumaTab[256];
 };
 
 RenderTables tables;
+
+int32_t firstFarDistance(int32_t tol)
+{
+    int32_t lo = 0, hi = MAX_COLOR_DISTANCE + 1;   // answer in [lo, hi]
+    while (lo < hi) {
+        int32_t mid = lo + (hi - lo) / 2;
+        if (farness(double(mid), tol) >= 255) hi = mid;
+        else lo = mid + 1;
+    }
+    return lo;
+}
 
 void buildTables(const CachedAverage &avg, int32_t tol, int32_t nearFactor, int32_t farFactor)
 {
@@ -73,8 +85,7 @@ void buildTables(const CachedAverage &avg, int32_t tol, int32_t nearFactor, int3
         tables.farTab[b] = scaleChroma(farFactor, b);
         tables.lumaTab[b] = clampTolmic(b);
     }
-    for (int d = 0; d <= MAX_COLOR_DISTANCE; ++d)
-        tables.far[d] = farness(double(d), tol) >= 255 ? 1 : 0;
+    tables.farFrom = firstFarDistance(tol);
 }
 
 // ---------------------------------------------------------------- render
@@ -98,7 +109,7 @@ int32_t render(OperatorContext *ctx)
         for (int32_t c = area.x0; c < area.x1; ++c) {
             Pixel &p = row[c];
             int d = tables.distY[p.y] + tables.distU[p.u] + tables.distV[p.v];
-            const uint8_t *chroma = tables.far[d] ? tables.farTab : tables.nearTab;
+            const uint8_t *chroma = d >= tables.farFrom ? tables.farTab : tables.nearTab;
             p.v = chroma[p.v];
             p.u = chroma[p.u];
             p.y = tables.lumaTab[p.y];
