@@ -186,9 +186,9 @@ private:
             it.event.amount = v[0];
             pending_.push_back(it);
         } else if (cmd == "key") {
-            if (w.size() != 2) return usage(line, "key SPEC");
+            if (w.size() != 2) return usage(line, "key NAME");
             bool ok;
-            uint32_t k = parseKeySpec(w[1], ok);
+            uint32_t k = parseKeyName(w[1], ok);
             if (!ok) {
                 error(line, "unknown key '" + w[1] + "'");
                 return false;
@@ -284,11 +284,11 @@ private:
 
 } // namespace
 
-uint32_t parseKeySpec(const std::string &spec, bool &ok)
+uint32_t parseKeyName(const std::string &name, bool &ok)
 {
     ok = true;
     uint32_t quals = 0;
-    std::string rest = spec;
+    std::string rest = name;
     for (;;) {
         size_t plus = rest.find('+');
         if (plus == std::string::npos || plus + 1 >= rest.size()) break;

@@ -302,7 +302,7 @@ int32_t sliderValueAt(const Gadget &g, Rect track, int x);
 int sliderXFor(const Gadget &g, Rect track, int32_t value);
 
 std::string formatSliderValue(const Gadget &g);
-uint32_t parseKeySpec(const std::string &spec, bool &ok);
+uint32_t parseKeyName(const std::string &name, bool &ok);
 
 // The requesters (each runs modally and fills its record).
 int32_t runTextRequest(TextRequest &request);

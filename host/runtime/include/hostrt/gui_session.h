@@ -46,7 +46,7 @@ const GuiSettings &guiSettings();
 
 // Headless input. Script lines:
 //   click X Y | down X Y | up X Y | move X Y | drag X1 Y1 X2 Y2 | wheel N
-//   key SPEC (a, 1, shift+t, alt+c, Return, Escape, Delete, F1, Up ...)
+//   key NAME (a, 1, shift+t, alt+c, Return, Escape, Delete, F1, Up ...)
 //   type TEXT | close | area X Y W H
 //   click-text "TEXT" | hover-text "TEXT" | set-slider "LABEL" VALUE
 //   pick "POPUP" "ENTRY" | click-handle HANDLE
