@@ -46,12 +46,12 @@ TEST(GuiScript, KeyNames)
     };
     for (const auto &[name, code] : keys) {
         bool ok = false;
-        EXPECT_EQ(hostgui::parseKeySpec(name, ok), code) << name;
+        EXPECT_EQ(hostgui::parseKeyName(name, ok), code) << name;
         EXPECT_TRUE(ok) << name;
     }
     for (const char *bad : {"", "F13", "F0", "shift+", "nokey", "meta+a"}) {
         bool ok = true;
-        hostgui::parseKeySpec(bad, ok);
+        hostgui::parseKeyName(bad, ok);
         EXPECT_FALSE(ok) << bad;
     }
 }

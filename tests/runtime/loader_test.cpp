@@ -8,16 +8,6 @@ using namespace hostrt;
 
 namespace {
 
-std::vector<std::string> builtOperators()
-{
-    std::vector<std::string> names;
-    std::stringstream ss(OPS_OPERATOR_NAMES);
-    std::string name;
-    while (std::getline(ss, name, ','))
-        if (!name.empty()) names.push_back(name);
-    return names;
-}
-
 std::set<std::string> definedDynamicSymbols(const std::string &path)
 {
     std::set<std::string> symbols;
@@ -40,7 +30,7 @@ std::set<std::string> definedDynamicSymbols(const std::string &path)
 
 TEST(Loader, EveryBuiltOperatorExportsExactlyTheTwoEntryPoints)
 {
-    auto names = builtOperators();
+    auto names = testsupport::builtOperators();
     ASSERT_FALSE(names.empty());
     for (const auto &name : names) {
         auto symbols = definedDynamicSymbols(testsupport::operatorPath(name));
@@ -50,7 +40,7 @@ TEST(Loader, EveryBuiltOperatorExportsExactlyTheTwoEntryPoints)
 
 TEST(Loader, ReadsEveryBuiltOperator)
 {
-    for (const auto &name : builtOperators()) {
+    for (const auto &name : testsupport::builtOperators()) {
         LoadedOperator op;
         ASSERT_TRUE(op.open(testsupport::operatorPath(name))) << op.error();
         EXPECT_EQ(op.info().name, name);

@@ -1,12 +1,23 @@
 #include "testsupport.h"
 
 #include <random>
+#include <sstream>
 
 namespace testsupport {
 
 std::string operatorPath(const std::string &name)
 {
     return std::string(OPS_BIN_DIR) + "/" + name + ".so";
+}
+
+std::vector<std::string> builtOperators()
+{
+    std::vector<std::string> names;
+    std::stringstream ss(OPS_OPERATOR_NAMES);
+    std::string name;
+    while (std::getline(ss, name, ','))
+        if (!name.empty()) names.push_back(name);
+    return names;
 }
 
 void loadOperator(const std::string &name, hostrt::LoadedOperator &op)

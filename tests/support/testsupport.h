@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "hostrt/loader.h"
 #include "hostrt/session.h"
@@ -12,6 +13,8 @@
 namespace testsupport {
 
 std::string operatorPath(const std::string &name);
+// The names of every operator this build makes.
+std::vector<std::string> builtOperators();
 
 // Loads a built operator; fails the test when it cannot.
 void loadOperator(const std::string &name, hostrt::LoadedOperator &op);

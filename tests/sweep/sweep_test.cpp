@@ -13,16 +13,6 @@ using namespace hostrt;
 
 namespace {
 
-std::vector<std::string> builtOperators()
-{
-    std::vector<std::string> names;
-    std::stringstream ss(OPS_OPERATOR_NAMES);
-    std::string name;
-    while (std::getline(ss, name, ','))
-        if (!name.empty()) names.push_back(name);
-    return names;
-}
-
 void printDescription(const OperatorInfo &info)
 {
     std::printf("%s: attributes 0x%lX, %s, interface %lu, %s\n", info.name.c_str(),
@@ -214,5 +204,5 @@ TEST_P(Sweep, EverySettingsFieldAcrossItsWidth)
     EXPECT_EQ(totalLeaked(), 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Operators, Sweep, ::testing::ValuesIn(builtOperators()),
+INSTANTIATE_TEST_SUITE_P(Operators, Sweep, ::testing::ValuesIn(testsupport::builtOperators()),
                          [](const auto &info) { return info.param; });

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 #include "contract/contract.h"
 
@@ -128,4 +129,37 @@ inline void blendPixel(Pixel &p, Pixel color)
     p.v = blendByte(p.v, color.v, color.alpha);
     p.u = blendByte(p.u, color.u, color.alpha);
     p.y = blendByte(p.y, color.y, color.alpha);
+}
+
+// ---------------------------------------------------------------- block moves
+
+// The destination rectangle follows the source: same position, and a size
+// the host lets the user move but not change.
+inline void followSource(const RectParam &source, RectParam &destination)
+{
+    destination.x = source.x;
+    destination.y = source.y;
+    destination.minWidth = destination.maxWidth = destination.width = source.width;
+    destination.minHeight = destination.maxHeight = destination.height = source.height;
+}
+
+// Copies the w x h block at (sx, sy) of `from` to (dx, dy) of `to`, whole
+// pixels. Only source pixels inside `fromWidth` x `fromHeight` (at most
+// `from`'s buffer) whose target lies inside `to`'s buffer are copied, so
+// nothing outside either buffer is read or written.
+inline void copyBlock(const Picture &from, int32_t fromWidth, int32_t fromHeight, int32_t sx,
+                      int32_t sy, int32_t w, int32_t h, Picture &to, int32_t dx, int32_t dy)
+{
+    if (w <= 0 || h <= 0) return;
+    auto lesser = [](int64_t a, int64_t b) { return a < b ? a : b; };
+    auto greater = [](int64_t a, int64_t b) { return a > b ? a : b; };
+    const int64_t shiftX = int64_t(dx) - sx;
+    const int64_t shiftY = int64_t(dy) - sy;
+    int64_t c0 = greater(greater(sx, 0), -shiftX);
+    int64_t c1 = lesser(lesser(int64_t(sx) + w, fromWidth), to.bufferWidth - shiftX);
+    int64_t r0 = greater(greater(sy, 0), -shiftY);
+    int64_t r1 = lesser(lesser(int64_t(sy) + h, fromHeight), to.bufferHeight - shiftY);
+    for (int64_t r = r0; c0 < c1 && r < r1; ++r)
+        std::memmove(to.pixels + (r + shiftY) * to.bufferWidth + c0 + shiftX,
+                     from.pixels + r * from.bufferWidth + c0, size_t(c1 - c0) * sizeof(Pixel));
 }

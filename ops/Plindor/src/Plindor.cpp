@@ -52,17 +52,6 @@ void buildBlend(BlendTable &table, Pixel color)
     }
 }
 
-// The destination follows the source: same position, and a size the host
-// cannot change.
-void followSource()
-{
-    destinationRect.x = sourceRect.x;
-    destinationRect.y = sourceRect.y;
-    destinationRect.minWidth = destinationRect.maxWidth = destinationRect.width = sourceRect.width;
-    destinationRect.minHeight = destinationRect.maxHeight = destinationRect.height =
-        sourceRect.height;
-}
-
 // ---------------------------------------------------------------- render
 
 int32_t render(OperatorContext *ctx)
@@ -118,18 +107,8 @@ int32_t render(OperatorContext *ctx)
 
     // Move: source pixels inside both buffers whose target lies in the work
     // picture.
-    const int32_t shiftX = target.x0 - source.x0;
-    const int32_t shiftY = target.y0 - source.y0;
-    if (w > 0 && h > 0) {
-        int32_t c0 = greater(greater(source.x0, 0), -shiftX);
-        int32_t c1 = lesser(lesser(source.x0 + w, commonWidth), work->bufferWidth - shiftX);
-        int32_t r0 = greater(greater(source.y0, 0), -shiftY);
-        int32_t r1 = lesser(lesser(source.y0 + h, commonHeight), work->bufferHeight - shiftY);
-        for (int32_t r = r0; c0 < c1 && r < r1; ++r)
-            std::memcpy(work->pixels + int64_t(r + shiftY) * work->bufferWidth + c0 + shiftX,
-                        input->pixels + int64_t(r) * input->bufferWidth + c0,
-                        size_t(c1 - c0) * 4);
-    }
+    copyBlock(*input, commonWidth, commonHeight, source.x0, source.y0, w, h, *work, target.x0,
+              target.y0);
 
     opFreeImage(input);
     return opPutField(work);
@@ -145,7 +124,7 @@ extern "C" int32_t OperatorAction(OperatorContext *ctx)
     case OPACT_RENDER:
         return render(ctx);
     case OPACT_PARAMETER:
-        if (ctx->paramIndex == 0) followSource();
+        if (ctx->paramIndex == 0) followSource(sourceRect, destinationRect);
         return 0;
     default:
         return 0;

@@ -30,22 +30,6 @@ TagWord tagList[] = {
     OPE_END,
 };
 
-// ---------------------------------------------------------------- helpers
-
-int32_t lesser(int32_t a, int32_t b) { return a < b ? a : b; }
-int32_t greater(int32_t a, int32_t b) { return a > b ? a : b; }
-
-// The destination follows the source: same position, and a size the host
-// cannot change.
-void followSource()
-{
-    destinationRect.x = sourceRect.x;
-    destinationRect.y = sourceRect.y;
-    destinationRect.minWidth = destinationRect.maxWidth = destinationRect.width = sourceRect.width;
-    destinationRect.minHeight = destinationRect.maxHeight = destinationRect.height =
-        sourceRect.height;
-}
-
 // ---------------------------------------------------------------- render
 
 int32_t render(OperatorContext *ctx)
@@ -72,19 +56,8 @@ int32_t render(OperatorContext *ctx)
 
     // Source pixels are read only inside input 1's buffer and written only
     // inside input 0's, whatever sizes the host hands out.
-    const int32_t shiftX = target.x0 - source.x0;
-    const int32_t shiftY = target.y0 - source.y0;
-    if (w > 0 && h > 0) {
-        int32_t c0 = greater(greater(source.x0, 0), -shiftX);
-        int32_t c1 = lesser(lesser(source.x0 + w, other->bufferWidth), base->bufferWidth - shiftX);
-        int32_t r0 = greater(greater(source.y0, 0), -shiftY);
-        int32_t r1 =
-            lesser(lesser(source.y0 + h, other->bufferHeight), base->bufferHeight - shiftY);
-        for (int32_t r = r0; c0 < c1 && r < r1; ++r)
-            std::memmove(base->pixels + int64_t(r + shiftY) * base->bufferWidth + c0 + shiftX,
-                        other->pixels + int64_t(r) * other->bufferWidth + c0,
-                        size_t(c1 - c0) * 4);
-    }
+    copyBlock(*other, other->bufferWidth, other->bufferHeight, source.x0, source.y0, w, h, *base,
+              target.x0, target.y0);
 
     opFreeImage(other);
     return opPutField(base);
@@ -100,7 +73,7 @@ extern "C" int32_t OperatorAction(OperatorContext *ctx)
     case OPACT_RENDER:
         return render(ctx);
     case OPACT_PARAMETER:
-        if (ctx->paramIndex == 0) followSource();
+        if (ctx->paramIndex == 0) followSource(sourceRect, destinationRect);
         return 0;
     default:
         return 0;
