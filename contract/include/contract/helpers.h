@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "contract/contract.h"
+#include "contract/host_calls.h"
 
 struct PlacedRect {
     int32_t x0;
@@ -93,6 +94,18 @@ inline void takeAverage(CachedAverage &average, const Picture &picture, const Pl
     average.y = int32_t(sumY / n);
     average.u = int32_t(sumU / n);
     average.v = int32_t(sumV / n);
+}
+
+// The first render of a run samples the average colour under `sampleArea`;
+// later renders keep it, wherever the area now lies. Every render asks for
+// the visible area, as the rectangle placement needs it.
+inline void sampleAverageOnce(CachedAverage &average, const Picture &picture,
+                              const RectParam &sampleArea, const OperatorContext *ctx)
+{
+    int16_t left = 0, top = 0, right = 0, bottom = 0;
+    tgGetVisibleAreaMonitor(&left, &top, &right, &bottom, 2);
+    if (!average.haveAverage)
+        takeAverage(average, picture, placeRect(picture, sampleArea, ctx, left, top));
 }
 
 // Weighted distance of a colour from the average.

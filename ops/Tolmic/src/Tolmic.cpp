@@ -97,10 +97,7 @@ int32_t render(OperatorContext *ctx)
         logFailure(89, SOURCE_NAME, MODULE_TOLMIC);
         return -1;
     }
-    int16_t left = 0, top = 0, right = 0, bottom = 0;
-    tgGetVisibleAreaMonitor(&left, &top, &right, &bottom, 2);
-    if (!average.haveAverage)
-        takeAverage(average, *picture, placeRect(*picture, sampleArea, ctx, left, top));
+    sampleAverageOnce(average, *picture, sampleArea, ctx);
 
     buildTables(average, tolerance.value, nearChroma.value, farChroma.value);
     ClippedSpan area = activeArea(*picture);

@@ -171,10 +171,7 @@ int32_t render(OperatorContext *ctx)
         logFailure(90, SOURCE_NAME, MODULE_VASHREL);
         return -1;
     }
-    int16_t left = 0, top = 0, right = 0, bottom = 0;
-    tgGetVisibleAreaMonitor(&left, &top, &right, &bottom, 2);
-    if (!average.haveAverage)
-        takeAverage(average, *picture, placeRect(*picture, sampleArea, ctx, left, top));
+    sampleAverageOnce(average, *picture, sampleArea, ctx);
 
     buildTables(average, tolerance.value, targetColor.color);
     const bool changeLuma = lumaMode.param.value != 0;
