@@ -67,7 +67,7 @@ TEST(Loader, RefusesBrokenLibrariesNamingTheFault)
     };
     for (const auto &c : cases) {
         LoadedOperator op;
-        std::string path = testsupport::operatorPath(c.lib);
+        std::string path = std::string(BROKEN_LIB_DIR) + "/" + c.lib + ".so";
         EXPECT_FALSE(op.open(path)) << c.lib;
         EXPECT_NE(op.error().find(path), std::string::npos) << op.error();
         EXPECT_NE(op.error().find(c.fault), std::string::npos) << op.error();
