@@ -144,6 +144,50 @@ inline void blendPixel(Pixel &p, Pixel color)
     p.y = blendByte(p.y, color.y, color.alpha);
 }
 
+// blendPixel over whole rows, four pixels at a time: every byte b becomes
+// (keep * b + add) / 255 with keep = 255 - A and add = A * c for V, U and
+// Y, and keep = 255, add = 0 for the alpha byte, which so stays as it was.
+// The sums fit 16 bits, and (x + 1 + (x >> 8)) >> 8 is x / 255 for every
+// x below 65 535.
+typedef uint8_t Bytes16 __attribute__((vector_size(16)));
+typedef uint16_t Words16 __attribute__((vector_size(32)));
+
+struct BlendLanes {
+    Words16 keep;
+    Words16 add;
+};
+
+inline BlendLanes blendLanes(Pixel color)
+{
+    const uint16_t a = color.alpha;
+    const uint16_t keep = uint16_t(255 - a);
+    BlendLanes lanes;
+    for (int i = 0; i < 16; i += 4) {
+        lanes.keep[i] = 255;
+        lanes.add[i] = 0;
+        lanes.keep[i + 1] = lanes.keep[i + 2] = lanes.keep[i + 3] = keep;
+        lanes.add[i + 1] = uint16_t(a * color.v);
+        lanes.add[i + 2] = uint16_t(a * color.u);
+        lanes.add[i + 3] = uint16_t(a * color.y);
+    }
+    return lanes;
+}
+
+// Blends columns [c0, c1) of one row.
+inline void blendSpan(Pixel *row, int32_t c0, int32_t c1, const BlendLanes &lanes, Pixel color)
+{
+    int32_t c = c0;
+    for (; c + 4 <= c1; c += 4) {
+        Bytes16 bytes;
+        std::memcpy(&bytes, row + c, sizeof bytes);
+        Words16 x = __builtin_convertvector(bytes, Words16) * lanes.keep + lanes.add;
+        x = (x + 1 + (x >> 8)) >> 8;
+        bytes = __builtin_convertvector(x, Bytes16);
+        std::memcpy(row + c, &bytes, sizeof bytes);
+    }
+    for (; c < c1; ++c) blendPixel(row[c], color);
+}
+
 // ---------------------------------------------------------------- block moves
 
 // The destination rectangle follows the source: same position, and a size

@@ -38,20 +38,6 @@ TagWord tagList[] = {
 int32_t lesser(int32_t a, int32_t b) { return a < b ? a : b; }
 int32_t greater(int32_t a, int32_t b) { return a > b ? a : b; }
 
-// blendPixel with one colour, as three byte tables built once per render.
-struct BlendTable {
-    uint8_t v[256], u[256], y[256];
-};
-
-void buildBlend(BlendTable &table, Pixel color)
-{
-    for (int b = 0; b < 256; ++b) {
-        table.v[b] = blendByte(uint8_t(b), color.v, color.alpha);
-        table.u[b] = blendByte(uint8_t(b), color.u, color.alpha);
-        table.y[b] = blendByte(uint8_t(b), color.y, color.alpha);
-    }
-}
-
 // ---------------------------------------------------------------- render
 
 int32_t render(OperatorContext *ctx)
@@ -93,16 +79,10 @@ int32_t render(OperatorContext *ctx)
     // Fill: the source block inside the work picture.
     ClippedSpan fill = clipToBuffer(source.x0, source.y0, w, h, *work);
     if (!fill.empty() && fillColor.color.alpha != 0) {
-        BlendTable blend;
-        buildBlend(blend, fillColor.color);
-        for (int32_t r = fill.y0; r < fill.y1; ++r) {
-            Pixel *row = work->pixels + int64_t(r) * work->bufferWidth;
-            for (int32_t c = fill.x0; c < fill.x1; ++c) {
-                row[c].v = blend.v[row[c].v];
-                row[c].u = blend.u[row[c].u];
-                row[c].y = blend.y[row[c].y];
-            }
-        }
+        const BlendLanes lanes = blendLanes(fillColor.color);
+        for (int32_t r = fill.y0; r < fill.y1; ++r)
+            blendSpan(work->pixels + int64_t(r) * work->bufferWidth, fill.x0, fill.x1, lanes,
+                      fillColor.color);
     }
 
     // Move: source pixels inside both buffers whose target lies in the work
