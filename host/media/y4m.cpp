@@ -4,17 +4,18 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <sstream>
+
+#include "media/limits.h"
 
 namespace media {
 
 namespace {
 
 constexpr size_t MAX_HEADER_LINE = 4096;
-constexpr int MAX_DIMENSION = 16384;
-constexpr int64_t MAX_PIXELS = int64_t(8192) * 8192;
 
 int chromaWidth(const Y4mHeader &h) { return h.chroma == Chroma::C422 || h.chroma == Chroma::C420 ? (h.width + 1) / 2 : h.width; }
 int chromaHeight(const Y4mHeader &h) { return h.chroma == Chroma::C420 ? (h.height + 1) / 2 : h.height; }
@@ -50,7 +51,30 @@ bool parseDimension(const std::string &text, int &value)
     return true;
 }
 
+// The 4:2:0 chroma row that frame line y takes its chroma from. Progressive:
+// lines 2j and 2j+1 share row j. Field chroma: row c belongs to field c mod 2,
+// and field line l of field f reads the field's row l/2, that is frame row
+// 2(l/2) + f. A field with fewer rows than it needs (a field of an odd
+// number of lines) reuses its last row.
+int chromaRowOf(int y, int chromaRows, bool fieldChroma)
+{
+    if (!fieldChroma) return y >> 1;
+    const int field = y & 1;
+    int row = ((y >> 2) << 1) | field;
+    while (row >= chromaRows && row >= 2) row -= 2;
+    return row < chromaRows ? row : chromaRows - 1;
+}
+
+bool isSitingTag(const std::string &tag)
+{
+    return tag == "420" || tag == "420jpeg" || tag == "420mpeg2" || tag == "420paldv";
+}
+
 } // namespace
+
+bool y4mFieldChroma(const Y4mHeader &h) { return h.chroma == Chroma::C420 && h.interlace != Interlace::Progressive; }
+
+std::string chroma420Tag(const Y4mHeader &h) { return isSitingTag(h.colourTag) ? h.colourTag : std::string("420jpeg"); }
 
 size_t y4mFrameBytes(const Y4mHeader &h)
 {
@@ -113,9 +137,7 @@ std::string parseY4mHeader(const std::string &lineIn, Y4mHeader &header)
         }
     }
     if (!haveW || !haveH) return "the header gives no width or height";
-    if (h.width <= 0 || h.height <= 0 || h.width > MAX_DIMENSION || h.height > MAX_DIMENSION ||
-        int64_t(h.width) * h.height > MAX_PIXELS)
-        return "unsupported frame size " + std::to_string(h.width) + "x" + std::to_string(h.height);
+    if (std::string fault = checkPictureSize(h.width, h.height); !fault.empty()) return fault;
     header = h;
     return {};
 }
@@ -133,13 +155,23 @@ std::string formatY4mHeader(const Y4mHeader &h)
     if (h.aspectNum > 0 && h.aspectDen > 0)
         s += " A" + std::to_string(h.aspectNum) + ":" + std::to_string(h.aspectDen);
     s += " C";
-    s += h.chroma == Chroma::C420 ? std::string("420jpeg") : std::string(chromaName(h.chroma));
+    s += h.chroma == Chroma::C420 ? chroma420Tag(h) : std::string(chromaName(h.chroma));
     for (const std::string &x : h.extras) s += " " + x;
     s += "\n";
     return s;
 }
 
 void decodeY4mFrame(const Y4mHeader &h, const uint8_t *planes, VideoFrame &frame)
+{
+    decodeY4mFrame(h, planes, frame, y4mFieldChroma(h));
+}
+
+void encodeY4mFrame(const Y4mHeader &h, const VideoFrame &frame, uint8_t *planes)
+{
+    encodeY4mFrame(h, frame, planes, y4mFieldChroma(h));
+}
+
+void decodeY4mFrame(const Y4mHeader &h, const uint8_t *planes, VideoFrame &frame, bool fieldChroma)
 {
     const int w = h.width, ht = h.height;
     frame.width = w;
@@ -151,20 +183,21 @@ void decodeY4mFrame(const Y4mHeader &h, const uint8_t *planes, VideoFrame &frame
     const uint8_t *vPlane = uPlane + size_t(cw) * ch;
     const uint8_t *aPlane = vPlane + size_t(cw) * ch;
     const int xShift = cw == w ? 0 : 1;
-    const int yShift = ch == ht ? 0 : 1;
+    const bool halfHeight = ch != ht;
     const bool alpha = h.chroma == Chroma::C444alpha;
     for (int y = 0; y < ht; ++y) {
         Pixel *row = &frame.pixels[size_t(y) * w];
         const uint8_t *ys = yPlane + size_t(y) * w;
-        const uint8_t *us = uPlane + size_t(y >> yShift) * cw;
-        const uint8_t *vs = vPlane + size_t(y >> yShift) * cw;
+        const int cy = halfHeight ? chromaRowOf(y, ch, fieldChroma) : y;
+        const uint8_t *us = uPlane + size_t(cy) * cw;
+        const uint8_t *vs = vPlane + size_t(cy) * cw;
         const uint8_t *as = aPlane + size_t(y) * w;
         for (int x = 0; x < w; ++x)
             row[x] = Pixel{alpha ? as[x] : uint8_t(255), vs[x >> xShift], us[x >> xShift], ys[x]};
     }
 }
 
-void encodeY4mFrame(const Y4mHeader &h, const VideoFrame &frame, uint8_t *planes)
+void encodeY4mFrame(const Y4mHeader &h, const VideoFrame &frame, uint8_t *planes, bool fieldChroma)
 {
     const int w = h.width, ht = h.height;
     const int cw = chromaWidth(h), ch = chromaHeight(h);
@@ -184,20 +217,34 @@ void encodeY4mFrame(const Y4mHeader &h, const VideoFrame &frame, uint8_t *planes
         }
         return;
     }
-    // Each chroma sample: the rounded average of the pixels it covers.
+    // Each chroma sample: the rounded average of the pixels it covers, that
+    // is of the lines that read their chroma from its row (see chromaRowOf).
     const int sx = cw == w ? 1 : 2;
-    const int sy = ch == ht ? 1 : 2;
+    const bool halfHeight = ch != ht;
+    // Up to three lines per row (the last row of a short field).
+    std::vector<int> lines(size_t(ch) * 3, -1);
+    for (int y = 0; y < ht; ++y) {
+        const int cy = halfHeight ? chromaRowOf(y, ch, fieldChroma) : y;
+        for (int k = 0; k < 3; ++k) {
+            if (lines[size_t(cy) * 3 + size_t(k)] < 0) {
+                lines[size_t(cy) * 3 + size_t(k)] = y;
+                break;
+            }
+        }
+    }
     for (int cy = 0; cy < ch; ++cy) {
         for (int cx = 0; cx < cw; ++cx) {
             unsigned su = 0, sv = 0, n = 0;
-            for (int dy = 0; dy < sy && cy * sy + dy < ht; ++dy) {
+            for (int k = 0; k < 3 && lines[size_t(cy) * 3 + size_t(k)] >= 0; ++k) {
+                const int line = lines[size_t(cy) * 3 + size_t(k)];
                 for (int dx = 0; dx < sx && cx * sx + dx < w; ++dx) {
-                    const Pixel &p = frame.pixels[size_t(cy * sy + dy) * w + size_t(cx * sx + dx)];
+                    const Pixel &p = frame.pixels[size_t(line) * w + size_t(cx * sx + dx)];
                     su += p.u;
                     sv += p.v;
                     ++n;
                 }
             }
+            if (n == 0) n = 1;   // a row no line reads (cannot happen for even heights)
             uPlane[size_t(cy) * cw + cx] = uint8_t((su + n / 2) / n);
             vPlane[size_t(cy) * cw + cx] = uint8_t((sv + n / 2) / n);
         }
@@ -217,6 +264,12 @@ bool Y4mReader::open(const std::string &path, std::string &error)
     FILE *f = std::fopen(path.c_str(), "rb");
     if (!f) {
         error = path + ": cannot open: " + std::strerror(errno);
+        return false;
+    }
+    struct stat st;
+    if (fstat(fileno(f), &st) == 0 && S_ISDIR(st.st_mode)) {
+        error = path + ": is a folder, not a YUV4MPEG2 file";
+        std::fclose(f);
         return false;
     }
     if (!open(f, path, error)) {
@@ -310,6 +363,18 @@ bool Y4mReader::readFrameHeader(bool &atEnd, std::string &error)
         error = where(nextIndex_) + (tooLong ? "frame header too long" : "truncated frame header");
         return false;
     }
+    // A mixed stream says per frame how its chroma is sampled: "Ixyz" with
+    // y the frame's sampling and z its chroma's (p progressive, i by field).
+    frameFieldChroma_ = y4mFieldChroma(header_);
+    if (header_.interlace == Interlace::Mixed && header_.chroma == Chroma::C420) {
+        std::istringstream words(line.substr(5));
+        std::string word;
+        while (words >> word) {
+            if (word.size() < 3 || word[0] != 'I') continue;
+            const char sampling = word[2], chromaSampling = word.size() > 3 ? word[3] : '?';
+            frameFieldChroma_ = chromaSampling == 'i' || (chromaSampling != 'p' && sampling != 'p');
+        }
+    }
     return true;
 }
 
@@ -361,14 +426,22 @@ bool Y4mReader::next(VideoFrame &frame, std::string &error)
             return false;
         }
     }
-    buffer_.resize(frameBytes_);
-    size_t got = std::fread(buffer_.data(), 1, frameBytes_, file_);
+    // Room grows as the data arrives: a stream that declares a huge frame
+    // and then ends costs no more than what it sent.
+    size_t got = 0;
+    while (got < frameBytes_) {
+        if (buffer_.size() <= got)
+            buffer_.resize(std::min(frameBytes_, std::max(size_t(1) << 20, buffer_.size() * 2)));
+        size_t n = std::fread(buffer_.data() + got, 1, buffer_.size() - got, file_);
+        if (n == 0) break;
+        got += n;
+    }
     if (got != frameBytes_) {
         error = where(nextIndex_) + "truncated frame data (" + std::to_string(got) + " of " +
                 std::to_string(frameBytes_) + " bytes)";
         return false;
     }
-    decodeY4mFrame(header_, buffer_.data(), frame);
+    decodeY4mFrame(header_, buffer_.data(), frame, frameFieldChroma_);
     ++nextIndex_;
     if (seekable_ && size_t(nextIndex_) == offsets_.size()) offsets_.push_back(std::ftell(file_));
     positionedAt_ = nextIndex_;
@@ -482,8 +555,11 @@ bool Y4mWriter::write(const VideoFrame &frame, std::string &error)
         return false;
     }
     encodeY4mFrame(header_, frame, buffer_.data());
-    static const char marker[] = "FRAME\n";
-    if (std::fwrite(marker, 1, 6, file_) != 6 ||
+    // Every frame of a mixed stream is written interlaced, top field first.
+    const bool mixed = header_.interlace == Interlace::Mixed;
+    const char *marker = mixed ? (header_.chroma == Chroma::C420 ? "FRAME Itii\n" : "FRAME Iti\n") : "FRAME\n";
+    const size_t markerBytes = std::strlen(marker);
+    if (std::fwrite(marker, 1, markerBytes, file_) != markerBytes ||
         std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size()) {
         error = name_ + ": frame " + std::to_string(written_) + ": cannot write: " + std::strerror(errno);
         return false;

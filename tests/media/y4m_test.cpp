@@ -31,12 +31,14 @@ VideoFrame randomFrame(int w, int h, uint32_t seed, bool withAlpha)
 }
 
 // Gives every chroma block the chroma of its top-left pixel, so that a
-// subsampled layout can carry the frame exactly.
-void blockChroma(VideoFrame &f, int bw, int bh)
+// subsampled layout can carry the frame exactly. With `fields`, a block of
+// two lines is two lines of one field (frame lines y and y + 2).
+void blockChroma(VideoFrame &f, int bw, int bh, bool fields = false)
 {
     for (int y = 0; y < f.height; ++y)
         for (int x = 0; x < f.width; ++x) {
-            const Pixel &src = f.at(x - x % bw, y - y % bh);
+            const int top = fields && bh == 2 ? ((y >> 2) << 2) | (y & 1) : y - y % bh;
+            const Pixel &src = f.at(x - x % bw, top);
             f.at(x, y).u = src.u;
             f.at(x, y).v = src.v;
         }
@@ -113,6 +115,10 @@ TEST(Y4mHeader, RefusesWhatItCannotRead)
     EXPECT_NE(media::parseY4mHeader("YUV4MPEG2 W0 H4", h), "");
     EXPECT_NE(media::parseY4mHeader("YUV4MPEG2 W-8 H4", h), "");
     EXPECT_NE(media::parseY4mHeader("YUV4MPEG2 W99999999 H4", h), "");
+    // One size limit for every reader, before anything is allocated.
+    EXPECT_NE(media::parseY4mHeader("YUV4MPEG2 W16385 H2", h).find("too large"), std::string::npos);
+    EXPECT_NE(media::parseY4mHeader("YUV4MPEG2 W16384 H8194", h).find("too large"), std::string::npos);
+    EXPECT_EQ(media::parseY4mHeader("YUV4MPEG2 W16384 H4096", h), "");
     EXPECT_NE(media::parseY4mHeader("YUV4MPEG2 W8 H4 F25:0", h), "");
     EXPECT_NE(media::parseY4mHeader("YUV4MPEG2 W8 H4 Iq", h), "");
     std::string fault = media::parseY4mHeader("YUV4MPEG2 W8 H4 Cmono", h);
@@ -135,13 +141,13 @@ TEST(Y4mRoundTrip, EveryChromaLayoutAndFieldOrder)
         for (Interlace order : orders) {
             Y4mHeader h;
             h.width = 10;
-            h.height = 6;
+            h.height = 8;
             h.chroma = c.chroma;
             h.interlace = order;
             std::vector<VideoFrame> frames;
             for (int k = 0; k < 3; ++k) {
                 frames.push_back(randomFrame(h.width, h.height, uint32_t(100 * n + k), c.chroma == Chroma::C444alpha));
-                blockChroma(frames.back(), c.bw, c.bh);
+                blockChroma(frames.back(), c.bw, c.bh, order != Interlace::Progressive);
             }
             std::string path = tempPath("rt" + std::to_string(n++) + ".y4m");
             writeStream(path, h, frames);
@@ -168,23 +174,111 @@ TEST(Y4mRoundTrip, EveryChromaLayoutAndFieldOrder)
 TEST(Y4mChroma, SubsampledPlanesSurviveDecodeAndEncode)
 {
     for (Chroma chroma : {Chroma::C422, Chroma::C420}) {
-        for (int w : {1, 2, 5, 8}) {
-            for (int h : {1, 3, 4}) {
-                Y4mHeader header;
-                header.width = w;
-                header.height = h;
-                header.chroma = chroma;
-                std::vector<uint8_t> planes(media::y4mFrameBytes(header));
-                std::mt19937 rng(uint32_t(w * 31 + h));
-                for (uint8_t &b : planes) b = uint8_t(rng());
-                VideoFrame frame;
-                media::decodeY4mFrame(header, planes.data(), frame);
-                std::vector<uint8_t> again(planes.size());
-                media::encodeY4mFrame(header, frame, again.data());
-                EXPECT_EQ(again, planes) << media::chromaName(chroma) << " " << w << "x" << h;
+        for (bool fields : {false, true}) {
+            for (int w : {1, 2, 5, 8}) {
+                for (int h : {1, 2, 3, 4, 6, 8, 10}) {
+                    Y4mHeader header;
+                    header.width = w;
+                    header.height = h;
+                    header.chroma = chroma;
+                    std::vector<uint8_t> planes(media::y4mFrameBytes(header));
+                    std::mt19937 rng(uint32_t(w * 31 + h));
+                    for (uint8_t &b : planes) b = uint8_t(rng());
+                    VideoFrame frame;
+                    media::decodeY4mFrame(header, planes.data(), frame, fields);
+                    std::vector<uint8_t> again(planes.size());
+                    media::encodeY4mFrame(header, frame, again.data(), fields);
+                    EXPECT_EQ(again, planes) << media::chromaName(chroma) << " " << w << "x" << h
+                                             << (fields ? " by field" : "");
+                }
             }
         }
     }
+}
+
+// A top field of one colour over a bottom field of another, 4:2:0: every
+// interlaced order keeps each field's chroma to itself, in the file (chroma
+// row c is field c mod 2's) and back; progressive pairs frame lines. The
+// 4:2:2 and 4:4:4 layouts are line by line already.
+TEST(Y4mChroma, InterlacedFieldsKeepTheirOwnChroma)
+{
+    const uint8_t topU = 200, topV = 60, bottomU = 50, bottomV = 210;
+    struct Case {
+        Chroma chroma;
+        Interlace order;
+        const char *tag;
+        bool byField;
+    } cases[] = {{Chroma::C420, Interlace::TopFirst, "It", true},     {Chroma::C420, Interlace::BottomFirst, "Ib", true},
+                 {Chroma::C420, Interlace::Mixed, "Im", true},        {Chroma::C420, Interlace::Progressive, "Ip", false},
+                 {Chroma::C422, Interlace::TopFirst, "It", true},     {Chroma::C444, Interlace::BottomFirst, "Ib", true}};
+    int n = 0;
+    for (const Case &c : cases) {
+        Y4mHeader h;
+        h.width = 6;
+        h.height = 8;
+        h.chroma = c.chroma;
+        h.interlace = c.order;
+        h.colourTag = "420mpeg2";
+        VideoFrame frame = randomFrame(h.width, h.height, uint32_t(7 + n), false);
+        for (int y = 0; y < h.height; ++y)
+            for (int x = 0; x < h.width; ++x) {
+                frame.at(x, y).u = y % 2 ? bottomU : topU;
+                frame.at(x, y).v = y % 2 ? bottomV : topV;
+            }
+        std::string path = tempPath("fields" + std::to_string(n++) + ".y4m");
+        writeStream(path, h, {frame});
+        const std::string label = std::string(media::chromaName(c.chroma)) + " " + c.tag;
+
+        FILE *f = std::fopen(path.c_str(), "rb");
+        ASSERT_NE(f, nullptr);
+        char line[256] = {};
+        ASSERT_NE(std::fgets(line, sizeof line, f), nullptr);
+        EXPECT_NE(std::string(line).find(std::string(" ") + c.tag + " "), std::string::npos) << label << ": " << line;
+        if (c.chroma == Chroma::C420) {
+            EXPECT_NE(std::string(line).find("C420mpeg2"), std::string::npos) << "the siting tag is kept: " << line;
+            ASSERT_NE(std::fgets(line, sizeof line, f), nullptr);   // FRAME
+            std::vector<uint8_t> planes(media::y4mFrameBytes(h));
+            ASSERT_EQ(std::fread(planes.data(), 1, planes.size(), f), planes.size());
+            const uint8_t *uPlane = planes.data() + 6 * 8;
+            for (int row = 0; row < 4; ++row) {
+                const uint8_t want = !c.byField ? uint8_t((topU + bottomU + 1) / 2) : row % 2 ? bottomU : topU;
+                EXPECT_EQ(uPlane[row * 3], want) << label << ": chroma row " << row;
+            }
+        }
+        std::fclose(f);
+
+        media::Y4mReader reader;
+        std::string error;
+        ASSERT_TRUE(reader.open(path, error)) << error;
+        VideoFrame got;
+        ASSERT_TRUE(reader.next(got, error)) << error;
+        for (int y = 0; y < h.height; ++y) {
+            const bool bottom = y % 2 == 1;
+            if (!c.byField) break;
+            EXPECT_EQ(got.at(1, y).u, bottom ? bottomU : topU) << label << ": line " << y;
+            EXPECT_EQ(got.at(4, y).v, bottom ? bottomV : topV) << label << ": line " << y;
+        }
+        std::remove(path.c_str());
+    }
+}
+
+// A mixed stream says per frame whether its chroma is by field.
+TEST(Y4mChroma, MixedStreamFollowsEachFramesFlag)
+{
+    // 2x4 frames, 4:2:0: chroma rows hold 10 and 20 (U), 30 and 40 (V).
+    const std::string planes = std::string(8, 'Y') + std::string("\x0a\x14\x1e\x28", 4);
+    const std::string path = tempPath("mixed.y4m");
+    writeFile(path, "YUV4MPEG2 W2 H4 Im C420\nFRAME Itpp\n" + planes + "FRAME Itii\n" + planes + "FRAME\n" + planes);
+    media::Y4mReader reader;
+    std::string error;
+    ASSERT_TRUE(reader.open(path, error)) << error;
+    const uint8_t progressive[4] = {10, 10, 20, 20}, byField[4] = {10, 20, 10, 20};
+    for (const uint8_t *want : {progressive, byField, byField}) {
+        VideoFrame got;
+        ASSERT_TRUE(reader.next(got, error)) << error;
+        for (int y = 0; y < 4; ++y) EXPECT_EQ(got.at(0, y).u, want[y]) << "frame " << reader.nextIndex() - 1 << " line " << y;
+    }
+    std::remove(path.c_str());
 }
 
 TEST(Y4mChroma, DownsamplingAveragesWithRounding)

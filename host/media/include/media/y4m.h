@@ -3,15 +3,21 @@
 // Chroma conversion rules (deterministic, integer):
 //  - 4:4:4 and 4:4:4 with alpha: values pass through unchanged.
 //  - Reading 4:2:2 / 4:2:0: each chroma sample is replicated over the pixels
-//    it covers (2x1 for 4:2:2, 2x2 for 4:2:0, frame lines 2j and 2j+1).
+//    it covers (2x1 for 4:2:2, 2x2 for 4:2:0).
 //  - Writing 4:2:2 / 4:2:0: each chroma sample is the rounded average
 //    (sum + n/2) / n of the n pixels it covers (fewer at an odd right or
 //    bottom edge). So replication then averaging gives the samples back.
+//  - Progressive 4:2:0 pairs frame lines 2j and 2j+1. Interlaced 4:2:0
+//    (It, Ib, and frames of an Im stream not marked progressive) samples
+//    each field on its own: chroma row c belongs to field c mod 2 and
+//    covers that field's lines 2(c/2) and 2(c/2)+1, so the two fields'
+//    colours never mix.
 //  - 420jpeg, 420mpeg2, 420paldv and plain 420 are all read as 4:2:0 with
-//    these rules; the siting differences are not modelled.
-//  - 4:2:0 chroma rows pair frame lines 2j and 2j+1 whatever the field
-//    order. Mixed streams (Im) are taken as top field first; per-frame
-//    flags on FRAME lines are read past and not used.
+//    these rules; the siting differences are not modelled, but the tag is
+//    kept and written back.
+//  - Mixed streams (Im) are taken as top field first; a FRAME line's
+//    "Ixyz" tells whether that frame's chroma is sampled by field. Frames
+//    written to a mixed stream are all marked interlaced.
 #pragma once
 
 #include <cstdint>
@@ -42,9 +48,18 @@ size_t y4mFrameBytes(const Y4mHeader &header);
 std::string parseY4mHeader(const std::string &line, Y4mHeader &header);
 std::string formatY4mHeader(const Y4mHeader &header);
 
-// Plane bytes <-> frame, by the rules above.
+// Whether the header's frames sample 4:2:0 chroma by field (mixed streams:
+// the default for a frame whose FRAME line does not say).
+bool y4mFieldChroma(const Y4mHeader &header);
+// The C tag written for 4:2:0: the siting tag as read, 420jpeg if none.
+std::string chroma420Tag(const Y4mHeader &header);
+
+// Plane bytes <-> frame, by the rules above; without `fieldChroma`, as the
+// header says.
 void decodeY4mFrame(const Y4mHeader &header, const uint8_t *planes, VideoFrame &frame);
 void encodeY4mFrame(const Y4mHeader &header, const VideoFrame &frame, uint8_t *planes);
+void decodeY4mFrame(const Y4mHeader &header, const uint8_t *planes, VideoFrame &frame, bool fieldChroma);
+void encodeY4mFrame(const Y4mHeader &header, const VideoFrame &frame, uint8_t *planes, bool fieldChroma);
 
 // Reads a stream frame by frame; on a seekable file also by frame number.
 class Y4mReader {
@@ -90,6 +105,7 @@ private:
     int positionedAt_ = -1;       // the frame whose FRAME line the file is at; -1 unknown
     bool ended_ = false;
     int count_ = -1;
+    bool frameFieldChroma_ = false;   // of the frame whose FRAME line was read last
 };
 
 class Y4mWriter {
