@@ -2,15 +2,18 @@
 
 #include <png.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+
+#include "media/limits.h"
+#include "media/output_file.h"
 
 namespace media {
 
 namespace {
 
-constexpr int MAX_DIMENSION = 1 << 15;
 
 struct MemoryReader {
     const uint8_t *data;
@@ -44,8 +47,12 @@ bool decode(png_structp png, png_infop info, RgbaImage &image, std::vector<png_b
     png_read_info(png, info);
     png_uint_32 w = png_get_image_width(png, info);
     png_uint_32 h = png_get_image_height(png, info);
-    if (w == 0 || h == 0 || w > MAX_DIMENSION || h > MAX_DIMENSION)
-        png_error(png, "picture size out of range");
+    // Before anything is allocated for the pixels.
+    // (No string may be alive across the jump.)
+    if (!pictureSizeAllowed(w, h)) {
+        if (auto *error = static_cast<std::string *>(png_get_error_ptr(png))) *error = checkPictureSize(w, h);
+        png_longjmp(png, 1);
+    }
     png_set_expand(png);
     png_set_strip_16(png);
     png_set_gray_to_rgb(png);
@@ -79,7 +86,7 @@ bool readPng(const std::string &path, RgbaImage &image, std::string &error)
     bool readError = std::ferror(file);
     std::fclose(file);
     if (readError) {
-        error = path + ": read error";
+        error = path + ": cannot read: " + std::strerror(errno);
         return false;
     }
     std::string why;
@@ -109,13 +116,15 @@ bool readPngMemory(const uint8_t *data, size_t size, RgbaImage &image, std::stri
     volatile bool ok = false;
     if (info && setjmp(png_jmpbuf(png)) == 0) {
         png_set_read_fn(png, &reader, readFromMemory);
-        png_set_user_limits(png, MAX_DIMENSION, MAX_DIMENSION);
+        // The size is checked after the header, with a message of our own.
+        png_set_user_limits(png, 0x7FFFFFFF, 0x7FFFFFFF);
         ok = decode(png, info, image, rows);
     }
     png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
     if (!ok) {
         image = RgbaImage{};
-        error = "damaged PNG: " + (message.empty() ? std::string("unknown fault") : message);
+        if (message.compare(0, 13, "picture size ") == 0) error = message;
+        else error = "damaged PNG: " + (message.empty() ? std::string("unknown fault") : message);
     }
     return ok;
 }
@@ -127,9 +136,21 @@ bool writePng(const std::string &path, const RgbaImage &image, bool withAlpha, s
         error = path + ": nothing to write";
         return false;
     }
-    FILE *file = std::fopen(path.c_str(), "wb");
-    if (!file) {
-        error = path + ": cannot create: " + std::strerror(errno);
+    OutputFile out;
+    if (!out.open(path, error)) return false;
+    std::string fault;
+    if (!writePngStream(out.file(), image, withAlpha, fault)) {
+        error = path + ": cannot write PNG" + (fault.empty() ? "" : ": " + fault);
+        return false;   // out removes the temporary
+    }
+    return out.commit(error);
+}
+
+bool writePngStream(FILE *file, const RgbaImage &image, bool withAlpha, std::string &error)
+{
+    if (image.width <= 0 || image.height <= 0 ||
+        image.rgba.size() != size_t(image.width) * image.height * 4) {
+        error = "nothing to write";
         return false;
     }
     std::string message;
@@ -160,11 +181,11 @@ bool writePng(const std::string &path, const RgbaImage &image, bool withAlpha, s
         ok = true;
     }
     if (png) png_destroy_write_struct(&png, info ? &info : nullptr);
-    if (std::fclose(file) != 0) ok = false;
-    if (!ok) {
-        error = path + ": cannot write PNG" + (message.empty() ? "" : ": " + message);
-        std::remove(path.c_str());
+    if (ok && (std::fflush(file) != 0 || std::ferror(file))) {
+        message = std::strerror(errno ? errno : EIO);
+        ok = false;
     }
+    if (!ok) error = message.empty() ? std::string("out of memory") : message;
     return ok;
 }
 

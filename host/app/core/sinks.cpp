@@ -1,6 +1,6 @@
 // Output: YUV4MPEG2 to a file or standard output, or PNG files. Files are
 // written under a temporary name beside the target and renamed into place
-// only when the run has succeeded.
+// only when the run has succeeded (media/output_file.h).
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "media/output_file.h"
 #include "media/png_io.h"
 #include "media/y4m.h"
 #include "media/yuv_rgb.h"
@@ -27,33 +28,6 @@ bool endsWith(const std::string &s, const char *suffix)
     return true;
 }
 
-// A fresh temporary name in the target's folder, so that rename() is atomic.
-std::string temporaryName(const std::string &target)
-{
-    static unsigned counter = 0;
-    size_t slash = target.find_last_of('/');
-    std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-    std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-    return folder + "." + base + ".ophost-" + std::to_string(getpid()) + "-" + std::to_string(counter++) + ".tmp";
-}
-
-FILE *createTemporary(const std::string &target, std::string &tempName, std::string &error)
-{
-    tempName = temporaryName(target);
-    int fd = ::open(tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        error = target + ": cannot write: " + std::strerror(errno);
-        return nullptr;
-    }
-    FILE *f = fdopen(fd, "wb");
-    if (!f) {
-        error = target + ": cannot write: " + std::strerror(errno);
-        ::close(fd);
-        ::unlink(tempName.c_str());
-    }
-    return f;
-}
-
 class Y4mSink : public FrameSink {
 public:
     Y4mSink(const OutputFormat &format) : format_(format) {}
@@ -61,20 +35,13 @@ public:
 
     bool open(const std::string &path, std::string &error)
     {
-        if (path == "-") {
-            name_ = "standard output";
-            file_ = stdout;
-            return true;
-        }
-        name_ = path;
-        target_ = path;
-        file_ = createTemporary(path, tempName_, error);
-        return file_ != nullptr;
+        name_ = path == "-" ? "standard output" : path;
+        return out_.open(path, error);
     }
 
     bool write(const media::VideoFrame &frame, std::string &error) override
     {
-        if (!file_) {
+        if (!out_.file()) {
             error = name_ + ": not open";
             return false;
         }
@@ -84,54 +51,28 @@ public:
             h.height = frame.height;
             h.chroma = format_.chroma;
             h.interlace = !format_.interlaced ? media::Interlace::Progressive
+                          : format_.mixed      ? media::Interlace::Mixed
                           : format_.bottomFirst ? media::Interlace::BottomFirst
                                                 : media::Interlace::TopFirst;
+            h.colourTag = format_.siting;
             h.rateNum = format_.rateNum;
             h.rateDen = format_.rateDen;
             h.aspectNum = format_.aspectNum;
             h.aspectDen = format_.aspectDen;
             h.extras = format_.extras;
-            if (!writer_.open(file_, name_, h, error)) return false;
+            if (!writer_.open(out_.file(), name_, h, error)) return false;
             started_ = true;
         }
         return writer_.write(frame, error);
     }
 
-    bool finish(std::string &error) override
-    {
-        if (!file_) return true;
-        bool ok = !started_ || writer_.flush(error);
-        if (tempName_.empty()) {
-            file_ = nullptr;
-            return ok;
-        }
-        if (std::fclose(file_) != 0 && ok) {
-            error = name_ + ": cannot write: " + std::strerror(errno);
-            ok = false;
-        }
-        file_ = nullptr;
-        if (ok && std::rename(tempName_.c_str(), target_.c_str()) != 0) {
-            error = target_ + ": cannot rename the finished output into place: " + std::strerror(errno);
-            ok = false;
-        }
-        if (!ok) ::unlink(tempName_.c_str());
-        tempName_.clear();
-        return ok;
-    }
-
-    void abandon() override
-    {
-        if (file_ && file_ != stdout) std::fclose(file_);
-        if (file_ == stdout) std::fflush(stdout);
-        file_ = nullptr;
-        if (!tempName_.empty()) ::unlink(tempName_.c_str());
-        tempName_.clear();
-    }
+    bool finish(std::string &error) override { return out_.commit(error); }
+    void abandon() override { out_.abandon(); }
 
 private:
     OutputFormat format_;
-    std::string name_, target_, tempName_;
-    FILE *file_ = nullptr;
+    std::string name_;
+    media::OutputFile out_;
     bool started_ = false;
     media::Y4mWriter writer_;
 };
@@ -167,13 +108,10 @@ public:
             numbered_ = true;
             i = j;
         }
-        // Fail now, not after the whole run, when the folder is not writable.
-        std::string probe;
-        FILE *f = createTemporary(fileName(format_.firstNumber), probe, error);
-        if (!f) return false;
-        std::fclose(f);
-        ::unlink(probe.c_str());
-        return true;
+        // Fail now, not after the whole run, when the first target may not
+        // be replaced or the folder is not writable.
+        media::OutputFile probe;
+        return probe.open(fileName(format_.firstNumber), error);
     }
 
     bool write(const media::VideoFrame &frame, std::string &error) override
@@ -184,27 +122,25 @@ public:
             return false;
         }
         std::string target = fileName(number);
-        std::string temp = temporaryName(target);
-        media::RgbaImage image;
-        media::frameToRgba(frame, image);
+        auto out = std::make_unique<media::OutputFile>();
+        if (!out->open(target, error)) return false;
+        media::frameToRgba(frame, image_);
         std::string fault;
-        if (!media::writePng(temp, image, format_.chroma == media::Chroma::C444alpha, fault)) {
-            ::unlink(temp.c_str());
-            error = target + ": " + fault;
+        if (!media::writePngStream(out->file(), image_, format_.chroma == media::Chroma::C444alpha, fault)) {
+            error = target + ": cannot write PNG: " + fault;
             return false;
         }
-        pending_.emplace_back(temp, target);
+        if (!out->close(error)) return false;
+        pending_.push_back(std::move(out));
         ++written_;
         return true;
     }
 
     bool finish(std::string &error) override
     {
-        for (size_t i = 0; i < pending_.size(); ++i) {
-            if (std::rename(pending_[i].first.c_str(), pending_[i].second.c_str()) != 0) {
-                error = pending_[i].second + ": cannot rename the finished output into place: " + std::strerror(errno);
-                for (size_t j = i; j < pending_.size(); ++j) ::unlink(pending_[j].first.c_str());
-                pending_.clear();
+        for (auto &out : pending_) {
+            if (!out->commit(error)) {
+                pending_.clear();   // the rest are abandoned
                 return false;
             }
         }
@@ -212,11 +148,7 @@ public:
         return true;
     }
 
-    void abandon() override
-    {
-        for (auto &p : pending_) ::unlink(p.first.c_str());
-        pending_.clear();
-    }
+    void abandon() override { pending_.clear(); }
 
 private:
     std::string fileName(int number) const
@@ -235,7 +167,8 @@ private:
     std::string pattern_;
     bool numbered_ = false;
     int written_ = 0;
-    std::vector<std::pair<std::string, std::string>> pending_;
+    media::RgbaImage image_;
+    std::vector<std::unique_ptr<media::OutputFile>> pending_;
 };
 
 } // namespace

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -18,7 +19,11 @@ struct RgbaImage {
 bool readPng(const std::string &path, RgbaImage &image, std::string &error);
 bool readPngMemory(const uint8_t *data, size_t size, RgbaImage &image, std::string &error);
 
-// Writes RGBA (withAlpha) or RGB. Returns false with `error` on failure.
+// Writes RGBA (withAlpha) or RGB by temporary file and rename (see
+// output_file.h; "-" is standard output). Returns false with `error`, naming
+// the file, on failure; the target is then as it was.
 bool writePng(const std::string &path, const RgbaImage &image, bool withAlpha, std::string &error);
+// The same into an open stream; `error` is the bare fault.
+bool writePngStream(FILE *file, const RgbaImage &image, bool withAlpha, std::string &error);
 
 } // namespace media
