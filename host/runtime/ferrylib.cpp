@@ -2,14 +2,19 @@
 // of one byte per pixel: the grey value of a grey picture, the luma of a
 // colour one (full range, 0 to 255). PNG and binary PGM files are read; the
 // format is told by the file's first bytes, not its name.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "contract/host_calls.h"
+#include "media/limits.h"
 #include "media/png_io.h"
 #include "state.h"
 
@@ -30,15 +35,38 @@ inline uint8_t luma(uint32_t r, uint32_t g, uint32_t b)
     return uint8_t((299 * r + 587 * g + 114 * b + 500) / 1000);
 }
 
+// A picture file is at most this large (a PNG of the largest picture
+// allowed, stored without compression, fits well within it).
+constexpr off_t MAX_PICTURE_FILE = off_t(512) << 20;
+
 bool readFile(const std::string &path, std::vector<uint8_t> &data, std::string &error)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = "cannot open the file";
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        error = std::string("cannot open the file: ") + std::strerror(errno);
         return false;
     }
-    data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (in.bad()) {
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        error = S_ISDIR(st.st_mode) ? "is a folder, not a picture file" : "is not a regular file";
+        ::close(fd);
+        return false;
+    }
+    if (st.st_size > MAX_PICTURE_FILE) {
+        error = "file of " + std::to_string(st.st_size) + " bytes is too large for a picture";
+        ::close(fd);
+        return false;
+    }
+    data.resize(size_t(st.st_size));
+    size_t got = 0;
+    while (got < data.size()) {
+        ssize_t n = ::read(fd, data.data() + got, data.size() - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        got += size_t(n);
+    }
+    ::close(fd);
+    if (got != data.size()) {
         error = "cannot read the file";
         return false;
     }
@@ -75,9 +103,9 @@ bool readPgm(const std::vector<uint8_t> &data, GreyImage &image, std::string &er
         error = "bad PGM header";
         return false;
     }
-    if (width < 1 || height < 1 || width > 0x7FFF || height > 0x7FFF) {
-        error = "PGM size " + std::to_string(width) + "x" + std::to_string(height) +
-                " is not between 1x1 and 32767x32767";
+    // Before anything is allocated for the samples.
+    if (std::string fault = media::checkPictureSize(width, height); !fault.empty()) {
+        error = "PGM " + fault;
         return false;
     }
     if (maximum < 1 || maximum > 65535) {
@@ -112,11 +140,6 @@ bool readPngGrey(const std::vector<uint8_t> &data, GreyImage &image, std::string
 {
     media::RgbaImage rgba;
     if (!media::readPngMemory(data.data(), data.size(), rgba, error)) return false;
-    if (rgba.width < 1 || rgba.height < 1 || rgba.width > 0x7FFF || rgba.height > 0x7FFF) {
-        error = "PNG size " + std::to_string(rgba.width) + "x" + std::to_string(rgba.height) +
-                " is not between 1x1 and 32767x32767";
-        return false;
-    }
     image.width = rgba.width;
     image.height = rgba.height;
     size_t count = size_t(rgba.width) * size_t(rgba.height);
@@ -140,20 +163,53 @@ bool loadGrey(const std::string &path, GreyImage &image, std::string &error)
     return false;
 }
 
+
+// Pattern files that failed to load, with the size and time they had then:
+// a run asks for its pattern on every field, and a file that failed once
+// is neither read nor reported again until it changes.
+struct FileStamp {
+    long long size = -1;
+    long long modifiedNs = -1;
+    bool operator==(const FileStamp &o) const { return size == o.size && modifiedNs == o.modifiedNs; }
+};
+
+std::map<std::string, FileStamp> &failedFiles()
+{
+    static std::map<std::string, FileStamp> failed;
+    return failed;
+}
+
+FileStamp stampOf(const std::string &path)
+{
+    FileStamp stamp;
+    struct stat st;
+    if (::stat(path.c_str(), &st) == 0) {
+        stamp.size = st.st_size;
+        stamp.modifiedNs = (long long)st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec;
+    }
+    return stamp;
+}
+
 } // namespace
 
-extern "C" Picture *txGetOpImage(const char *name, int32_t, int32_t)
-{
+// No exception may leave a host call: the operator expects an answer.
+extern "C" Picture *txGetOpImage(const char *name, int32_t, int32_t) try {
     if (!name || !*name) {
         std::fprintf(stderr, "ferrylib: no pattern picture named\n");
         return nullptr;
     }
+    const std::string path = name;
+    const FileStamp stamp = stampOf(path);
+    auto failed = failedFiles().find(path);
+    if (failed != failedFiles().end() && failed->second == stamp) return nullptr;
     GreyImage image;
     std::string error;
-    if (!loadGrey(name, image, error)) {
+    if (!loadGrey(path, image, error)) {
         std::fprintf(stderr, "ferrylib: %s: %s\n", name, error.c_str());
+        failedFiles()[path] = stamp;
         return nullptr;
     }
+    failedFiles().erase(path);
     // A host picture whose buffer holds one byte per pixel.
     auto owned = std::make_unique<OwnedPicture>();
     owned->buffer.resize((image.bytes.size() + sizeof(Pixel) - 1) / sizeof(Pixel));
@@ -166,4 +222,7 @@ extern "C" Picture *txGetOpImage(const char *name, int32_t, int32_t)
     Picture *picture = &owned->record;
     state().held.emplace(picture, std::move(owned));
     return picture;
+} catch (...) {
+    std::fprintf(stderr, "ferrylib: %s: out of memory\n", name ? name : "");
+    return nullptr;
 }

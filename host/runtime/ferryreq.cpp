@@ -33,16 +33,16 @@ PictureRequest *find(TgHandle h)
 extern "C" {
 
 TgHandle txAllocRequest(int32_t)
-{
+try {
     TgHandle h = hostgui::Gui::get().newHandle();
     requests()[h] = PictureRequest{};
     return h;
-}
+} catch (...) { return 0; }
 
 void txSetPrefs(TgHandle request, const char *name)
-{
+try {
     if (PictureRequest *r = find(request)) r->name = name ? std::string(name) : std::string();
-}
+} catch (...) {}
 
 void txSetTypes(TgHandle request, int32_t types)
 {
@@ -50,14 +50,14 @@ void txSetTypes(TgHandle request, int32_t types)
 }
 
 int32_t txRequest(TgHandle request, int32_t)
-{
+try {
     PictureRequest *r = find(request);
     if (!r) return -1;
     std::string path = r->name;
     r->status = hostgui::runPictureRequest(path, r->types) ? 1 : 0;
     if (r->status == 1) r->name = path;
     return 0;
-}
+} catch (...) { return -1; }
 
 int32_t txGetStatus(TgHandle request)
 {

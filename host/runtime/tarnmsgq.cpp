@@ -6,9 +6,17 @@ using hostgui::Gui;
 
 extern "C" {
 
-TgHandle msgQCreate(int32_t count, int32_t size, int32_t) { return Gui::get().createQueue(count, size); }
+TgHandle msgQCreate(int32_t count, int32_t size, int32_t) try {
+    return Gui::get().createQueue(count, size);
+} catch (...) {
+    return 0;
+}
 
-int32_t msgQSend(TgHandle queue, const void *message) { return Gui::get().post(queue, message) ? 0 : -1; }
+int32_t msgQSend(TgHandle queue, const void *message) try {
+    return Gui::get().post(queue, message) ? 0 : -1;
+} catch (...) {
+    return -1;
+}
 
 void msgQDelete(TgHandle queue) { Gui::get().queues.erase(queue); }
 

@@ -7,45 +7,45 @@ using hostgui::Gui;
 extern "C" {
 
 int32_t treqCreateRequest(EditorRequest *request)
-{
+try {
     if (!request || request->width == 0 || request->height == 0) return -1;
     Gui &gui = Gui::get();
     request->screen = gui.createScreen(request->width, request->height, request->title ? request->title : "",
                                        request->messageQueue, request->flags);
     return 0;
-}
+} catch (...) { return -1; }
 
 int32_t treqDeleteRequest(EditorRequest *request)
-{
+try {
     if (!request) return -1;
     Gui &gui = Gui::get();
     if (!gui.screens.count(request->screen)) return -1;
     gui.deleteScreen(request->screen);
     return 0;
-}
+} catch (...) { return -1; }
 
 int32_t treqTextRequest(TextRequest *request)
-{
+try {
     if (!request) return -1;
     return hostgui::runTextRequest(*request);
-}
+} catch (...) { return -1; }
 
 int32_t treqPaletteRequest(PaletteRequest *request)
-{
+try {
     if (!request) return -1;
     return hostgui::runPaletteRequest(*request);
-}
+} catch (...) { return -1; }
 
 int32_t treqFileRequest(FileRequest *request)
-{
+try {
     if (!request) return -1;
     return hostgui::runFileRequest(*request);
-}
+} catch (...) { return -1; }
 
 int32_t treqArchivesRequest(ArchiveRequest *request)
-{
+try {
     if (!request) return -1;
     return hostgui::runArchivesRequest(*request);
-}
+} catch (...) { return -1; }
 
 } // extern "C"

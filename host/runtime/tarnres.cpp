@@ -7,7 +7,7 @@ using hostgui::Gui;
 extern "C" {
 
 TgHandle resLoadStrings(const char *setName)
-{
+try {
     if (!setName) return 0;
     hostgui::StringSet set;
     set.name = setName;
@@ -16,7 +16,7 @@ TgHandle resLoadStrings(const char *setName)
     TgHandle h = gui.newHandle();
     gui.stringSets[h] = std::move(set);
     return h;
-}
+} catch (...) { return 0; }
 
 const char *resGetString(TgHandle set, uint32_t id)
 {
@@ -30,7 +30,7 @@ const char *resGetString(TgHandle set, uint32_t id)
 void resFreeStrings(TgHandle set) { Gui::get().stringSets.erase(set); }
 
 TgHandle resLoadImages(const char *setName)
-{
+try {
     if (!setName) return 0;
     Gui &gui = Gui::get();
     TgHandle h = gui.newHandle();
@@ -41,7 +41,7 @@ TgHandle resLoadImages(const char *setName)
         return 0;
     }
     return h;
-}
+} catch (...) { return 0; }
 
 const Picture *resGetImage(TgHandle set, uint32_t id)
 {

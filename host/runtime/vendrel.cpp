@@ -1,4 +1,6 @@
-// vendrel: fields for the operators, and the host's version.
+// vendrel: fields for the operators, and the host's version. No exception
+// leaves a host call (here or in the other host libraries): the operator
+// gets the call's failure answer instead.
 #include <cstring>
 
 #include "contract/host_calls.h"
@@ -10,7 +12,7 @@ using namespace hostrt::detail;
 extern "C" {
 
 Picture *opGetField(int32_t input, int32_t fieldNumber)
-{
+try {
     State &s = state();
     if (input != 0 && input != 1) return nullptr;
     if (!s.inputs[input]) return nullptr;
@@ -28,10 +30,10 @@ Picture *opGetField(int32_t input, int32_t fieldNumber)
     s.lastFieldWidth = field.bufferWidth;
     s.lastFieldHeight = field.bufferHeight;
     return p;
-}
+} catch (...) { return nullptr; }
 
 int32_t opPutField(Picture *picture)
-{
+try {
     State &s = state();
     if (!picture || s.held.find(picture) == s.held.end()) return -1;
     int32_t result = s.putResult;
@@ -39,6 +41,9 @@ int32_t opPutField(Picture *picture)
     else s.putFields.push_back(fieldFromPicture(*picture));
     releasePicture(picture);
     return result;
+} catch (...) {
+    hostrt::detail::releasePicture(picture);
+    return -1;
 }
 
 int32_t opVersion(int32_t) { return state().opVersion; }

@@ -7,7 +7,7 @@ using namespace hostrt::detail;
 extern "C" {
 
 Picture *opAllocImage(int32_t width, int32_t height, int32_t, int32_t)
-{
+try {
     State &s = state();
     if (s.allocFailCountdown >= 0) {
         if (s.allocFailCountdown-- == 0) return nullptr;
@@ -19,7 +19,7 @@ Picture *opAllocImage(int32_t width, int32_t height, int32_t, int32_t)
     }
     if (width < 0 || height < 0 || width > 0x7FFF || height > 0x7FFF) return nullptr;
     return newPicture(int16_t(width), int16_t(height));
-}
+} catch (...) { return nullptr; }
 
 void opFreeImage(Picture *picture)
 {
