@@ -61,10 +61,20 @@ int runGallery(int argc, char **argv)
             return usage(stderr);
         }
     }
-    if (window < 0) {
-        const char *display = std::getenv("DISPLAY");
-        const char *wayland = std::getenv("WAYLAND_DISPLAY");
-        window = script.empty() && ((display && *display) || (wayland && *wayland)) ? 1 : 0;
+    const char *display = std::getenv("DISPLAY");
+    const char *wayland = std::getenv("WAYLAND_DISPLAY");
+    const char *driver = std::getenv("SDL_VIDEODRIVER");
+    const bool haveDisplay = (display && *display) || (wayland && *wayland) || (driver && *driver);
+    if (window < 0) window = script.empty() && haveDisplay ? 1 : 0;
+    if (window == 1 && !haveDisplay) {
+        // Without a display a window would wait for input that never comes.
+        if (script.empty()) {
+            std::fprintf(stderr, "ophost gallery: --window needs a display (DISPLAY and WAYLAND_DISPLAY are not set); "
+                                 "use --headless --script FILE\n");
+            return ophost::EXIT_FAILURE_STATUS;
+        }
+        std::fprintf(stderr, "ophost gallery: no display; running the script headless\n");
+        window = 0;
     }
     hostrt::gui::GuiSettings settings = hostrt::gui::guiSettings();
     settings.frontEnd = window ? hostrt::gui::FrontEndKind::Window : hostrt::gui::FrontEndKind::Headless;

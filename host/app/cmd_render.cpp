@@ -215,10 +215,15 @@ int runRenderCommand(int argc, char **argv)
         std::fprintf(stderr, "ophost render: %s reads only input 0; --in1 is not used\n", op.info().name.c_str());
 
     Progress progress(!args.quiet);
-    hostrt::setLogListener([&progress](const hostrt::LogLine &line) {
-        progress.clear();
-        std::fprintf(stderr, "%s\n", ophost::formatLogLine(line).c_str());
-    });
+    // The operator's log lines are shown after each field, and after
+    // ophost's own sentence when the run fails.
+    std::vector<std::string> logged;
+    auto showLogged = [&logged, &progress] {
+        if (!logged.empty()) progress.clear();
+        for (const std::string &line : logged) std::fprintf(stderr, "%s\n", line.c_str());
+        logged.clear();
+    };
+    hostrt::setLogListener([&logged](const hostrt::LogLine &line) { logged.push_back(ophost::formatLogLine(line)); });
 
     // Settings record first (it follows GetOperatorInfo), then each --set.
     if (!args.settings.empty()) {
@@ -227,6 +232,7 @@ int runRenderCommand(int argc, char **argv)
     }
     for (const std::string &set : args.sets) {
         std::string fault = ophost::applySetting(op, set);
+        showLogged();
         if (!fault.empty()) {
             std::fprintf(stderr, "ophost render: %s\n", fault.c_str());
             return ophost::EXIT_USAGE;
@@ -241,6 +247,10 @@ int runRenderCommand(int argc, char **argv)
         if (!in1) return failure(error);
     }
     if (std::string fault = ophost::checkInputs(*in0, in1.get()); !fault.empty()) return failure(fault);
+    if (std::string fault = ophost::checkSetRectangles(op, in0->width(), in0->height() / 2); !fault.empty()) {
+        std::fprintf(stderr, "ophost render: %s\n", fault.c_str());
+        return ophost::EXIT_USAGE;
+    }
 
     ophost::OutputFormat format;
     format.chroma = args.pixSet ? args.pix : in0->chroma();
@@ -250,6 +260,8 @@ int runRenderCommand(int argc, char **argv)
     format.rateDen = in0->rateDen();
     format.firstNumber = args.run.firstFrame;
     if (const media::Y4mHeader *h = in0->y4mHeader()) {
+        format.mixed = h->interlace == media::Interlace::Mixed;
+        format.siting = h->colourTag;
         format.aspectNum = h->aspectNum;
         format.aspectDen = h->aspectDen;
         // XYSCSS names the source's chroma layout, which the output may not keep.
@@ -259,14 +271,22 @@ int runRenderCommand(int argc, char **argv)
     std::unique_ptr<ophost::FrameSink> sink = ophost::openSink(args.out, format, error);
     if (!sink) return failure(error);
 
-    args.run.progress = [&progress](uint32_t done, uint32_t total) { progress.update(done, total); };
+    args.run.progress = [&progress, &showLogged](uint32_t done, uint32_t total) {
+        showLogged();
+        progress.update(done, total);
+    };
     ophost::RunResult result = ophost::runRender(op, *in0, in1.get(), *sink, args.run);
     progress.clear();
     hostrt::setLogListener(nullptr);
     if (result.leaked)
         std::fprintf(stderr, "ophost render: %s still held %zu picture(s) after its calls\n", op.info().name.c_str(),
                      result.leaked);
-    if (!result.ok) return failure(result.error);
+    if (!result.ok) {
+        failure(result.error);
+        showLogged();
+        return ophost::EXIT_FAILURE_STATUS;
+    }
+    showLogged();
     if (!args.quiet)
         std::fprintf(stderr, "%s: %u fields in %.2f s, %.1f fields/s\n", op.info().name.c_str(), result.fields,
                      result.seconds, result.seconds > 0 ? result.fields / result.seconds : 0.0);

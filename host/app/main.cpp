@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <exception>
+#include <new>
 #include <string>
 
 #include "command.h"
@@ -76,5 +78,14 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "ophost: unknown command '%s' (see ophost --help)\n", argv[1]);
         return ophost::EXIT_USAGE;
     }
-    return command->run(argc - 1, argv + 1);
+    // Out of memory (or any other fault thrown) ends the command with a
+    // message and status 1; unwinding removes its temporary outputs.
+    try {
+        return command->run(argc - 1, argv + 1);
+    } catch (const std::bad_alloc &) {
+        std::fprintf(stderr, "ophost %s: out of memory\n", argv[1]);
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "ophost %s: %s\n", argv[1], e.what());
+    }
+    return ophost::EXIT_FAILURE_STATUS;
 }

@@ -70,17 +70,20 @@ TEST(ParamText, RectangleSetsPositionAndSizeOnly)
 {
     RectParam r{{PARAM_RECT, 1, 0}, 1, 2, 300, 200, 0, 0, 10, 10};
     auto p = infoFor(&r, PARAM_RECT);
-    EXPECT_EQ(ophost::setParamValue(p, "-5,7,640,32767"), "");
+    EXPECT_EQ(ophost::setParamValue(p, "-5,7,300,200"), "");
     EXPECT_EQ(r.x, -5);
     EXPECT_EQ(r.y, 7);
-    EXPECT_EQ(r.width, 640);
-    EXPECT_EQ(r.height, 32767);
+    EXPECT_EQ(r.width, 300);
+    EXPECT_EQ(r.height, 200);
     EXPECT_EQ(r.minWidth, 1);
     EXPECT_EQ(r.minHeight, 2);
     EXPECT_EQ(r.maxWidth, 300);
     EXPECT_EQ(r.maxHeight, 200);
-    for (const char *bad : {"1,2,3", "1,2,3,32768", "1,,3,4", "x,y,w,h", "1,2,3,4,5"})
+    // The size stays within the minimum and maximum, as info shows them.
+    for (const char *bad : {"1,2,3", "1,2,3,32768", "1,,3,4", "x,y,w,h", "1,2,3,4,5", "0,0,640,32", "0,0,0,2",
+                            "0,0,1,1", "0,0,301,200", "0,0,300,201"})
         EXPECT_NE(ophost::setParamValue(p, bad), "") << bad;
+    EXPECT_EQ(ophost::setParamValue(p, "0,0,1,2"), "");
 }
 
 TEST(ParamText, ChoiceWithinItsEntriesAndButtonsRefused)

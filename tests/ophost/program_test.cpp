@@ -6,6 +6,7 @@
 #include <dirent.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -14,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "media/png_io.h"
 #include "media/y4m.h"
 #include "ophost/fields.h"
 #include "ophost/run.h"
@@ -216,9 +218,9 @@ TEST_F(Program, VisibleAreaReachesTheOperator)
 {
     auto frames = randomFrames(24, 12, 2, 17);
     writeY4m(path("in.y4m"), 24, 12, media::Chroma::C444alpha, media::Interlace::TopFirst, frames);
-    Ran r = ophost("render Tolmic --in0 in.y4m -o out.y4m --set 0=6,2,8,3 --set 1=60 --visible -4,-3,20,10 --quiet");
+    Ran r = ophost("render Tolmic --in0 in.y4m -o out.y4m --set 0=6,2,8,3 --set 1=60 --visible 4,2,20,10 --quiet");
     ASSERT_EQ(r.status, 0) << r.err;
-    const hostrt::VisibleArea visible{-4, -3, 20, 10};
+    const hostrt::VisibleArea visible{4, 2, 20, 10};
     auto got = readY4m(path("out.y4m"));
     expectSameFrames(got, tolmicDirect(frames, false, {{0, "6,2,8,3"}}, {{1, 60}}, &visible));
     ASSERT_EQ(ophost("render Tolmic --in0 in.y4m -o plain.y4m --set 0=6,2,8,3 --set 1=60 --quiet").status, 0);
@@ -438,6 +440,12 @@ TEST_F(Program, UsageErrorsExitTwo)
         {"render Tolmic --in0 in.y4m -o out.y4m --set 1=abc", "'abc'"},
         {"render Tolmic --in0 in.y4m -o out.y4m --set 1=4294967296", "32-bit"},
         {"render Tolmic --in0 in.y4m -o out.y4m --set 0=1,2,3", "x,y,w,h"},
+        // Rectangles: the sizes info shows, on the picture.
+        {"render Tolmic --in0 in.y4m -o out.y4m --set 0=0,0,0,2", "size 0x2 is outside 1x1..320x200"},
+        {"render Tolmic --in0 in.y4m -o out.y4m --set 0=0,0,321,2", "size 321x2 is outside 1x1..320x200"},
+        {"render Tolmic --in0 in.y4m -o out.y4m --set 0=-4,0,4,2", "-4,0,4,2 lies off the 8x2 field"},
+        {"render Tolmic --in0 in.y4m -o out.y4m --set 0=8,0,4,2", "8,0,4,2 lies off the 8x2 field"},
+        {"render Tolmic --in0 in.y4m -o out.y4m --set 0=0,2,4,2", "0,2,4,2 lies off the 8x2 field"},
         {"render Tolmic --in0 in.y4m -o out.y4m --set 1", "N=VALUE"},
         {"render Tolmic --in0 in.y4m -o out.y4m --frames 3:1", "--frames"},
         {"render Tolmic --in0 in.y4m -o out.y4m --preview 0/1", "--preview"},
@@ -477,8 +485,12 @@ TEST_F(Program, FailuresExitOneAndLeaveNothingBehind)
         {"render Quorvel --in0 in.y4m --in1 small.y4m -o out.y4m", {"different sizes", "small.y4m"}},
         // Past the end of input 0 the field is unavailable: Tolmic's own
         // failure shows in the log, and the run stops there.
-        {"render Tolmic --in0 in.y4m -o out.y4m --frames 1:5",
-         {"log: severity 4, src\\Tolmic line 89, module 0x0B6F0000, \" \"", "field 4 (frame 3)", "failed"}},
+        {"render Tolmic --in0 in.y4m -o out.y4m --frames 1:5", {"in.y4m: has 3 frames; the section needs frames 1 to 4"}},
+        // The visible area: inside the frame, not inverted, not empty.
+        {"render Tolmic --in0 in.y4m -o out.y4m --visible 0,0,9,4", {"--visible 0,0,9,4", "8x4 frame"}},
+        {"render Tolmic --in0 in.y4m -o out.y4m --visible -1,0,8,4", {"--visible -1,0,8,4"}},
+        {"render Tolmic --in0 in.y4m -o out.y4m --visible 6,0,2,4", {"--visible 6,0,2,4"}},
+        {"render Tolmic --in0 in.y4m -o out.y4m --visible 0,2,8,2", {"--visible 0,2,8,2"}},
     };
     for (const Case &c : cases) {
         Ran r = ophost(c.args);
@@ -523,4 +535,312 @@ TEST_F(Program, FfmpegPipesThroughOphostAndBack)
     auto back = readY4m(path("back.y4m"));
     ASSERT_EQ(back.size(), 2u);
     EXPECT_EQ(back[0].width, 32);
+}
+
+// ---------------------------------------------------------------- hostile files
+
+// Hostile and broken files through ophost render: each run fails with
+// status 1 and a message naming the file and the fault, leaves no output
+// (nor a temporary) when there was none, and leaves an existing output as
+// it was.
+TEST_F(Program, HostileFilesFailCleanlyAndTouchNothing)
+{
+    auto frames = randomFrames(8, 4, 2, 3);
+    writeY4m(path("in.y4m"), 8, 4, media::Chroma::C444, media::Interlace::TopFirst, frames);
+    writeY4m(path("one.y4m"), 8, 4, media::Chroma::C444, media::Interlace::TopFirst, randomFrames(8, 4, 1, 4));
+    std::string bomb = slurp(std::string(OPS_SOURCE_DIR) + "/fuzz/regressions/png/size-bomb-32768x32768");
+    ASSERT_EQ(bomb.size(), 68u);
+    std::ofstream(path("bomb.png"), std::ios::binary) << bomb;
+    std::ofstream(path("huge.y4m"), std::ios::binary) << "YUV4MPEG2 W20000 H2 C444\nFRAME\n";
+    std::ofstream(path("text.y4m"), std::ios::binary) << "hello\n";
+    std::string whole = slurp(path("in.y4m"));
+    std::ofstream(path("cut.y4m"), std::ios::binary) << whole.substr(0, whole.size() - 10);
+    std::system(("mkdir '" + path("folder.y4m") + "' '" + path("outdir.y4m") + "' '" + path("shots.png") + "' && mkfifo '" + path("fifo.y4m") +
+                 "' && printf keep > '" + path("locked.y4m") + "' && chmod 444 '" + path("locked.y4m") + "'")
+                    .c_str());
+    media::RgbaImage odd;
+    odd.width = 64;
+    odd.height = 47;
+    odd.rgba.assign(size_t(64) * 47 * 4, 200);
+    std::string error;
+    ASSERT_TRUE(media::writePng(path("odd.png"), odd, false, error)) << error;
+    std::ofstream(path("damaged.png"), std::ios::binary) << slurp(path("odd.png")).substr(0, 45) << "garbage";
+
+    struct Case {
+        const char *what;
+        std::string args;   // after "render"; OUT stands for the output name
+        std::vector<const char *> says;
+        bool ownOutput;     // the output named is itself the hostile target
+    } cases[] = {
+        {"size bomb PNG", "Tolmic --in0 bomb.png -o OUT", {"bomb.png", "too large"}, false},
+        {"damaged PNG", "Tolmic --in0 damaged.png -o OUT", {"damaged.png", "damaged PNG"}, false},
+        {"odd height PNG", "Tolmic --in0 odd.png -o OUT", {"odd.png", "frame height 47 is odd"}, false},
+        {"odd height PNG as input 1", "Quorvel --in0 in.y4m --in1 odd.png -o OUT", {"odd.png", "frame height 47 is odd"}, false},
+        {"huge Y4M header", "Tolmic --in0 huge.y4m -o OUT", {"huge.y4m", "too large"}, false},
+        {"not a Y4M", "Tolmic --in0 text.y4m -o OUT", {"text.y4m", "not a YUV4MPEG2"}, false},
+        {"cut Y4M", "Tolmic --in0 cut.y4m -o OUT", {"cut.y4m", "frame 1", "truncated"}, false},
+        {"folder as input", "Tolmic --in0 folder.y4m -o OUT", {"folder.y4m", "folder"}, false},
+        {"section past the end", "Tolmic --in0 in.y4m -o OUT --frames 1:5", {"in.y4m", "has 2 frames", "1 to 4"}, false},
+        {"input 1 too short", "Quorvel --in0 in.y4m --in1 one.y4m -o OUT", {"one.y4m", "has 1 frame;", "0 to 1"}, false},
+        {"output is a folder", "Tolmic --in0 in.y4m -o outdir.y4m", {"outdir.y4m", "folder"}, true},
+        {"output is a pipe", "Tolmic --in0 in.y4m -o fifo.y4m", {"fifo.y4m", "pipe"}, true},
+        {"output is read-only", "Tolmic --in0 in.y4m -o locked.y4m", {"locked.y4m", "read-only"}, true},
+        {"PNG output is a folder", "Tolmic --in0 in.y4m --frames 0:1 -o shots.png", {"shots.png", "folder"}, true},
+    };
+    const std::string precious = "an earlier result\n";
+    for (const Case &c : cases) {
+        for (bool existing : {false, true}) {
+            if (c.ownOutput && existing) continue;
+            std::remove(path("out.y4m").c_str());
+            if (existing) std::ofstream(path("out.y4m"), std::ios::binary) << precious;
+            auto before = listing();
+            std::string args = c.args;
+            if (size_t at = args.find("OUT"); at != std::string::npos) args.replace(at, 3, "out.y4m");
+            Ran r = shell("timeout 60 '" + OPHOST + "' render " + args);
+            const std::string label = std::string(c.what) + (existing ? " (existing output)" : "");
+            EXPECT_EQ(r.status, 1) << label << "\n" << r.err;
+            for (const char *text : c.says) EXPECT_NE(r.err.find(text), std::string::npos) << label << "\n" << r.err;
+            EXPECT_EQ(listing(), before) << label << ": a file was left or removed";
+            if (existing) {
+                EXPECT_EQ(slurp(path("out.y4m")), precious) << label;
+            }
+        }
+    }
+    EXPECT_EQ(slurp(path("locked.y4m")), "keep");
+}
+
+// An interrupted render removes its temporary output and dies of the
+// signal, as an uninterrupted program would.
+TEST_F(Program, SignalsRemoveTheTemporaryOutput)
+{
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+        int fds[2];
+        ASSERT_EQ(pipe(fds), 0);
+        pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            dup2(fds[0], 0);
+            ::close(fds[0]);
+            ::close(fds[1]);
+            for (int s : {SIGINT, SIGTERM, SIGHUP}) std::signal(s, SIG_DFL);
+            if (chdir(dir_.c_str()) != 0) _exit(126);
+            execl(OPHOST.c_str(), "ophost", "render", "Tolmic", "--in0", "-", "--frames", "0:2", "-o", "out.y4m",
+                  "--quiet", static_cast<char *>(nullptr));
+            _exit(127);
+        }
+        ::close(fds[0]);
+        // The header only: ophost waits for frame 0 with its output open.
+        const char header[] = "YUV4MPEG2 W8 H4 C444\n";
+        ASSERT_EQ(write(fds[1], header, sizeof header - 1), ssize_t(sizeof header - 1));
+        bool temporarySeen = false;
+        for (int i = 0; i < 400 && !temporarySeen; ++i) {
+            for (const std::string &name : listing()) temporarySeen = temporarySeen || name.find(".ophost-") != std::string::npos;
+            if (!temporarySeen) usleep(25000);
+        }
+        EXPECT_TRUE(temporarySeen) << "signal " << sig;
+        kill(pid, sig);
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        ::close(fds[1]);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << "signal " << sig << ", status " << status;
+        EXPECT_EQ(listing(), std::vector<std::string>{}) << "signal " << sig;
+    }
+}
+
+// Standard input without --frames is copied to $TMPDIR to be counted: said
+// once, and a full disk (here a file size limit) or a missing folder stops
+// the run with the reason.
+TEST_F(Program, StandardInputIsSpooledToTmpdirWithClearFaults)
+{
+    auto frames = randomFrames(64, 64, 20, 8);
+    writeY4m(path("in.y4m"), 64, 64, media::Chroma::C444alpha, media::Interlace::TopFirst, frames);
+    std::system(("mkdir '" + path("tmp") + "'").c_str());
+    Ran r = shell("cat in.y4m | TMPDIR='" + path("tmp") + "' '" + OPHOST + "' render Tolmic --in0 - -o out.y4m --quiet");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("standard input: copying it to a temporary file in " + path("tmp")), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("--frames"), std::string::npos) << r.err;
+    EXPECT_EQ(readY4m(path("out.y4m")).size(), 20u);
+    std::remove(path("out.y4m").c_str());
+
+    r = shell("cat in.y4m | TMPDIR='" + path("none") + "' '" + OPHOST + "' render Tolmic --in0 - -o out.y4m --quiet");
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.err.find(path("none")), std::string::npos) << r.err;
+    // A file size limit stands in for a full disk.
+    r = shell("trap '' XFSZ; ulimit -f 100; cat in.y4m | TMPDIR='" + path("tmp") + "' '" + OPHOST +
+              "' render Tolmic --in0 - -o out.y4m --quiet");
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.err.find("standard input: cannot copy it to a temporary file in " + path("tmp") + ": File too large"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(listing(), (std::vector<std::string>{"in.y4m", "tmp"}));
+}
+
+// A pipe that ends inside the section is named with the frame where it
+// ended, before the operator's own log lines.
+TEST_F(Program, PipeEndingInsideTheSectionIsNamed)
+{
+    writeY4m(path("in.y4m"), 8, 4, media::Chroma::C444, media::Interlace::TopFirst, randomFrames(8, 4, 2, 5));
+    Ran r = shell("cat in.y4m | '" + OPHOST + "' render Tolmic --in0 - --frames 0:4 -o out.y4m --quiet");
+    EXPECT_EQ(r.status, 1);
+    size_t sentence = r.err.find("standard input: ended at frame 2; the section needs frames 0 to 3");
+    EXPECT_NE(sentence, std::string::npos) << r.err;
+    size_t log = r.err.find("log: ");
+    EXPECT_NE(log, std::string::npos) << r.err;
+    EXPECT_LT(sentence, log) << r.err;
+    EXPECT_EQ(listing(), std::vector<std::string>{"in.y4m"});
+}
+
+// A stream that declares a 256 MB frame and then ends costs no more memory
+// than it sent (the limit stands below a frame and its output picture).
+TEST_F(Program, StreamHeaderAloneCostsNoFrameOfMemory)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "an address space limit does not suit the sanitizers";
+#else
+    Ran r = shell("printf 'YUV4MPEG2 W8192 H8192 C444alpha\\nFRAME\\nabc' | (ulimit -v 400000; '" + OPHOST +
+                  "' render Tolmic --in0 - --frames 0:1 -o out.y4m --quiet)");
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.err.find("standard input: frame 0: truncated frame data (3 of"), std::string::npos) << r.err;
+    EXPECT_EQ(listing(), std::vector<std::string>{});
+#endif
+}
+
+// A still PNG in and a PNG out: no alpha unless asked; 4:2:0 interlaced
+// input keeps its siting and field order tags, and each field its colour.
+TEST_F(Program, OutputsKeepWhatTheInputSaysAndNoMore)
+{
+    auto frames = randomFrames(8, 4, 1, 6);
+    for (auto &p : frames[0].pixels) p.alpha = 0;
+    writeY4m(path("in.y4m"), 8, 4, media::Chroma::C444alpha, media::Interlace::Progressive, frames);
+    ASSERT_EQ(ophost("render Tolmic --in0 in.y4m -o still.png --pix 444alpha --quiet").status, 0);
+    ASSERT_EQ(ophost("render Tolmic --in0 still.png -o plain.png --quiet").status, 0);
+    ASSERT_EQ(ophost("render Tolmic --in0 still.png -o keyed.png --pix 444alpha --quiet").status, 0);
+    auto colourType = [&](const std::string &name) { return int(uint8_t(slurp(path(name)).at(25))); };
+    EXPECT_EQ(colourType("still.png"), 6) << "RGBA when asked";
+    EXPECT_EQ(colourType("plain.png"), 2) << "RGB by default";
+    EXPECT_EQ(colourType("keyed.png"), 6);
+
+    // Top field one colour, bottom field another.
+    std::vector<media::VideoFrame> fields(2);
+    for (auto &f : fields) {
+        f.resize(16, 8);
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 16; ++x) f.at(x, y) = y % 2 ? Pixel{255, 200, 60, 80} : Pixel{255, 60, 220, 120};
+    }
+    for (const char *order : {"It", "Ib", "Im"}) {
+        media::Y4mHeader h;
+        h.width = 16;
+        h.height = 8;
+        h.chroma = media::Chroma::C420;
+        h.colourTag = "420mpeg2";
+        h.interlace = order[1] == 't' ? media::Interlace::TopFirst
+                      : order[1] == 'b' ? media::Interlace::BottomFirst : media::Interlace::Mixed;
+        FILE *f = std::fopen(path("fields.y4m").c_str(), "wb");
+        media::Y4mWriter writer;
+        std::string error;
+        ASSERT_TRUE(writer.open(f, "fields.y4m", h, error));
+        for (const auto &frame : fields) ASSERT_TRUE(writer.write(frame, error)) << error;
+        std::fclose(f);
+        Ran r = ophost("render Tolmic --in0 fields.y4m -o out.y4m --quiet");
+        ASSERT_EQ(r.status, 0) << r.err;
+        std::string out = slurp(path("out.y4m"));
+        std::string line = out.substr(0, out.find('\n'));
+        EXPECT_NE(line.find(std::string(" ") + order + " "), std::string::npos) << line;
+        EXPECT_NE(line.find(" C420mpeg2"), std::string::npos) << line;
+        media::Y4mHeader got;
+        auto back = readY4m(path("out.y4m"), &got);
+        ASSERT_EQ(back.size(), 2u);
+        // Tolmic maps each colour to one colour: every line of a field
+        // matches the field's first line, and the fields differ.
+        for (int y = 2; y < 8; ++y)
+            for (int x = 0; x < 16; ++x) {
+                EXPECT_EQ(back[1].at(x, y).u, back[1].at(0, y % 2).u) << order << " line " << y;
+                EXPECT_EQ(back[1].at(x, y).v, back[1].at(0, y % 2).v) << order << " line " << y;
+            }
+        EXPECT_NE(back[1].at(0, 0).u, back[1].at(0, 1).u) << order;
+    }
+}
+
+// A wipe pattern that cannot be read (a folder, a picture too large) gives
+// the operator a failure answer: it logs its line and fades plainly. The
+// file is read and reported once per run, not on every field.
+TEST_F(Program, UnreadablePatternFailsTheCallNotTheProgram)
+{
+    if (!exists(testsupport::operatorPath("Zenvarth"))) GTEST_SKIP() << "Zenvarth is not built";
+    const std::string zvpreset = std::string(OPS_BIN_DIR) + "/zvpreset";
+    writeY4m(path("in.y4m"), 8, 4, media::Chroma::C444, media::Interlace::TopFirst, randomFrames(8, 4, 3, 9));
+    std::system(("mkdir '" + path("patterns") + "'").c_str());
+    std::ofstream(path("bomb.png"), std::ios::binary)
+        << slurp(std::string(OPS_SOURCE_DIR) + "/fuzz/regressions/png/size-bomb-32768x32768");
+    for (const char *pattern : {"patterns", "bomb.png"}) {
+        Ran r = shell("'" + zvpreset + "' new key.zvp && '" + zvpreset + "' set key.zvp effectType=4 patternName=" +
+                      path(pattern));
+        ASSERT_EQ(r.status, 0) << r.err;
+        r = ophost("render Zenvarth --settings key.zvp --in0 in.y4m --in1 in.y4m -o out.y4m --quiet");
+        EXPECT_EQ(r.status, 0) << pattern << "\n" << r.err;
+        EXPECT_NE(r.err.find("line 4291"), std::string::npos) << pattern << "\n" << r.err;
+        size_t reports = 0;
+        for (size_t at = 0; (at = r.err.find("ferrylib: " + path(pattern), at)) != std::string::npos; ++at) ++reports;
+        EXPECT_EQ(reports, 1u) << pattern << "\n" << r.err;
+        EXPECT_EQ(readY4m(path("out.y4m")).size(), 3u);
+    }
+}
+
+// install checks that the operator's data folder exists afterwards.
+TEST_F(Program, InstallReportsAFolderItCouldNotMake)
+{
+    if (!exists(testsupport::operatorPath("Zenvarth"))) GTEST_SKIP() << "Zenvarth is not built";
+    std::ofstream(path("plainfile"), std::ios::binary) << "x";
+    std::system(("mkdir -p '" + path("home2") + "' && printf x > '" + path("home2/programs") + "'").c_str());
+    struct Case {
+        std::string home;
+        int status;
+        const char *says;
+    } cases[] = {
+        {path("plainfile"), 1, "is not a folder"},
+        {path("home2"), 1, "programs is not a folder"},
+        {path("missing"), 0, "installed under"},
+        {path("home3"), 0, "installed under"},
+    };
+    for (const Case &c : cases) {
+        Ran r = shell("QVHOME='" + c.home + "' '" + OPHOST + "' install Zenvarth");
+        EXPECT_EQ(r.status, c.status) << c.home << "\n" << r.err;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << c.home << "\n" << r.err;
+        if (c.status == 0) {
+            EXPECT_TRUE(exists(c.home + "/programs/zenvarth")) << c.home;
+        }
+    }
+    Ran r = shell("QVHOME='" + path("plainfile") + "' '" + OPHOST + "' install Tolmic");
+    EXPECT_EQ(r.status, 1) << r.err;
+}
+
+// gallery: a window without a display fails at once; a screenshot is
+// written by temporary and rename, so a failed write keeps the old one and
+// a folder or a pipe in its place is refused.
+TEST_F(Program, GalleryWindowAndScreenshotsAreSafe)
+{
+    const std::string noDisplay = "env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER timeout 20 '" + OPHOST + "' gallery ";
+    Ran r = shell(noDisplay + "--window");
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.err.find("needs a display"), std::string::npos) << r.err;
+    std::ofstream(path("empty.script")) << "";
+    r = shell(noDisplay + "--window --script empty.script --screenshot shot.png");
+    EXPECT_EQ(r.status, 0) << r.err;
+    ASSERT_TRUE(exists(path("shot.png")));
+    const std::string shot = slurp(path("shot.png"));
+
+    r = shell("trap '' XFSZ; ulimit -f 1; " + noDisplay + "--headless --screenshot shot.png");
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.err.find("shot.png"), std::string::npos) << r.err;
+    EXPECT_EQ(slurp(path("shot.png")), shot) << "a failed write keeps the old screenshot";
+    std::system(("mkdir '" + path("dir.png") + "' && mkfifo '" + path("fifo.png") + "'").c_str());
+    for (const char *target : {"dir.png", "fifo.png"}) {
+        r = shell(noDisplay + "--headless --screenshot " + target);
+        EXPECT_EQ(r.status, 1) << target << "\n" << r.err;
+        EXPECT_NE(r.err.find(std::string(target) + ": is a"), std::string::npos) << r.err;
+    }
+    struct stat st;
+    EXPECT_TRUE(stat(path("fifo.png").c_str(), &st) == 0 && S_ISFIFO(st.st_mode));
+    auto left = listing();
+    EXPECT_EQ(left, (std::vector<std::string>{"dir.png", "empty.script", "fifo.png", "shot.png"}));
 }

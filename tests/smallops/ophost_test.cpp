@@ -115,9 +115,9 @@ TEST_F(SmallOpsOnClips, Plindor)
 {
     auto clip = randomClip(2);
     writeClip("in.y4m", clip);
-    // Source 4 x 2 at (2, 1), destination at (20, 4), opaque fill.
+    // Source 4 x 4 at (2, 1), destination at (20, 4), opaque fill.
     auto out = render("Plindor --in0 " + in("in.y4m") +
-                      " --set 0=2,1,4,2 --set 1=20,4,4,2 --set 2=0x39F06EFF");
+                      " --set 0=2,1,4,4 --set 1=20,4,4,4 --set 2=0x39F06EFF");
     ASSERT_EQ(out.size(), clip.size());
     for (size_t i = 0; i < out.size(); ++i)
         for (int field = 0; field < 2; ++field)
@@ -125,9 +125,9 @@ TEST_F(SmallOpsOnClips, Plindor)
                 for (int c = 0; c < WIDTH; ++c) {
                     const Pixel &input = clip[i].at(c, frameLine(field, r));
                     Pixel expected = input;
-                    if (c >= 2 && c < 6 && r >= 1 && r < 3)
+                    if (c >= 2 && c < 6 && r >= 1 && r < 5)
                         expected = px(57, 240, 110, input.alpha);
-                    if (c >= 20 && c < 24 && r >= 4 && r < 6)
+                    if (c >= 20 && c < 24 && r >= 4 && r < 8)
                         expected = clip[i].at(c - 18, frameLine(field, r - 3));
                     ASSERT_TRUE(samePixel(out[i].at(c, frameLine(field, r)), expected))
                         << "frame " << i << " field " << field << " (" << c << ", " << r << ")";
@@ -141,7 +141,7 @@ TEST_F(SmallOpsOnClips, Quorvel)
     writeClip("in0.y4m", base);
     writeClip("in1.y4m", other);
     auto out = render("Quorvel --in0 " + in("in0.y4m") + " --in1 " + in("in1.y4m") +
-                      " --set 0=1,2,5,3 --set 1=28,6,5,3");
+                      " --set 0=1,2,5,4 --set 1=28,6,5,4");
     ASSERT_EQ(out.size(), base.size());
     for (size_t i = 0; i < out.size(); ++i)
         for (int field = 0; field < 2; ++field)
@@ -161,13 +161,13 @@ TEST_F(SmallOpsOnClips, Dremwick)
     auto clip = randomClip(5);
     writeClip("in.y4m", clip);
     auto out = render("Dremwick --in0 " + in("in.y4m") +
-                      " --set 0=1 --set 1=4,2,8,3 --set 2=0x39F06EFF");
+                      " --set 0=1 --set 1=4,2,8,4 --set 2=0x39F06EFF");
     ASSERT_EQ(out.size(), clip.size());
     for (size_t i = 0; i < out.size(); ++i)
         for (int y = 0; y < HEIGHT; ++y)
             for (int x = 0; x < WIDTH; ++x) {
                 int r = y / 2;
-                bool spared = x >= 4 && x < 12 && r >= 2 && r < 5;
+                bool spared = x >= 4 && x < 12 && r >= 2 && r < 6;
                 const Pixel &input = clip[i].at(x, y);
                 Pixel expected = spared ? input : px(57, 240, 110, input.alpha);
                 ASSERT_TRUE(samePixel(out[i].at(x, y), expected))

@@ -1,5 +1,8 @@
 // Input clips: YUV4MPEG2 files and pipes, PNG stills, frames in memory.
+#include <unistd.h>
+
 #include <cctype>
+#include <cstdlib>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -74,6 +77,7 @@ public:
         if (!reader_.seekable() && !spool(error)) return -1;
         return reader_.frameCount(error);
     }
+    bool streamed() const override { return !reader_.seekable(); }
 
     bool frame(int index, media::VideoFrame &out, std::string &error) override
     {
@@ -93,18 +97,33 @@ public:
 
 private:
     // A pipe's length is known only at its end: copy the rest of it to an
-    // anonymous temporary file, which then serves every frame, by number.
+    // anonymous temporary file in $TMPDIR, which then serves every frame,
+    // by number. The copy is unbounded, so say so, and stop clearly when
+    // the disk is full.
     bool spool(std::string &error)
     {
         if (reader_.nextIndex() != 0) {
             error = name_ + ": cannot count the frames of a pipe already read";
             return false;
         }
-        FILE *tmp = std::tmpfile();
-        if (!tmp) {
-            error = name_ + ": cannot create a temporary file to hold the stream: " + std::strerror(errno);
+        const char *tmpdir = std::getenv("TMPDIR");
+        std::string folder = tmpdir && *tmpdir ? tmpdir : "/tmp";
+        std::string pattern = folder + "/ophost-stdin-XXXXXX";
+        int fd = mkstemp(pattern.data());
+        if (fd < 0) {
+            error = name_ + ": cannot create a temporary file in " + folder + " to count its frames: " +
+                    std::strerror(errno) + " (give --frames A:B to read it as it comes)";
             return false;
         }
+        ::unlink(pattern.c_str());
+        FILE *tmp = fdopen(fd, "w+b");
+        if (!tmp) {
+            ::close(fd);
+            error = name_ + ": cannot use a temporary file in " + folder + ": " + std::strerror(errno);
+            return false;
+        }
+        std::fprintf(stderr, "ophost: %s: copying it to a temporary file in %s to count its frames "
+                     "(give --frames A:B to read it as it comes)\n", name_.c_str(), folder.c_str());
         std::string header = media::formatY4mHeader(reader_.header());
         bool ok = std::fwrite(header.data(), 1, header.size(), tmp) == header.size();
         char chunk[1 << 16];
@@ -112,7 +131,13 @@ private:
         while (ok && (n = std::fread(chunk, 1, sizeof chunk, stdin)) > 0)
             ok = std::fwrite(chunk, 1, n, tmp) == n;
         if (!ok || std::fflush(tmp) != 0) {
-            error = name_ + ": cannot write the temporary copy of the stream: " + std::strerror(errno);
+            error = name_ + ": cannot copy it to a temporary file in " + folder + ": " + std::strerror(errno) +
+                    " (give --frames A:B to read it as it comes)";
+            std::fclose(tmp);
+            return false;
+        }
+        if (std::ferror(stdin)) {
+            error = name_ + ": read error: " + std::strerror(errno);
             std::fclose(tmp);
             return false;
         }
@@ -147,7 +172,9 @@ public:
     int height() const override { return frame_.height; }
     bool bottomFirst() const override { return false; }
     bool progressive() const override { return true; }
-    media::Chroma chroma() const override { return media::Chroma::C444alpha; }
+    // Its alpha reaches the operators as the key, but an output keeps the
+    // key only when asked to (--pix 444alpha).
+    media::Chroma chroma() const override { return media::Chroma::C444; }
     int frameCount(std::string &error) override
     {
         error.clear();

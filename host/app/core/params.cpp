@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 #include <vector>
 
 #include "hostrt/session.h"
@@ -41,6 +42,28 @@ static std::vector<std::string> splitCommas(const std::string &text)
         start = comma + 1;
     }
     return parts;
+}
+
+// Rectangles given by the user, checked against the picture once its size
+// is known (checkSetRectangles).
+static std::set<const void *> &rectanglesSet()
+{
+    static std::set<const void *> set;
+    return set;
+}
+
+std::string checkSetRectangles(const hostrt::LoadedOperator &op, int width, int fieldHeight)
+{
+    for (const hostrt::ParamInfo &param : op.info().params) {
+        if (param.kind != PARAM_RECT || !rectanglesSet().count(param.record)) continue;
+        const auto *r = static_cast<const RectParam *>(param.record);
+        // Partly off is the operator's to clip; wholly off does nothing.
+        if (int(r->x) + r->width <= 0 || int(r->y) + r->height <= 0 || r->x >= width || r->y >= fieldHeight)
+            return "parameter " + std::to_string(param.index) + " (" + hostrt::paramKindName(param.kind) + "): " +
+                   formatParamValue(param) + " lies off the " + std::to_string(width) + "x" +
+                   std::to_string(fieldHeight) + " field (x in pixels, y in field lines)";
+    }
+    return {};
 }
 
 std::string formatParamValue(const hostrt::ParamInfo &param)
@@ -117,10 +140,17 @@ std::string setParamValue(const hostrt::ParamInfo &param, const std::string &tex
         for (int i = 0; i < 4; ++i)
             if (!parseInt32(parts[size_t(i)], v[i]) || v[i] < INT16_MIN || v[i] > INT16_MAX)
                 return which + ": '" + parts[size_t(i)] + "' in '" + text + "' is not a 16-bit integer";
+        // The host keeps a rectangle's size within what the operator offers
+        // (info shows it); checkSetRectangles keeps it on the picture.
+        if (v[2] < r->minWidth || v[2] > r->maxWidth || v[3] < r->minHeight || v[3] > r->maxHeight)
+            return which + ": size " + std::to_string(v[2]) + "x" + std::to_string(v[3]) + " is outside " +
+                   std::to_string(r->minWidth) + "x" + std::to_string(r->minHeight) + ".." +
+                   std::to_string(r->maxWidth) + "x" + std::to_string(r->maxHeight);
         r->x = int16_t(v[0]);
         r->y = int16_t(v[1]);
         r->width = int16_t(v[2]);
         r->height = int16_t(v[3]);
+        rectanglesSet().insert(param.record);
         return {};
     }
     case PARAM_BUTTON:

@@ -2,6 +2,7 @@
 // action 2. Inputs are read a frame at a time as the renders ask for them.
 #include <chrono>
 #include <cstdio>
+#include <new>
 
 #include "ophost/fields.h"
 #include "ophost/run.h"
@@ -10,8 +11,9 @@ namespace ophost {
 
 std::string checkInputs(Clip &in0, Clip *in1)
 {
-    if (in0.height() % 2 != 0)
-        return in0.name() + ": frame height " + std::to_string(in0.height()) + " is odd (fields need an even one)";
+    for (Clip *clip : {&in0, in1})
+        if (clip && clip->height() % 2 != 0)
+            return clip->name() + ": frame height " + std::to_string(clip->height()) + " is odd (fields need an even one)";
     if (in0.width() <= 0 || in0.height() <= 0) return in0.name() + ": empty picture";
     if (in0.width() > 32767 || in0.height() / 2 > 32767) return in0.name() + ": picture too large";
     if (in1 && (in1->width() != in0.width() || in1->height() != in0.height()))
@@ -45,6 +47,7 @@ struct InputFields {
     bool preview = false;
     int num = 1, den = 1;
     std::string error;           // first read fault
+    int endFrame = 0;            // the section's end, for messages
     media::VideoFrame frame;
     int frameIndex = -1;         // which frame `frame` holds
     hostrt::FieldImage full;
@@ -56,8 +59,17 @@ struct InputFields {
         if (index != frameIndex) {
             std::string fault;
             frameIndex = -1;
-            if (!clip->frame(index, frame, fault)) {
-                if (!fault.empty() && error.empty()) error = fault;
+            bool got = false;
+            try {
+                got = clip->frame(index, frame, fault);
+            } catch (const std::bad_alloc &) {
+                fault = clip->name() + ": frame " + std::to_string(index) + ": out of memory";
+            }
+            if (!got) {
+                if (fault.empty())
+                    fault = clip->name() + ": ended at frame " + std::to_string(index) + "; the section needs frames " +
+                            std::to_string(firstFrame) + " to " + std::to_string(endFrame - 1);
+                if (error.empty()) error = fault;
                 return false;
             }
             frameIndex = index;
@@ -125,6 +137,26 @@ RunResult runRender(OperatorActionFn action, const std::string &opName, Clip &in
     }
     if (end <= first) return fail("--frames: the section " + std::to_string(first) + ":" + std::to_string(end) + " is empty");
     if (int64_t(end - first) * 2 > INT32_MAX) return fail("--frames: the section is too long");
+    // Every input whose length is known must hold the whole section: find
+    // out now, not after rendering part of it.
+    for (Clip *clip : {&in0, in1}) {
+        if (!clip || clip->isStill() || clip->streamed()) continue;
+        std::string fault;
+        int count = clip->frameCount(fault);
+        if (count < 0) return fail(fault.empty() ? clip->name() + ": cannot count the frames" : fault);
+        if (count < end)
+            return fail(clip->name() + ": has " + std::to_string(count) + " frame" + (count == 1 ? "" : "s") +
+                        "; the section needs frames " + std::to_string(first) + " to " + std::to_string(end - 1));
+    }
+    if (options.visibleSet) {
+        const hostrt::VisibleArea &v = options.visible;
+        if (v.left < 0 || v.top < 0 || v.right > in0.width() || v.bottom > in0.height() || v.left >= v.right ||
+            v.top >= v.bottom)
+            return fail("--visible " + std::to_string(v.left) + "," + std::to_string(v.top) + "," +
+                        std::to_string(v.right) + "," + std::to_string(v.bottom) +
+                        ": the visible area must be a non-empty part of the " + std::to_string(in0.width()) + "x" +
+                        std::to_string(in0.height()) + " frame (0 <= L < R <= width, 0 <= T < B <= height)");
+    }
     const uint32_t fieldCount = uint32_t(end - first) * 2;
 
     const int fieldW = in0.width(), fieldH = in0.height() / 2;
@@ -140,6 +172,7 @@ RunResult runRender(OperatorActionFn action, const std::string &opName, Clip &in
     for (int i = 0; i < 2; ++i) {
         inputs[i].clip = clips[i];
         inputs[i].firstFrame = first;
+        inputs[i].endFrame = end;
         inputs[i].fieldCount = fieldCount;
         inputs[i].preview = options.preview;
         inputs[i].num = options.previewNum;
@@ -152,8 +185,7 @@ RunResult runRender(OperatorActionFn action, const std::string &opName, Clip &in
     if (!options.visibleSet) visible = hostrt::VisibleArea{0, 0, int16_t(in0.width()), int16_t(in0.height())};
     hostrt::setVisibleArea(visible);
 
-    media::VideoFrame outFrame;
-    outFrame.resize(outW, 2 * outFieldH);
+    media::VideoFrame outFrame;   // allocated when the first field comes back
     int32_t current = -1;
     int puts = 0;
     std::string putError;
@@ -167,6 +199,7 @@ RunResult runRender(OperatorActionFn action, const std::string &opName, Clip &in
                            " picture for a " + std::to_string(outW) + "x" + std::to_string(outFieldH) + " field";
             return 0;
         }
+        if (outFrame.pixels.empty()) outFrame.resize(outW, 2 * outFieldH);
         weaveField(picture.pixels, picture.bufferWidth, fieldParity(current, bottomFirst), outFrame);
         return 0;
     });

@@ -32,6 +32,9 @@ public:
     // still that stands for every frame (see isStill).
     virtual int frameCount(std::string &error) = 0;
     virtual bool isStill() const { return false; }
+    // Read as it comes (a pipe): its length is known only at its end, and
+    // counting it first means copying it (frameCount does).
+    virtual bool streamed() const { return false; }
     // Frame `index`; false with error empty when past the end, or with the
     // fault named.
     virtual bool frame(int index, media::VideoFrame &out, std::string &error) = 0;
@@ -65,6 +68,8 @@ struct OutputFormat {
     media::Chroma chroma = media::Chroma::C420;
     bool bottomFirst = false;
     bool interlaced = true;    // else progressive in the header
+    bool mixed = false;        // an Im stream (interlaced must be set too)
+    std::string siting;        // 4:2:0 C tag to write (420jpeg, 420mpeg2, 420paldv); empty: 420jpeg
     int rateNum = 25, rateDen = 1;
     int firstNumber = 0;       // number of the first frame in PNG file names
     int aspectNum = 0, aspectDen = 0;   // YUV4MPEG2 pixel aspect, 0:0 unknown
