@@ -82,7 +82,12 @@ protected:
         return frames;
     }
 
-    std::string in(const std::string &name) const { return "'" + path(name) + "'"; }
+    std::string in(const std::string &name) const
+    {
+        std::string quoted = "'";
+        quoted += path(name);
+        return quoted + "'";
+    }
 
     std::string dir_;
 };

@@ -40,7 +40,10 @@ protected:
     int run(const std::vector<std::string> &args)
     {
         std::string cmd = ZVPRESET_PATH;
-        for (const std::string &a : args) cmd += " " + quote(a);
+        for (const std::string &a : args) {
+            cmd += ' ';
+            cmd += quote(a);
+        }
         cmd += " >" + dir + "/out.txt 2>" + dir + "/err.txt";
         int status = std::system(cmd.c_str());
         out = slurp(dir + "/out.txt");
