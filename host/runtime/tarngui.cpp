@@ -84,15 +84,15 @@ void tgSetColorYUV(uint32_t color) { Gui::get().currentColor = color; }
 
 TgHandle tgCreatePanel(TgHandle parent, uint16_t x, uint16_t y, uint16_t width, uint16_t height, uint32_t flags,
                        uint32_t, uint32_t)
-{
+try {
     return Gui::get().createPanel(parent, rectOf(x, y, width, height), flags);
-}
+} catch (...) { return 0; }
 
-void tgRemovePanel(TgHandle panel) { Gui::get().removePanel(panel); }
+void tgRemovePanel(TgHandle panel) try { Gui::get().removePanel(panel); } catch (...) {}
 
 TgHandle tgAddImageButton(TgHandle panel, uint16_t x, uint16_t y, uint16_t width, uint16_t height,
                           const Picture *picture, uint32_t stateWord, const GadgetExtension *)
-{
+try {
     Gadget *g = newGadget(panel, GADGET_IMAGE_BUTTON, x, y, width, height);
     if (!g) return 0;
     g->state = stateWord;
@@ -103,23 +103,23 @@ TgHandle tgAddImageButton(TgHandle panel, uint16_t x, uint16_t y, uint16_t width
         g->image.assign(picture->pixels, picture->pixels + size_t(g->imageW) * size_t(g->imageH));
     }
     return g->handle;
-}
+} catch (...) { return 0; }
 
 TgHandle tgAddTextButton(TgHandle panel, uint16_t x, uint16_t y, uint16_t width, uint16_t height, const char *text,
                          uint32_t flags, uint32_t)
-{
+try {
     Gadget *g = newGadget(panel, GADGET_TEXT_BUTTON, x, y, width, height);
     if (!g) return 0;
     g->text = textOf(text);
     g->flags = flags;
     g->enabled = !(flags & GADGET_DISABLED);
     return g->handle;
-}
+} catch (...) { return 0; }
 
 TgHandle tgAddSlider(TgHandle panel, uint16_t x, uint16_t y, uint16_t width, uint16_t height, int32_t minimum,
                      int32_t maximum, int32_t value, const char *label, const char *unit, uint32_t flags,
                      const GadgetExtension *ext)
-{
+try {
     Gadget *g = newGadget(panel, GADGET_SLIDER, x, y, width, height);
     if (!g) return 0;
     g->minimum = minimum;
@@ -130,11 +130,11 @@ TgHandle tgAddSlider(TgHandle panel, uint16_t x, uint16_t y, uint16_t width, uin
     g->flags = flags;
     if (ext) g->formatter = ext->formatter;
     return g->handle;
-}
+} catch (...) { return 0; }
 
 TgHandle tgAddPopup(TgHandle panel, uint16_t x, uint16_t y, uint16_t width, uint16_t height, const ListHeader *list,
                     uint32_t selected, const char *title, uint32_t flags, uint32_t)
-{
+try {
     Gadget *g = newGadget(panel, GADGET_POPUP, x, y, width, height);
     if (!g) return 0;
     g->text = textOf(title);
@@ -163,46 +163,46 @@ TgHandle tgAddPopup(TgHandle panel, uint16_t x, uint16_t y, uint16_t width, uint
         }
     }
     return g->handle;
-}
+} catch (...) { return 0; }
 
 TgHandle tgAddCheckBox(TgHandle panel, uint16_t x, uint16_t y, uint16_t width, uint16_t height, uint32_t stateWord,
                        uint32_t, const GadgetExtension *ext)
-{
+try {
     Gadget *g = newGadget(panel, GADGET_CHECKBOX, x, y, width, height);
     if (!g) return 0;
     g->value = stateWord ? 1 : 0;
     if (ext) g->text = textOf(ext->label);
     return g->handle;
-}
+} catch (...) { return 0; }
 
 TgHandle tgAddPaletteButton(TgHandle panel, uint16_t x, uint16_t y, uint16_t width, uint16_t height,
                             const char *label, uint32_t color, uint32_t, uint32_t)
-{
+try {
     Gadget *g = newGadget(panel, GADGET_PALETTE, x, y, width, height);
     if (!g) return 0;
     g->text = textOf(label);
     g->color = color;
     return g->handle;
-}
+} catch (...) { return 0; }
 
 TgHandle tgBoxText(TgHandle panel, const char *text, uint16_t x, uint16_t y, uint16_t width, uint16_t height,
                    uint32_t flags)
-{
+try {
     Gadget *g = newGadget(panel, GADGET_BOXTEXT, x, y, width, height);
     if (!g) return 0;
     g->text = textOf(text);
     g->flags = flags;
     return g->handle;
-}
+} catch (...) { return 0; }
 
 GadgetExtension *tgAllocGadExt(void)
-{
+try {
     auto ext = std::make_unique<GadgetExtension>();
     *ext = GadgetExtension{};
     GadgetExtension *p = ext.get();
     Gui::get().extensions[p] = std::move(ext);
     return p;
-}
+} catch (...) { return nullptr; }
 
 void tgFreeGadExt(GadgetExtension *ext) { Gui::get().extensions.erase(ext); }
 
@@ -218,7 +218,7 @@ int32_t tgSliderCallbackFramesTime(int32_t value, char *text, int32_t size)
 }
 
 int32_t tgChangeElement(TgHandle, TgHandle element, uint32_t tag, uintptr_t value, uint32_t)
-{
+try {
     // Gadget handles are unique across panels, so the gadget is found by its
     // handle alone (help texts are attached through another panel's handle).
     Gui &gui = Gui::get();
@@ -238,7 +238,7 @@ int32_t tgChangeElement(TgHandle, TgHandle element, uint32_t tag, uintptr_t valu
     }
     default: return -1;
     }
-}
+} catch (...) { return -1; }
 
 void tgEnableElement(TgHandle, TgHandle element)
 {
@@ -255,7 +255,7 @@ void tgDisableElement(TgHandle, TgHandle element)
 }
 
 int32_t tgMsgQReceive(void *message, int32_t timeout)
-{
+try {
     Gui &gui = Gui::get();
     hostgui::Screen *screen = gui.topScreen();
     auto queueOf = [&]() -> hostgui::Queue * {
@@ -286,6 +286,14 @@ int32_t tgMsgQReceive(void *message, int32_t timeout)
     if (message) std::memcpy(message, q->messages.front().data(), q->messages.front().size());
     q->messages.pop_front();
     return 0;
+} catch (...) {
+    // As when there is nothing to wait on: the caller's loop ends.
+    if (message) {
+        EditorMessage m{};
+        m.kind = MSG_CLOSE;
+        std::memcpy(message, &m, sizeof m);
+    }
+    return -1;
 }
 
 void tgBusyPointer(void)
@@ -329,21 +337,21 @@ void tgColorBarOff(void) { Gui::get().colorBar = false; }
 
 void tgmxYUVAtoOvl(const void *pixels, int32_t, int32_t bytesPerRow, int16_t x, int16_t y, uint16_t width,
                    uint16_t height)
-{
+try {
     Gui::get().drawOverlay(hostrt::gui::SurfaceId::Screen, static_cast<const uint8_t *>(pixels), bytesPerRow, x, y,
                            width, height);
-}
+} catch (...) {}
 
 void tgmxYUVAtoOvlMonitor(const void *pixels, int32_t, int32_t bytesPerRow, int16_t x, int16_t y, uint16_t width,
                           uint16_t height, int32_t monitor)
-{
+try {
     // Monitor 1 is the GUI's own screen.
     Gui::get().drawOverlay(monitor == 1 ? hostrt::gui::SurfaceId::Screen : hostrt::gui::SurfaceId::Monitor,
                            static_cast<const uint8_t *>(pixels), bytesPerRow, x, y, width, height);
-}
+} catch (...) {}
 
 TgHandle tgGetGuiResource(void)
-{
+try {
     Gui &gui = Gui::get();
     if (!gui.guiResource || !gui.imageSets.count(gui.guiResource)) {
         hostgui::ImageSet set;
@@ -353,6 +361,6 @@ TgHandle tgGetGuiResource(void)
         gui.imageSets[gui.guiResource] = std::move(set);
     }
     return gui.guiResource;
-}
+} catch (...) { return 0; }
 
 } // extern "C"
