@@ -225,7 +225,10 @@ std::string sampleKey(hostrt::LoadedOperator &op, ophost::Clip &in1, const Args 
 {
     auto *record = static_cast<const ZenvarthSettings *>(op.info().settings->block);
     Pixel color = record->keyColor;
-    std::string fault = ophost::sampleKeyColor(in1, args.run.firstFrame, args.sample, color);
+    std::string fault;
+    // A pipe the run will count must be copied before its first frame is read.
+    if (args.in1 == "-" && args.run.endFrame < 0 && in1.frameCount(fault) < 0) return fault;
+    fault = ophost::sampleKeyColor(in1, args.run.firstFrame, args.sample, color);
     if (!fault.empty()) return fault;
     char word[16];
     std::snprintf(word, sizeof word, "0x%08X", pixelWord(color));
