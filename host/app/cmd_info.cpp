@@ -184,8 +184,10 @@ int runInfo(int argc, char **argv)
             std::printf("usage: ophost info OP [--json]\n\n"
                         "Describes operator OP (a name, or a path to its library) from its tag list:\n"
                         "attributes, inputs, interface, revision, the settings record size, and every\n"
-                        "parameter with its index (for render --set), kind, label id and the host's\n"
-                        "text for it, flags, current value and range.\n");
+                        "parameter with its index, kind, label id and the host's text for it, flags,\n"
+                        "current value and range. render --set takes a parameter by its label or\n"
+                        "its index; for Zenvarth it also takes every settings field (zvpreset\n"
+                        "fields lists them).\n");
             return ophost::EXIT_OK;
         }
         if (a == "--json") json = true;

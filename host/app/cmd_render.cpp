@@ -48,6 +48,7 @@ const char *const RENDER_HELP =
     "                          of input 1's first field (y, h in field lines)\n"
     "  --sample-key auto       Zenvarth: find the backing in the border of input\n"
     "                          1's first field and print the colour chosen\n"
+    "                          (either form replaces any --set keyColor)\n"
     "  --frames A:B            frames A to B-1 (default: all of input 0, or one\n"
     "                          frame when every input is a still)\n"
     "  --preview NUM/DEN       preview renders: fields scaled by NUM/DEN\n"
