@@ -69,7 +69,7 @@ struct Args {
     std::vector<std::string> sets;
     bool force = false;
     bool sampleKey = false;
-    ophost::KeySampleSpec sample;
+    ophost::KeySampleArea sample;
     ophost::RunOptions run;
     bool pixSet = false;
     media::Chroma pix = media::Chroma::C420;
@@ -149,7 +149,7 @@ int parseArgs(int argc, char **argv, Args &args)
         else if (a == "--set") args.sets.push_back(v);
         else if (a == "--settings") args.settings = v;
         else if (a == "--sample-key") {
-            if (!ophost::parseKeySampleSpec(v, args.sample))
+            if (!ophost::parseKeySampleArea(v, args.sample))
                 return usage("--sample-key '" + v + "': expected auto or x,y,w,h (w, h > 0)");
             args.sampleKey = true;
         }

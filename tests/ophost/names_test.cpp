@@ -178,15 +178,15 @@ TEST(SampleKey, MeanOfTheClippedRectangle)
     EXPECT_TRUE(testsupport::samePixel(ophost::meanAreaColor(f, -10, 0, 10, 5, keep), keep));
     EXPECT_TRUE(testsupport::samePixel(ophost::meanAreaColor(f, 3, 1, 100, 100, keep), testsupport::px(50, 50, 50, 77)));
 
-    ophost::KeySampleSpec spec;
-    EXPECT_TRUE(ophost::parseKeySampleSpec("auto", spec));
-    EXPECT_TRUE(spec.automatic);
-    EXPECT_TRUE(ophost::parseKeySampleSpec("-4,5,6,7", spec));
-    EXPECT_FALSE(spec.automatic);
-    EXPECT_EQ(spec.x, -4);
-    EXPECT_EQ(spec.height, 7);
+    ophost::KeySampleArea area;
+    EXPECT_TRUE(ophost::parseKeySampleArea("auto", area));
+    EXPECT_TRUE(area.automatic);
+    EXPECT_TRUE(ophost::parseKeySampleArea("-4,5,6,7", area));
+    EXPECT_FALSE(area.automatic);
+    EXPECT_EQ(area.x, -4);
+    EXPECT_EQ(area.height, 7);
     for (const char *bad : {"", "Auto", "1,2,3", "1,2,3,0", "1,2,-3,4", "1,2,3,4,5", "1,2,3,40000"})
-        EXPECT_FALSE(ophost::parseKeySampleSpec(bad, spec)) << bad;
+        EXPECT_FALSE(ophost::parseKeySampleArea(bad, area)) << bad;
 }
 
 // The backing is the commonest chroma of the border band, refined by the

@@ -9,11 +9,11 @@
 
 namespace ophost {
 
-bool parseKeySampleSpec(const std::string &text, KeySampleSpec &spec)
+bool parseKeySampleArea(const std::string &text, KeySampleArea &area)
 {
     if (text == "auto") {
-        spec = KeySampleSpec{};
-        spec.automatic = true;
+        area = KeySampleArea{};
+        area.automatic = true;
         return true;
     }
     int32_t v[4];
@@ -25,7 +25,7 @@ bool parseKeySampleSpec(const std::string &text, KeySampleSpec &spec)
         start = stop + 1;
     }
     if (v[2] <= 0 || v[3] <= 0) return false;
-    spec = KeySampleSpec{false, v[0], v[1], v[2], v[3]};
+    area = KeySampleArea{false, v[0], v[1], v[2], v[3]};
     return true;
 }
 
@@ -106,15 +106,15 @@ bool findBackingColor(const hostrt::FieldImage &field, Pixel &color)
     return true;
 }
 
-std::string sampleKeyColor(Clip &clip, int firstFrame, const KeySampleSpec &spec, Pixel &color)
+std::string sampleKeyColor(Clip &clip, int firstFrame, const KeySampleArea &area, Pixel &color)
 {
     hostrt::FieldImage field;
     std::string error;
     if (!readField(clip, firstFrame, 0, field, error))
         return error.empty() ? clip.name() + ": no frame " + std::to_string(firstFrame) + " to sample the key colour from"
                              : error;
-    if (!spec.automatic) {
-        color = meanAreaColor(field, spec.x, spec.y, spec.width, spec.height, color);
+    if (!area.automatic) {
+        color = meanAreaColor(field, area.x, area.y, area.width, area.height, color);
         return {};
     }
     Pixel found{};

@@ -10,13 +10,13 @@
 
 namespace ophost {
 
-struct KeySampleSpec {
+struct KeySampleArea {
     bool automatic = false;
     int32_t x = 0, y = 0, width = 0, height = 0;   // pixels; y and height in field lines
 };
 
 // "auto" or "x,y,w,h". False on anything else.
-bool parseKeySampleSpec(const std::string &text, KeySampleSpec &spec);
+bool parseKeySampleArea(const std::string &text, KeySampleArea &area);
 
 // The mean Y, U, V of the rectangle clipped to the field, each truncated;
 // `keep` when nothing of it lies inside. The alpha byte is `keep`'s.
@@ -30,9 +30,9 @@ constexpr int BACKING_BAND_PERCENT = 5;
 bool findBackingColor(const hostrt::FieldImage &field, Pixel &color);
 
 // Reads the first field of the section starting at `firstFrame` of `clip`
-// and takes the key colour from it by `spec`; `color` holds the current key
+// and takes the key colour from it by `area`; `color` holds the current key
 // colour on entry (kept when a rectangle lies wholly outside). Returns an
 // empty string or the fault.
-std::string sampleKeyColor(Clip &clip, int firstFrame, const KeySampleSpec &spec, Pixel &color);
+std::string sampleKeyColor(Clip &clip, int firstFrame, const KeySampleArea &area, Pixel &color);
 
 } // namespace ophost
