@@ -119,6 +119,7 @@ int runBench(int argc, char **argv)
     std::vector<std::string> sets;
     std::vector<Size> sizes;
     int fields = 100;
+    bool force = false;
     auto usage = [](const std::string &message) {
         std::fprintf(stderr, "ophost bench: %s\n", message.c_str());
         return ophost::EXIT_USAGE;
@@ -132,7 +133,9 @@ int runBench(int argc, char **argv)
             inlineValue = true;
         }
         if (a == "--help" || a == "-h") {
-            std::printf("usage: ophost bench OP [--size WxH]... [--fields N] [--set N=VALUE]... [--settings FILE]\n\n"
+            std::printf("usage: ophost bench OP [--size WxH]... [--fields N] [--set NAME=VALUE]... [--settings FILE]\n"
+                        "                   [--force]\n\n"
+                        "--set, --settings and --force work as in ophost render.\n"
                         "Renders N synthetic fields (default 100) of each size (default 720x288 and\n"
                         "1920x540 fields): a subject on a blue backing over a textured background,\n"
                         "the same on every run. Prints fields per second and megapixels per second,\n"
@@ -140,6 +143,10 @@ int runBench(int argc, char **argv)
                         "inputs and write the output without any work. The ratio (operator time over\n"
                         "copy time) is the figure to watch.\n");
             return ophost::EXIT_OK;
+        }
+        if (a == "--force") {
+            force = true;
+            continue;
         }
         bool valued = a == "--size" || a == "--fields" || a == "--set" || a == "--settings";
         if (!valued) {
@@ -174,7 +181,7 @@ int runBench(int argc, char **argv)
 
     hostrt::LoadedOperator op;
     std::string error;
-    if (ophost::operatorLibraryPath(name).empty()) return usage("unknown operator '" + name + "' (see ophost list)");
+    if (ophost::operatorLibraryPath(name).empty()) return usage(ophost::unknownOperatorMessage(name));
     if (!ophost::loadOperator(name, op, error)) {
         std::fprintf(stderr, "ophost bench: %s\n", error.c_str());
         return ophost::EXIT_FAILURE_STATUS;
@@ -188,7 +195,7 @@ int runBench(int argc, char **argv)
         }
     }
     for (const std::string &set : sets) {
-        std::string fault = ophost::applySetting(op, set);
+        std::string fault = ophost::applySetting(op, set, force);
         if (!fault.empty()) return usage(fault);
     }
     const bool twoInputs = !op.info().oneInput;

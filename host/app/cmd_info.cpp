@@ -3,7 +3,9 @@
 #include <cstring>
 #include <string>
 
+#include "SettingsTable.h"
 #include "command.h"
+#include "media/color_text.h"
 #include "ophost/operators.h"
 #include "ophost/params.h"
 
@@ -121,6 +123,30 @@ void printText(const hostrt::OperatorInfo &info)
         std::printf("    %u  %-9s  label %u%s  flags 0x%X  %s\n", p.index, hostrt::paramKindName(p.kind), p.labelId,
                     label.empty() ? "" : (" \"" + label + "\"").c_str(), p.flags, text.c_str());
     }
+    bool settable = false;
+    for (const auto &p : info.params) settable = settable || p.kind != PARAM_BUTTON;
+    if (settable)
+        std::printf("  set a parameter with render --set LABEL=VALUE or --set INDEX=VALUE\n");
+}
+
+// How a user sets Zenvarth's record: three ways, each named.
+void printSettingsHowTo(const hostrt::LoadedOperator &op)
+{
+    if (!ophost::hasZenvarthRecord(op)) return;
+    const ZenvarthSettings defaults = [] {
+        ZenvarthSettings s = {};
+        zenvarth::applyDefaultSettings(s);
+        return s;
+    }();
+    std::printf("\nThe settings record (keyer, key colour, effects) is set\n"
+                "  - field by field: ophost render %s --set FIELD=VALUE ... (after --settings;\n"
+                "    colours also as #RRGGBB or rgb(R,G,B); --force for values outside the\n"
+                "    editor's ranges; --sample-key auto takes keyColor from the footage)\n"
+                "  - from a preset file: zvpreset new/set FILE, then --settings FILE\n"
+                "  - interactively: ophost edit %s --in0 BG --in1 FG [--save-settings FILE]\n"
+                "zvpreset fields lists every field. Defaults: keyerType=%u keyColor=0x%08X (%s) effectType=%u\n",
+                op.info().name.c_str(), op.info().name.c_str(), defaults.keyerType, pixelWord(defaults.keyColor),
+                media::formatRgbColor(defaults.keyColor).c_str(), defaults.effectType);
 }
 
 void printJson(const hostrt::OperatorInfo &info)
@@ -158,8 +184,10 @@ int runInfo(int argc, char **argv)
             std::printf("usage: ophost info OP [--json]\n\n"
                         "Describes operator OP (a name, or a path to its library) from its tag list:\n"
                         "attributes, inputs, interface, revision, the settings record size, and every\n"
-                        "parameter with its index (for render --set), kind, label id and the host's\n"
-                        "text for it, flags, current value and range.\n");
+                        "parameter with its index, kind, label id and the host's text for it, flags,\n"
+                        "current value and range. render --set takes a parameter by its label or\n"
+                        "its index; for Zenvarth it also takes every settings field (zvpreset\n"
+                        "fields lists them).\n");
             return ophost::EXIT_OK;
         }
         if (a == "--json") json = true;
@@ -182,8 +210,12 @@ int runInfo(int argc, char **argv)
         std::fprintf(stderr, "ophost info: %s\n", error.c_str());
         return ophost::EXIT_FAILURE_STATUS;
     }
-    if (json) printJson(op.info());
-    else printText(op.info());
+    if (json) {
+        printJson(op.info());
+    } else {
+        printText(op.info());
+        printSettingsHowTo(op);
+    }
     return ophost::EXIT_OK;
 }
 

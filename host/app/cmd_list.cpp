@@ -1,4 +1,5 @@
-// ophost list: the operators found, with their revisions.
+// ophost list: the operators found: name, revision number, what each does.
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 
@@ -7,34 +8,83 @@
 
 namespace {
 
+// What the operators this host knows do; an operator from elsewhere shows
+// its library path instead.
+struct Purpose {
+    const char *name;
+    const char *text;
+};
+constexpr Purpose PURPOSES[] = {
+    {"Dremwick", "rectangle mask: lays a colour over the inside or outside of a rectangle"},
+    {"Plindor", "rectangle move: moves a block of the picture, fills the hole with a colour"},
+    {"Quorvel", "rectangle copy: copies a block of input 1 into input 0"},
+    {"Tolmic", "chroma isolation: strengthens chroma near a sampled colour, weakens the rest (keys nothing)"},
+    {"Vashrel", "chroma change: shifts colours near a sampled colour towards a target colour"},
+    {"Zenvarth", "chroma-key compositor: keys input 1 over input 0 (twelve keyers, five effects)"},
+};
+
+// The revision number of an identification line ("$Id: Tolmic 1.0 ... $"
+// gives "1.0"): its first word made of digits and dots.
+std::string revisionNumber(const std::string &revision)
+{
+    size_t at = 0;
+    while (at < revision.size()) {
+        while (at < revision.size() && revision[at] == ' ') ++at;
+        size_t end = revision.find(' ', at);
+        if (end == std::string::npos) end = revision.size();
+        std::string word = revision.substr(at, end - at);
+        // An RCS line may write the revision as ",v 1.0" after the file name.
+        bool digits = !word.empty() && std::isdigit(static_cast<unsigned char>(word[0])) &&
+                      word.find('.') != std::string::npos &&
+                      word.find_first_not_of("0123456789.") == std::string::npos;
+        if (digits) return word;
+        at = end;
+    }
+    return "?";
+}
+
 int runList(int argc, char **argv)
 {
+    bool paths = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::printf("usage: ophost list\n\n"
+            std::printf("usage: ophost list [--paths]\n\n"
                         "Lists the operators found next to ophost and in the folders of\n"
                         "OPHOST_PLUGIN_PATH (colon-separated, searched first), one line each:\n"
-                        "name, revision, library path.\n");
+                        "name, revision number and what it does (--paths: the library path\n"
+                        "and the whole revision line instead of the purpose).\n");
             return ophost::EXIT_OK;
+        }
+        if (std::strcmp(argv[i], "--paths") == 0) {
+            paths = true;
+            continue;
         }
         std::fprintf(stderr, "ophost list: unexpected argument '%s'\n", argv[i]);
         return ophost::EXIT_USAGE;
     }
     auto found = ophost::findOperators();
-    int status = ophost::EXIT_OK;
     for (const auto &f : found) {
         hostrt::LoadedOperator op;
-        if (op.open(f.path)) {
-            std::printf("%-10s %s  %s\n", f.name.c_str(), op.info().revision.c_str(), f.path.c_str());
-        } else {
-            std::printf("%-10s (not loadable)  %s\n", f.name.c_str(), f.path.c_str());
+        if (!op.open(f.path)) {
+            std::printf("%-10s %-5s (not loadable)  %s\n", f.name.c_str(), "-", f.path.c_str());
             std::fprintf(stderr, "ophost list: %s\n", op.error().c_str());
+            continue;
         }
+        const std::string &revision = op.info().revision;
+        if (paths) {
+            std::printf("%-10s %s  %s\n", f.name.c_str(), revision.c_str(), f.path.c_str());
+            continue;
+        }
+        const char *purpose = nullptr;
+        for (const Purpose &p : PURPOSES)
+            if (f.name == p.name) purpose = p.text;
+        std::printf("%-10s %-5s %s\n", f.name.c_str(), revisionNumber(revision).c_str(),
+                    purpose ? purpose : f.path.c_str());
     }
     if (found.empty()) std::fprintf(stderr, "ophost list: no operators found\n");
-    return status;
+    return ophost::EXIT_OK;
 }
 
-const ophost::RegisterCommand listCommand({"list", "list the operators found, with their revisions", runList});
+const ophost::RegisterCommand listCommand({"list", "list the operators found: name, revision, purpose", runList});
 
 } // namespace

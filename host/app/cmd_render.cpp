@@ -9,9 +9,12 @@
 
 #include "command.h"
 #include "hostrt/session.h"
+#include "media/color_text.h"
+#include "ophost/input_warnings.h"
 #include "ophost/operators.h"
 #include "ophost/params.h"
 #include "ophost/run.h"
+#include "ophost/sample_key.h"
 
 namespace {
 
@@ -26,12 +29,26 @@ const char *const RENDER_HELP =
     "  -o FILE                 output: .y4m, - for standard output, or .png\n"
     "                          (name%04d.png: one file per frame, numbered by\n"
     "                          the frame of input 0)\n"
-    "  --set N=VALUE           set parameter N (see ophost info OP), in the order\n"
-    "                          given; each is followed by action 4 for N.\n"
-    "                          slider, choice: integer; colour: 0xYYUUVVAA or\n"
-    "                          y,u,v,a; rectangle: x,y,w,h\n"
+    "  --set NAME=VALUE        set a parameter by its label or index (see ophost\n"
+    "  --set N=VALUE           info OP; case and spaces do not matter, a unique\n"
+    "                          start of the label will do), in the order given;\n"
+    "                          each is followed by action 4 for it.\n"
+    "                          slider, choice: integer; colour: 0xYYUUVVAA,\n"
+    "                          y,u,v,a, #RRGGBB, #RRGGBBAA or rgb(R,G,B);\n"
+    "                          rectangle: x,y,w,h (y and h in field lines).\n"
+    "                          Zenvarth: any settings field by its name\n"
+    "                          (zvpreset fields lists them), e.g. --set\n"
+    "                          keyerType=5 --set keyColor=#00B140\n"
     "  --settings FILE         copy FILE into the operator's settings record\n"
-    "                          (its size must be the record's)\n"
+    "                          (its size must be the record's); --set fields\n"
+    "                          are applied after it\n"
+    "  --force                 store Zenvarth fields outside the range the\n"
+    "                          editor offers (as zvpreset set --force)\n"
+    "  --sample-key x,y,w,h    Zenvarth: keyColor = the mean of that rectangle\n"
+    "                          of input 1's first field (y, h in field lines)\n"
+    "  --sample-key auto       Zenvarth: find the backing in the border of input\n"
+    "                          1's first field and print the colour chosen\n"
+    "                          (either form replaces any --set keyColor)\n"
     "  --frames A:B            frames A to B-1 (default: all of input 0, or one\n"
     "                          frame when every input is a still)\n"
     "  --preview NUM/DEN       preview renders: fields scaled by NUM/DEN\n"
@@ -50,6 +67,9 @@ const char *const RENDER_HELP =
 struct Args {
     std::string op, in0, in1, out, settings;
     std::vector<std::string> sets;
+    bool force = false;
+    bool sampleKey = false;
+    ophost::KeySampleArea sample;
     ophost::RunOptions run;
     bool pixSet = false;
     media::Chroma pix = media::Chroma::C420;
@@ -107,8 +127,12 @@ int parseArgs(int argc, char **argv, Args &args)
             args.quiet = true;
             continue;
         }
-        static const char *const valued[] = {"--in0", "--in1", "-o", "--set", "--settings", "--frames", "--preview",
-                                             "--permille", "--visible", "--pix"};
+        if (a == "--force") {
+            args.force = true;
+            continue;
+        }
+        static const char *const valued[] = {"--in0",    "--in1",     "-o",      "--set", "--settings", "--frames",
+                                             "--preview", "--permille", "--visible", "--pix", "--sample-key"};
         bool known = false;
         for (const char *v : valued) known = known || a == v;
         if (!known) {
@@ -124,6 +148,11 @@ int parseArgs(int argc, char **argv, Args &args)
         else if (a == "-o") args.out = v;
         else if (a == "--set") args.sets.push_back(v);
         else if (a == "--settings") args.settings = v;
+        else if (a == "--sample-key") {
+            if (!ophost::parseKeySampleArea(v, args.sample))
+                return usage("--sample-key '" + v + "': expected auto or x,y,w,h (w, h > 0)");
+            args.sampleKey = true;
+        }
         else if (a == "--frames") {
             std::vector<int32_t> f;
             if (!parseInts(v, ':', 2, f) || f[0] < 0 || f[1] <= f[0])
@@ -191,6 +220,27 @@ private:
     std::chrono::steady_clock::time_point last_{};
 };
 
+// Takes keyColor from input 1 and writes it through --set, so that it is
+// checked and stored as a user's own --set keyColor would be.
+std::string sampleKey(hostrt::LoadedOperator &op, ophost::Clip &in1, const Args &args)
+{
+    auto *record = static_cast<const ZenvarthSettings *>(op.info().settings->block);
+    Pixel color = record->keyColor;
+    std::string fault;
+    // A pipe the run will count must be copied before its first frame is read.
+    if (args.in1 == "-" && args.run.endFrame < 0 && in1.frameCount(fault) < 0) return fault;
+    fault = ophost::sampleKeyColor(in1, args.run.firstFrame, args.sample, color);
+    if (!fault.empty()) return fault;
+    char word[16];
+    std::snprintf(word, sizeof word, "0x%08X", pixelWord(color));
+    fault = ophost::applySetting(op, std::string("keyColor=") + word, args.force);
+    if (!fault.empty()) return fault;
+    if (!args.quiet)
+        std::fprintf(stderr, "ophost render: --sample-key %s: --set keyColor=%s (%s)\n",
+                     args.sample.automatic ? "auto" : "area", word, media::formatRgbColor(color).c_str());
+    return {};
+}
+
 int runRenderCommand(int argc, char **argv)
 {
     Args args;
@@ -203,7 +253,7 @@ int runRenderCommand(int argc, char **argv)
     hostrt::LoadedOperator op;
     std::string error;
     if (ophost::operatorLibraryPath(args.op).empty()) {
-        std::fprintf(stderr, "ophost render: unknown operator '%s' (see ophost list)\n", args.op.c_str());
+        std::fprintf(stderr, "ophost render: %s\n", ophost::unknownOperatorMessage(args.op).c_str());
         return ophost::EXIT_USAGE;
     }
     if (!ophost::loadOperator(args.op, op, error)) return failure(error);
@@ -230,8 +280,13 @@ int runRenderCommand(int argc, char **argv)
         std::string fault = ophost::loadSettingsFile(op, args.settings);
         if (!fault.empty()) return failure(fault);
     }
+    if (args.sampleKey && !ophost::hasZenvarthRecord(op)) {
+        std::fprintf(stderr, "ophost render: --sample-key sets Zenvarth's keyColor; %s has none\n",
+                     op.info().name.c_str());
+        return ophost::EXIT_USAGE;
+    }
     for (const std::string &set : args.sets) {
-        std::string fault = ophost::applySetting(op, set);
+        std::string fault = ophost::applySetting(op, set, args.force);
         showLogged();
         if (!fault.empty()) {
             std::fprintf(stderr, "ophost render: %s\n", fault.c_str());
@@ -250,6 +305,15 @@ int runRenderCommand(int argc, char **argv)
     if (std::string fault = ophost::checkSetRectangles(op, in0->width(), in0->height() / 2); !fault.empty()) {
         std::fprintf(stderr, "ophost render: %s\n", fault.c_str());
         return ophost::EXIT_USAGE;
+    }
+    if (in1) {
+        // Counting a pipe copies it: only when the run counts its input anyway.
+        const bool countLengths = args.run.endFrame < 0 && args.in1 != "-";
+        for (const std::string &warning : ophost::inputWarnings(*in0, *in1, countLengths))
+            std::fprintf(stderr, "ophost render: warning: %s\n", warning.c_str());
+    }
+    if (args.sampleKey) {
+        if (std::string fault = sampleKey(op, *in1, args); !fault.empty()) return failure(fault);
     }
 
     ophost::OutputFormat format;

@@ -42,7 +42,8 @@ const Command *findCommand(const char *name)
 static void printUsage(FILE *to)
 {
     std::fprintf(to, "usage: ophost COMMAND [options]\n"
-                     "       ophost COMMAND --help\n\n"
+                     "       ophost COMMAND --help\n"
+                     "       ophost --version\n\n"
                      "Runs video operators on YUV4MPEG2 and PNG files.\n\ncommands:\n");
     size_t width = 0;
     for (const auto &c : ophost::commands()) width = std::max(width, std::strlen(c.name));
@@ -62,6 +63,10 @@ int main(int argc, char **argv)
         return ophost::EXIT_USAGE;
     }
     std::string first = argv[1];
+    if (first == "--version" || first == "-V") {
+        std::printf("ophost %s\n", OPHOST_VERSION);
+        return ophost::EXIT_OK;
+    }
     if (first == "--help" || first == "-h" || first == "help") {
         if (first == "help" && argc > 2) {
             if (const ophost::Command *c = ophost::findCommand(argv[2])) {

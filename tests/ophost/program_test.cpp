@@ -340,8 +340,20 @@ TEST_F(Program, ListInfoAndHelp)
 {
     Ran r = ophost("list");
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.out.find("Tolmic"), std::string::npos);
-    EXPECT_NE(r.out.find("$Id: Tolmic"), std::string::npos);
+    EXPECT_NE(r.out.find("Tolmic     1.0   chroma isolation"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Zenvarth   1.0   chroma-key compositor"), std::string::npos) << r.out;
+    r = ophost("list --paths");
+    EXPECT_NE(r.out.find("$Id: Tolmic"), std::string::npos) << r.out;
+    r = ophost("--version");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.compare(0, 7, "ophost "), 0) << r.out;
+    r = ophost("info zenvarth");
+    ASSERT_EQ(r.status, 0) << r.err;
+    for (const char *how : {"--set FIELD=VALUE", "zvpreset", "ophost edit"})
+        EXPECT_NE(r.out.find(how), std::string::npos) << how;
+    r = ophost("info Zenvart");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("did you mean Zenvarth?"), std::string::npos) << r.err;
     r = ophost("info Tolmic --json");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("\"labelId\": 1610"), std::string::npos) << r.out;
@@ -512,6 +524,28 @@ TEST_F(Program, SettingsFileOfTheWrongSizeIsRefused)
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_NE(r.err.find("224"), std::string::npos) << r.err;
     EXPECT_FALSE(exists(path("out.y4m")));
+}
+
+TEST_F(Program, InputsOfDifferentRatesOrLengthsAreNamedInAWarning)
+{
+    writeY4m(path("a.y4m"), 8, 4, media::Chroma::C444, media::Interlace::TopFirst, randomFrames(8, 4, 3, 1));
+    writeY4m(path("b.y4m"), 8, 4, media::Chroma::C444, media::Interlace::TopFirst, randomFrames(8, 4, 2, 2));
+    // The same frames, relabelled 30000/1001 frames a second.
+    std::string c = slurp(path("a.y4m"));
+    c.replace(c.find("F25:1"), 5, "F30000:1001");
+    std::ofstream(path("c.y4m"), std::ios::binary) << c;
+    Ran r = ophost("render Quorvel --in0 a.y4m --in1 b.y4m -o out.y4m --frames 0:2");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err.find("warning"), std::string::npos) << "lengths are not counted for a section: " << r.err;
+    r = ophost("render Quorvel --in0 a.y4m --in1 b.y4m -o out.y4m");
+    EXPECT_NE(r.err.find("warning: inputs of different lengths: a.y4m has 3 frames, b.y4m has 2"), std::string::npos)
+        << r.err;
+    r = ophost("render Quorvel --in0 a.y4m --in1 c.y4m -o out.y4m");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("warning: inputs of different frame rates: a.y4m is 25/1 fps, c.y4m is 30000/1001 fps"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(r.err.find("lengths"), std::string::npos) << r.err;
 }
 
 // ---------------------------------------------------------------- ffmpeg

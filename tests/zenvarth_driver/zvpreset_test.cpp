@@ -101,14 +101,15 @@ TEST_F(Zvpreset, NewWritesTheDefaultsAndShowNamesEveryField)
     ASSERT_EQ(run({"show", file}), 0) << err;
     for (const auto &f : zenvarth::settingsFields())
         EXPECT_NE(out.find(std::string(f.name) + "="), std::string::npos) << f.name;
-    EXPECT_NE(out.find("keyColor=0x39F06EFF\n"), std::string::npos);
+    EXPECT_NE(out.find("keyColor=0x39F06EFF (#1313FF)\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("shadowColor=0x10808080 (#00000080)\n"), std::string::npos) << out;
     EXPECT_NE(out.find("matteArea=0,0,999,999\n"), std::string::npos);
     EXPECT_NE(out.find("moveTarget=200,100\n"), std::string::npos);
     EXPECT_NE(out.find("keyerType=1\n"), std::string::npos);
 
     ASSERT_EQ(run({"show", file, "--json"}), 0) << err;
     EXPECT_EQ(out.front(), '{');
-    EXPECT_NE(out.find("\"keyColor\": {\"y\": 57, \"u\": 240, \"v\": 110, \"alpha\": 255}"),
+    EXPECT_NE(out.find("\"keyColor\": {\"y\": 57, \"u\": 240, \"v\": 110, \"alpha\": 255, \"rgb\": \"#1313FF\"}"),
               std::string::npos);
     EXPECT_NE(out.find("\"maskArea\": {\"x\": 100, \"y\": 40, \"width\": 500, \"height\": 400}"),
               std::string::npos);
@@ -138,7 +139,7 @@ TEST_F(Zvpreset, SetChangesExactlyTheNamedFields)
     EXPECT_EQ(folderEntries(), std::vector<std::string>{"settings.zv"});
 
     ASSERT_EQ(run({"show", file}), 0);
-    EXPECT_NE(out.find("keyColor=0x108082C8\n"), std::string::npos);
+    EXPECT_NE(out.find("keyColor=0x108082C8 (#030000C8)\n"), std::string::npos) << out;
     EXPECT_NE(out.find("sampleArea=1,-2,3,4\n"), std::string::npos);
     EXPECT_NE(out.find("patternName=wipe \"one\".pgm\n"), std::string::npos);
     ASSERT_EQ(run({"show", "--json", file}), 0);
@@ -241,6 +242,67 @@ TEST_F(Zvpreset, AnyStoredBytesAreShownWithoutHarm)
     EXPECT_EQ(run({"set", file, "keyerType=2"}), 0);
     b[189] = 2;
     EXPECT_EQ(bytes(), b);
+}
+
+// RGB colours are stored as the PNG rule converts them: #0047BB is Y 70,
+// U 189, V 89 (worked by hand from the integer rule).
+TEST_F(Zvpreset, RgbColoursGiveTheSameRecordAsYuv)
+{
+    ASSERT_EQ(run({"new", file}), 0);
+    ASSERT_EQ(run({"set", file, "keyColor=70,189,89,255", "glowColor=70,189,89,128", "shadowColor=16,128,128,255"}), 0)
+        << err;
+    const Bytes yuv = bytes();
+    ASSERT_EQ(run({"new", file}), 0);
+    ASSERT_EQ(run({"set", file, "keyColor=#0047BB", "glowColor=#0047bb80", "shadowColor=rgb(0, 0, 0)"}), 0) << err;
+    EXPECT_EQ(bytes(), yuv);
+    ASSERT_EQ(run({"show", file}), 0);
+    EXPECT_NE(out.find("keyColor=0x46BD59FF (#0147BA)\n"), std::string::npos)
+        << "shown back by the PNG writing rule, which need not give the same RGB: " << out;
+    const Bytes before = bytes();
+    for (const char *bad : {"keyColor=#0047B", "keyColor=#0047BBFF00", "keyColor=rgb(0,71)", "keyColor=rgb(0,71,300)",
+                            "keyColor=#zz47BB"}) {
+        EXPECT_EQ(run({"set", file, bad}), 1) << bad;
+        EXPECT_NE(err.find("keyColor"), std::string::npos) << err;
+    }
+    EXPECT_EQ(bytes(), before);
+}
+
+// Every field of the record exactly once, in the table's order, each with
+// its type, range, default and meaning; the JSON is checked by a parser.
+TEST_F(Zvpreset, FieldsListsEveryFieldOnce)
+{
+    if (std::system("command -v python3 > /dev/null 2>&1") != 0) GTEST_SKIP() << "python3 is not installed";
+    ASSERT_EQ(run({"fields"}), 0) << err;
+    for (const auto &f : zenvarth::settingsFields()) EXPECT_NE(out.find(std::string("\n") + f.name + " "), std::string::npos) << f.name;
+    for (const char *mode : {"colour distance with spill removal", "dark neutral", "pattern wipe"})
+        EXPECT_NE(out.find(mode), std::string::npos) << mode;
+
+    const std::string json = dir + "/fields.json";
+    ASSERT_EQ(std::system((std::string(ZVPRESET_PATH) + " fields --json > " + json).c_str()), 0);
+    // One line per field: name, type, range, whether it has a meaning.
+    const std::string script =
+        "import json,sys\n"
+        "for f in json.load(open(sys.argv[1])):\n"
+        "    print(f['name'], f['offset'], f['size'], f['type'], f['range'], f['default'] != '', f['meaning'] != '')\n";
+    std::ofstream(dir + "/check.py") << script;
+    ASSERT_EQ(std::system(("python3 " + dir + "/check.py " + json + " > " + dir + "/names.txt").c_str()), 0);
+    std::ifstream names(dir + "/names.txt");
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(names, line);) lines.push_back(line);
+    const auto fields = zenvarth::settingsFields();
+    ASSERT_EQ(lines.size(), fields.size());
+    for (size_t i = 0; i < fields.size(); ++i) {
+        const auto &f = fields[i];
+        EXPECT_EQ(lines[i].substr(0, lines[i].find(' ')), f.name);
+        EXPECT_NE(lines[i].find(" " + std::to_string(f.offset) + " " + std::to_string(f.size) + " "), std::string::npos)
+            << lines[i];
+        EXPECT_NE(lines[i].find("True True"), std::string::npos) << lines[i];
+        if (f.hasPanelRange) {
+            EXPECT_NE(lines[i].find(std::to_string(f.panelMin) + ".." + std::to_string(f.panelMax)), std::string::npos)
+                << lines[i];
+        }
+    }
+    EXPECT_EQ(run({"fields", "--xml"}), 2);
 }
 
 TEST_F(Zvpreset, UsageErrors)

@@ -5,7 +5,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
+
+#include "hostrt/gui_session.h"
 
 namespace ophost {
 
@@ -75,14 +78,74 @@ std::string operatorLibraryPath(const std::string &name)
         std::string path = folder + "/" + name + ".so";
         if (isFile(path)) return path;
     }
+    return caseInsensitiveOperatorPath(name);
+}
+
+namespace {
+
+std::string lowerCase(const std::string &s)
+{
+    std::string out = s;
+    for (char &c : out) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+// Edits (insert, delete, replace) between two names.
+size_t editDistance(const std::string &a, const std::string &b)
+{
+    std::vector<size_t> row(b.size() + 1);
+    for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+    for (size_t i = 1; i <= a.size(); ++i) {
+        size_t diagonal = row[0];
+        row[0] = i;
+        for (size_t j = 1; j <= b.size(); ++j) {
+            size_t up = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            diagonal = up;
+        }
+    }
+    return row[b.size()];
+}
+
+} // namespace
+
+std::string caseInsensitiveOperatorPath(const std::string &name)
+{
+    const std::string lower = lowerCase(name);
+    for (const FoundOperator &f : findOperators())
+        if (lowerCase(f.name) == lower) return f.path;
     return {};
+}
+
+std::string nearestOperatorName(const std::string &name)
+{
+    const std::string lower = lowerCase(name);
+    std::string best;
+    size_t bestDistance = 0;
+    for (const FoundOperator &f : findOperators()) {
+        size_t d = editDistance(lower, lowerCase(f.name));
+        if (best.empty() || d < bestDistance) {
+            best = f.name;
+            bestDistance = d;
+        }
+    }
+    // Only a near miss is worth suggesting: at most a third of the name wrong.
+    if (best.empty() || bestDistance > std::max<size_t>(2, best.size() / 3)) return {};
+    return best;
+}
+
+std::string unknownOperatorMessage(const std::string &name)
+{
+    std::string nearest = nearestOperatorName(name);
+    if (nearest.empty()) return "unknown operator '" + name + "' (see ophost list)";
+    return "unknown operator '" + name + "': did you mean " + nearest + "? (see ophost list)";
 }
 
 bool loadOperator(const std::string &name, hostrt::LoadedOperator &op, std::string &error)
 {
     std::string path = operatorLibraryPath(name);
     if (path.empty()) {
-        error = "unknown operator '" + name + "' (see ophost list)";
+        error = unknownOperatorMessage(name);
         return false;
     }
     if (!op.open(path)) {
@@ -100,8 +163,9 @@ static std::function<std::string(uint32_t)> &labelSource()
 
 std::string hostLabelText(uint32_t id)
 {
+    // Without a source of its own, the host's resource tables answer.
     const auto &source = labelSource();
-    return source ? source(id) : std::string();
+    return source ? source(id) : hostrt::gui::hostLabel(id);
 }
 
 void setHostLabelSource(std::function<std::string(uint32_t)> source) { labelSource() = std::move(source); }

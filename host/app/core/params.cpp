@@ -8,7 +8,10 @@
 #include <set>
 #include <vector>
 
+#include "SettingsText.h"
 #include "hostrt/session.h"
+#include "media/color_text.h"
+#include "ophost/operators.h"
 
 namespace ophost {
 
@@ -66,6 +69,16 @@ std::string checkSetRectangles(const hostrt::LoadedOperator &op, int width, int 
     return {};
 }
 
+// #RRGGBB, #RRGGBBAA or rgb(R,G,B), converted as PNG pictures are.
+static std::string setColorFromRgb(ColorParam &param, const std::string &which, const std::string &text)
+{
+    Pixel p{};
+    std::string why = media::parseRgbColor(text, p);
+    if (!why.empty()) return which + ": " + why;
+    param.color = p;
+    return {};
+}
+
 std::string formatParamValue(const hostrt::ParamInfo &param)
 {
     char buf[64];
@@ -112,6 +125,7 @@ std::string setParamValue(const hostrt::ParamInfo &param, const std::string &tex
     }
     case PARAM_COLOR: {
         auto *c = static_cast<ColorParam *>(param.record);
+        if (media::looksLikeRgbColor(text)) return setColorFromRgb(*c, which, text);
         if (text.find(',') != std::string::npos) {
             auto parts = splitCommas(text);
             if (parts.size() != 4) return which + ": '" + text + "' is not y,u,v,a";
@@ -123,7 +137,7 @@ std::string setParamValue(const hostrt::ParamInfo &param, const std::string &tex
             return {};
         }
         if (text.size() < 3 || text.size() > 10 || text[0] != '0' || (text[1] != 'x' && text[1] != 'X'))
-            return which + ": '" + text + "' is not 0xYYUUVVAA or y,u,v,a";
+            return which + ": '" + text + "' is not 0xYYUUVVAA, y,u,v,a, #RRGGBB, #RRGGBBAA or rgb(R,G,B)";
         errno = 0;
         char *end = nullptr;
         unsigned long long w = std::strtoull(text.c_str() + 2, &end, 16);
@@ -160,25 +174,124 @@ std::string setParamValue(const hostrt::ParamInfo &param, const std::string &tex
     }
 }
 
-std::string applySetting(hostrt::LoadedOperator &op, const std::string &assignment)
+std::string looseName(const std::string &name)
+{
+    std::string loose;
+    for (unsigned char c : name)
+        if (std::isalnum(c)) loose += char(std::tolower(c));
+    return loose;
+}
+
+bool hasZenvarthRecord(const hostrt::LoadedOperator &op)
+{
+    const SettingsDescriptor *settings = op.info().settings;
+    return settings && settings->block && settings->size == sizeof(ZenvarthSettings) &&
+           looseName(op.info().name) == "zenvarth";
+}
+
+namespace {
+
+struct Candidate {
+    std::string shown;    // as the refusal lists it
+    SettingTarget target;
+};
+
+// Every name `op` answers to: its parameters' labels, and for Zenvarth the
+// settings-record fields.
+std::vector<Candidate> settingCandidates(const hostrt::LoadedOperator &op)
+{
+    std::vector<Candidate> all;
+    for (const hostrt::ParamInfo &p : op.info().params) {
+        std::string label = hostLabelText(p.labelId);
+        if (label.empty()) continue;
+        SettingTarget t;
+        t.kind = SettingTarget::Parameter;
+        t.index = p.index;
+        t.name = label;
+        all.push_back({std::to_string(p.index) + " \"" + label + "\"", t});
+    }
+    if (hasZenvarthRecord(op)) {
+        for (const zenvarth::SettingsField &f : zenvarth::settingsFields()) {
+            if (f.kind == zenvarth::FieldKind::Reserved) continue;
+            SettingTarget t;
+            t.kind = SettingTarget::Field;
+            t.field = &f;
+            t.name = f.name;
+            all.push_back({f.name, t});
+        }
+    }
+    return all;
+}
+
+std::string listCandidates(const std::vector<const Candidate *> &list)
+{
+    std::string text;
+    for (size_t i = 0; i < list.size(); ++i) text += (i ? ", " : "") + list[i]->shown;
+    return text;
+}
+
+} // namespace
+
+std::string resolveSettingName(const hostrt::LoadedOperator &op, const std::string &key, SettingTarget &target)
+{
+    const auto &params = op.info().params;
+    if (!key.empty() && key.find_first_not_of("0123456789") == std::string::npos) {
+        int32_t index = -1;
+        if (!parseInt32(key, index) || index < 0 || size_t(index) >= params.size())
+            return op.info().name + " has no parameter " + key + " (it has " + std::to_string(params.size()) + ")";
+        target = SettingTarget{};
+        target.kind = SettingTarget::Parameter;
+        target.index = unsigned(index);
+        target.name = hostLabelText(params[size_t(index)].labelId);
+        return {};
+    }
+    const std::string loose = looseName(key);
+    const std::vector<Candidate> all = settingCandidates(op);
+    std::vector<const Candidate *> exact, prefix;
+    for (const Candidate &c : all) {
+        std::string name = looseName(c.target.name);
+        if (name == loose) exact.push_back(&c);
+        else if (!loose.empty() && name.compare(0, loose.size(), loose) == 0) prefix.push_back(&c);
+    }
+    const std::vector<const Candidate *> &found = exact.empty() ? prefix : exact;
+    if (found.size() == 1) {
+        target = found[0]->target;
+        return {};
+    }
+    if (found.size() > 1) return "'" + key + "' is ambiguous in " + op.info().name + ": " + listCandidates(found);
+    std::vector<const Candidate *> every;
+    for (const Candidate &c : all) every.push_back(&c);
+    std::string known = every.empty() ? "none; give the index" : listCandidates(every);
+    return op.info().name + " has no parameter '" + key + "' (it has: " + known + ")";
+}
+
+std::string applySetting(hostrt::LoadedOperator &op, const std::string &assignment, bool force)
 {
     size_t eq = assignment.find('=');
-    if (eq == std::string::npos) return "--set '" + assignment + "': expected N=VALUE";
-    std::string indexText = assignment.substr(0, eq);
-    int32_t index = -1;
-    if (indexText.empty() || indexText.find_first_not_of("0123456789") != std::string::npos || !parseInt32(indexText, index))
-        return "--set '" + assignment + "': '" + indexText + "' is not a parameter index";
-    const auto &params = op.info().params;
-    if (index < 0 || size_t(index) >= params.size())
-        return "--set '" + assignment + "': " + op.info().name + " has no parameter " + indexText + " (it has " +
-               std::to_string(params.size()) + ")";
-    std::string fault = setParamValue(params[size_t(index)], assignment.substr(eq + 1));
+    if (eq == std::string::npos) return "--set '" + assignment + "': expected NAME=VALUE or N=VALUE";
+    std::string key = assignment.substr(0, eq);
+    SettingTarget target;
+    std::string fault = resolveSettingName(op, key, target);
+    if (!fault.empty()) return "--set '" + assignment + "': " + fault;
+    const std::string value = assignment.substr(eq + 1);
+    if (target.kind == SettingTarget::Field) {
+        // Straight into the record, as --settings does: no action follows.
+        fault = zenvarth::assignSettingsField(static_cast<uint8_t *>(op.info().settings->block), *target.field, value,
+                                             force);
+        return fault.empty() ? std::string() : "--set: " + fault;
+    }
+    fault = setParamValue(op.info().params[target.index], value);
     if (!fault.empty()) return "--set: " + fault;
     // As after a user's edit: the operator hears which parameter changed.
     OperatorContext ctx = hostrt::makeContext(OPACT_PARAMETER);
-    ctx.paramIndex = uint16_t(index);
+    ctx.paramIndex = uint16_t(target.index);
     hostrt::callOperator(op.info().action, ctx);
     return {};
+}
+
+std::string applySetting(hostrt::LoadedOperator &op, const std::string &assignment)
+{
+    return applySetting(op, assignment, false);
 }
 
 std::string loadSettingsFile(hostrt::LoadedOperator &op, const std::string &path)

@@ -5,6 +5,7 @@
 //   zvpreset new FILE                       writes the defaults
 //   zvpreset show FILE [--json]             prints every field by name
 //   zvpreset set FILE [--force] NAME=VALUE… changes fields
+//   zvpreset fields [--json]                what every field means
 #include <cerrno>
 #include <cinttypes>
 #include <cstdio>
@@ -15,7 +16,8 @@
 #include <unistd.h>
 #include <vector>
 
-#include "SettingsTable.h"
+#include "SettingsText.h"
+#include "media/color_text.h"
 
 using namespace zenvarth;
 
@@ -32,6 +34,7 @@ const char USAGE[] =
     "usage: zvpreset new FILE\n"
     "       zvpreset show FILE [--json]\n"
     "       zvpreset set FILE [--force] NAME=VALUE...\n"
+    "       zvpreset fields [--json]\n"
     "\n"
     "Creates, shows and edits Zenvarth settings files (224 bytes each).\n"
     "\n"
@@ -41,9 +44,15 @@ const char USAGE[] =
     "        refused, and one outside the range the settings panel offers is\n"
     "        refused unless --force is given. Nothing is written when any\n"
     "        assignment is refused.\n"
+    "  fields  lists every field: name, type, range, default, meaning and the\n"
+    "        keyer modes or effects that use it (--json: one JSON array)\n"
     "\n"
-    "values: numbers in decimal or 0x hex; colours as 0xYYUUVVAA or y,u,v,a;\n"
-    "        rectangles as x,y,w,h; moveTarget as x,y; patternName as text.\n";
+    "values: numbers in decimal or 0x hex; colours as 0xYYUUVVAA or y,u,v,a\n"
+    "        (Y, U, V bytes) or as #RRGGBB, #RRGGBBAA or rgb(R,G,B) (converted\n"
+    "        by the BT.601 limited-range rule, as ophost converts PNG pictures);\n"
+    "        rectangles as x,y,w,h (y and h in field lines); moveTarget as x,y;\n"
+    "        patternName as text. ophost render Zenvarth --set NAME=VALUE takes\n"
+    "        the same names and values.\n";
 
 // ---------------------------------------------------------------- files
 
@@ -133,6 +142,19 @@ std::string colorText(uint32_t word)
     return buf;
 }
 
+// Colours in both forms: the stored word and the RGB a user would write.
+void printColorPlain(uint32_t word)
+{
+    std::printf("%s (%s)", colorText(word).c_str(), media::formatRgbColor(pixelFromWord(word)).c_str());
+}
+
+void printColorJson(uint32_t word)
+{
+    Pixel p = pixelFromWord(word);
+    std::printf("{\"y\": %u, \"u\": %u, \"v\": %u, \"alpha\": %u, \"rgb\": \"%s\"}", p.y, p.u, p.v, p.alpha,
+                media::formatRgbColor(p).c_str());
+}
+
 void showPlain(const Record &record)
 {
     for (const SettingsField &f : settingsFields()) {
@@ -145,7 +167,7 @@ void showPlain(const Record &record)
             }
             break;
         case FieldKind::Color:
-            std::printf("%s", colorText(readUnsigned(record.data(), f)).c_str());
+            printColorPlain(readUnsigned(record.data(), f));
             break;
         case FieldKind::Unsigned:
         case FieldKind::Reserved:
@@ -189,11 +211,9 @@ void showJson(const Record &record)
         case FieldKind::Text:
             printJsonString(patternText(record, f));
             break;
-        case FieldKind::Color: {
-            Pixel p = pixelFromWord(readUnsigned(record.data(), f));
-            std::printf("{\"y\": %u, \"u\": %u, \"v\": %u, \"alpha\": %u}", p.y, p.u, p.v, p.alpha);
+        case FieldKind::Color:
+            printColorJson(readUnsigned(record.data(), f));
             break;
-        }
         case FieldKind::Unsigned:
         case FieldKind::Reserved:
             std::printf("%" PRIu32, readUnsigned(record.data(), f));
@@ -212,135 +232,6 @@ void showJson(const Record &record)
         }
     }
     std::printf("\n}\n");
-}
-
-// ---------------------------------------------------------------- parsing
-
-// A whole decimal or 0x-hex number, optionally signed; false on anything else.
-bool parseInteger(const std::string &text, int64_t &value)
-{
-    if (text.empty() || text.size() > 24) return false;
-    const char *s = text.c_str();
-    bool negative = false;
-    if (*s == '-' || *s == '+') {
-        negative = *s == '-';
-        ++s;
-    }
-    int base = 10;
-    if (s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
-        base = 16;
-        s += 2;
-    }
-    if (!*s) return false;
-    uint64_t v = 0;
-    for (; *s; ++s) {
-        int digit;
-        if (*s >= '0' && *s <= '9') digit = *s - '0';
-        else if (base == 16 && *s >= 'a' && *s <= 'f') digit = *s - 'a' + 10;
-        else if (base == 16 && *s >= 'A' && *s <= 'F') digit = *s - 'A' + 10;
-        else return false;
-        v = v * uint64_t(base) + uint64_t(digit);
-        if (v > (uint64_t(1) << 40)) return false;
-    }
-    value = negative ? -int64_t(v) : int64_t(v);
-    return true;
-}
-
-bool parseList(const std::string &text, size_t count, std::vector<int64_t> &values)
-{
-    values.clear();
-    size_t start = 0;
-    while (true) {
-        size_t comma = text.find(',', start);
-        int64_t v;
-        if (!parseInteger(text.substr(start, comma - start), v)) return false;
-        values.push_back(v);
-        if (comma == std::string::npos) break;
-        start = comma + 1;
-    }
-    return values.size() == count;
-}
-
-// Applies one NAME=VALUE to the record; returns an empty string or the
-// reason it was refused.
-std::string assign(Record &record, const std::string &assignment, bool force)
-{
-    size_t eq = assignment.find('=');
-    if (eq == std::string::npos) return "'" + assignment + "' is not NAME=VALUE";
-    std::string name = assignment.substr(0, eq);
-    std::string value = assignment.substr(eq + 1);
-    const SettingsField *field = findSettingsField(name.c_str());
-    if (!field) return "unknown setting '" + name + "' (zvpreset show lists them)";
-    const SettingsField &f = *field;
-    char why[256];
-
-    switch (f.kind) {
-    case FieldKind::Reserved:
-        return "'" + name + "' is reserved and never written";
-    case FieldKind::Text:
-        if (value.size() >= f.size) {
-            std::snprintf(why, sizeof why, "%s: %zu bytes is too long (at most %u)", f.name,
-                          value.size(), f.size - 1u);
-            return why;
-        }
-        if (value.find('\0') != std::string::npos) return name + ": the text holds a NUL byte";
-        std::memset(record.data() + f.offset, 0, f.size);
-        std::memcpy(record.data() + f.offset, value.data(), value.size());
-        return "";
-    case FieldKind::Color: {
-        std::vector<int64_t> parts;
-        int64_t word;
-        if (value.find(',') != std::string::npos) {
-            if (!parseList(value, 4, parts))
-                return name + ": '" + value + "' is not a colour (0xYYUUVVAA or y,u,v,a)";
-            for (int64_t p : parts)
-                if (p < 0 || p > 255) return name + ": each of y,u,v,a must be 0 to 255";
-            word = parts[0] << 24 | parts[1] << 16 | parts[2] << 8 | parts[3];
-        } else {
-            if (!parseInteger(value, word))
-                return name + ": '" + value + "' is not a colour (0xYYUUVVAA or y,u,v,a)";
-            if (word < 0 || word > 0xFFFFFFFFll)
-                return name + ": '" + value + "' does not fit the field's 4 bytes";
-        }
-        writeUnsigned(record.data(), f, uint32_t(word));
-        return "";
-    }
-    case FieldKind::Unsigned: {
-        int64_t v;
-        if (!parseInteger(value, v)) return name + ": '" + value + "' is not a number";
-        if (v < 0 || uint64_t(v) > fieldMaxValue(f)) {
-            std::snprintf(why, sizeof why, "%s: %s is outside the field's width (0 to %" PRIu64 ")",
-                          f.name, value.c_str(), fieldMaxValue(f));
-            return why;
-        }
-        if (f.hasPanelRange && !force && (v < f.panelMin || v > f.panelMax)) {
-            std::snprintf(why, sizeof why,
-                          "%s: %s is outside the panel range %u to %u (--force stores it anyway)",
-                          f.name, value.c_str(), f.panelMin, f.panelMax);
-            return why;
-        }
-        writeUnsigned(record.data(), f, uint32_t(v));
-        return "";
-    }
-    case FieldKind::Rect:
-    case FieldKind::Point: {
-        bool isRect = f.kind == FieldKind::Rect;
-        std::vector<int64_t> parts;
-        if (!parseList(value, isRect ? 4 : 2, parts))
-            return name + ": '" + value + "' is not " + (isRect ? "x,y,w,h" : "x,y");
-        for (int64_t p : parts)
-            if (p < INT16_MIN || p > INT16_MAX)
-                return name + ": each value must fit 16 bits (-32768 to 32767)";
-        SettingsRect r{int16_t(parts[0]), int16_t(parts[1]), 0, 0};
-        if (isRect) {
-            r.width = int16_t(parts[2]);
-            r.height = int16_t(parts[3]);
-        }
-        writeRect(record.data(), f, r);
-        return "";
-    }
-    }
-    return "unhandled field kind";
 }
 
 // ---------------------------------------------------------------- commands
@@ -400,7 +291,7 @@ int commandSet(int argc, char **argv)
     if (!readRecord(path, record)) return EXIT_FAILED;
     bool refused = false;
     for (const std::string &a : assignments) {
-        std::string why = assign(record, a, force);
+        std::string why = assignSettingsText(record.data(), a, force);
         if (!why.empty()) {
             std::fprintf(stderr, "zvpreset: %s: %s\n", path, why.c_str());
             refused = true;
@@ -411,6 +302,64 @@ int commandSet(int argc, char **argv)
         return EXIT_FAILED;
     }
     return writeRecord(path, record) ? EXIT_OK : EXIT_FAILED;
+}
+
+// ---------------------------------------------------------------- fields
+
+void listFieldsPlain()
+{
+    std::printf("%-21s %-8s %-18s %-22s %s\n", "NAME", "TYPE", "RANGE", "DEFAULT", "MEANING [USED BY]");
+    for (const SettingsField &f : settingsFields()) {
+        const FieldHelp *help = fieldHelp(f.name);
+        std::printf("%-21s %-8s %-18s %-22s %s", f.name, fieldTypeText(f).c_str(), fieldRangeText(f).c_str(),
+                    fieldDefaultText(f).c_str(), help ? help->meaning : "");
+        if (help && help->usedBy[0]) std::printf(" [%s]", help->usedBy);
+        std::putchar('\n');
+    }
+    std::printf("\nkeyerType:\n");
+    for (const ModeHelp &m : keyerModeHelp())
+        std::printf("  %2d  %-36s keys on %s; steered by %s\n", m.value, m.name, m.keysOn, m.fields);
+    std::printf("effectType:\n");
+    for (const ModeHelp &m : effectHelp()) std::printf("  %2d  %-36s %s; steered by %s\n", m.value, m.name, m.keysOn, m.fields);
+}
+
+void listFieldsJson()
+{
+    std::printf("[");
+    const char *separator = "\n";
+    for (const SettingsField &f : settingsFields()) {
+        const FieldHelp *help = fieldHelp(f.name);
+        std::printf("%s  {\"name\": ", separator);
+        separator = ",\n";
+        printJsonString(f.name);
+        std::printf(", \"offset\": %u, \"size\": %u, \"type\": ", f.offset, f.size);
+        printJsonString(fieldTypeText(f));
+        std::printf(", \"range\": ");
+        printJsonString(fieldRangeText(f));
+        if (f.kind == FieldKind::Unsigned)
+            std::printf(", \"minimum\": %u, \"maximum\": %" PRIu64, f.hasPanelRange ? f.panelMin : 0u,
+                        f.hasPanelRange ? uint64_t(f.panelMax) : fieldMaxValue(f));
+        std::printf(", \"default\": ");
+        printJsonString(fieldDefaultText(f));
+        std::printf(", \"meaning\": ");
+        printJsonString(help ? help->meaning : "");
+        std::printf(", \"usedBy\": ");
+        printJsonString(help ? help->usedBy : "");
+        std::printf("}");
+    }
+    std::printf("\n]\n");
+}
+
+int commandFields(int argc, char **argv)
+{
+    bool json = false;
+    for (int i = 2; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--json") == 0) json = true;
+        else return usageError("fields takes only --json");
+    }
+    if (json) listFieldsJson();
+    else listFieldsPlain();
+    return EXIT_OK;
 }
 
 } // namespace
@@ -426,5 +375,6 @@ int main(int argc, char **argv)
     if (std::strcmp(command, "new") == 0) return commandNew(argc, argv);
     if (std::strcmp(command, "show") == 0) return commandShow(argc, argv);
     if (std::strcmp(command, "set") == 0) return commandSet(argc, argv);
+    if (std::strcmp(command, "fields") == 0) return commandFields(argc, argv);
     return usageError("unknown command");
 }

@@ -25,8 +25,15 @@ struct FoundOperator {
 std::vector<FoundOperator> findOperators();
 
 // The library for `name`: a path (contains '/' or ends in ".so") is taken as
-// it is; otherwise NAME.so in the plugin folders. Empty when not found.
+// it is; otherwise NAME.so in the plugin folders, else the operator whose
+// name differs only in case. Empty when not found.
 std::string operatorLibraryPath(const std::string &name);
+std::string caseInsensitiveOperatorPath(const std::string &name);
+
+// The operator found whose name is nearest to `name` (a typing slip away),
+// or empty; and the refusal of an unknown name that suggests it.
+std::string nearestOperatorName(const std::string &name);
+std::string unknownOperatorMessage(const std::string &name);
 
 // Loads an operator by name or path. On failure `error` says why (unknown
 // operator, or the loader's fault).

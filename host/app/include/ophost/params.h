@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "SettingsTable.h"
 #include "hostrt/loader.h"
 
 namespace ophost {
@@ -15,13 +16,37 @@ namespace ophost {
 std::string formatParamValue(const hostrt::ParamInfo &param);
 
 // Writes `text` into the record of `param`. A slider or choice takes an
-// integer; a colour 0xYYUUVVAA or y,u,v,a; a rectangle x,y,w,h, its size
-// within the record's minimum and maximum (which are left alone). Returns
-// an empty string or the fault.
+// integer; a colour 0xYYUUVVAA, y,u,v,a, #RRGGBB, #RRGGBBAA or rgb(R,G,B);
+// a rectangle x,y,w,h, its size within the record's minimum and maximum
+// (which are left alone). Returns an empty string or the fault.
 std::string setParamValue(const hostrt::ParamInfo &param, const std::string &text);
 
-// "N=VALUE": sets parameter N of `op` and calls action 4 with paramIndex N.
-// Returns an empty string or the fault.
+// What a --set name stands for: a parameter (by index or label) or, for
+// Zenvarth, a field of its settings record.
+struct SettingTarget {
+    enum Kind { Parameter, Field } kind = Parameter;
+    unsigned index = 0;                                  // Parameter
+    const zenvarth::SettingsField *field = nullptr;      // Field
+    std::string name;                                    // label or field name
+};
+
+// A name as users may write it: letters and digits, lower case ("Near
+// chroma", "near-chroma" and "NEARCHROMA" are all "nearchroma").
+std::string looseName(const std::string &name);
+
+// True when `op` is Zenvarth with its 224-byte settings record.
+bool hasZenvarthRecord(const hostrt::LoadedOperator &op);
+
+// Resolves `key`: a parameter index, else a parameter label or (Zenvarth) a
+// settings field, compared as looseName; an exact match wins, else a unique
+// prefix. Unknown or ambiguous names are refused with the candidates listed.
+std::string resolveSettingName(const hostrt::LoadedOperator &op, const std::string &key, SettingTarget &target);
+
+// "KEY=VALUE": sets the parameter KEY names (see resolveSettingName) and
+// calls action 4 with its index; or writes the Zenvarth settings field KEY
+// names, within the range zvpreset set allows (outside it only with
+// `force`). Returns an empty string or the fault.
+std::string applySetting(hostrt::LoadedOperator &op, const std::string &assignment, bool force);
 std::string applySetting(hostrt::LoadedOperator &op, const std::string &assignment);
 
 // Copies the file's bytes into the operator's settings record; refuses an
