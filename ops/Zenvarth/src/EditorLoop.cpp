@@ -4,6 +4,7 @@
 // closing, on every path.
 #include <cstring>
 
+#include "EditorPanels.h"
 #include "EditorState.h"
 #include "SettingsTable.h"
 
@@ -63,6 +64,32 @@ RowOutcome runGadgetRow(TgHandle element, int32_t value)
         showInformation(STRING_INFO);
         return RowOutcome::NoRender;
     }
+    if (element == panelPlaceButton) {
+        togglePanelPlace();
+        return RowOutcome::Render;
+    }
+    if (element == compactButton) {
+        toggleCompactLayout();
+        return RowOutcome::Render;
+    }
+    if (element == fadeInSlider) {
+        setFadeIn(value);
+        return RowOutcome::Render;
+    }
+    if (element == fadeOutSlider) {
+        setFadeOut(value);
+        return RowOutcome::Render;
+    }
+    if (element == wholePictureBox) {
+        setWholePicture(value & 0xFF);
+        return RowOutcome::Render;
+    }
+    for (uint8_t page = 0; page < 6; ++page) {
+        if (element != pageButton[page]) continue;
+        settings.settingsPage = page;
+        buildModePanel();
+        return RowOutcome::NoRender;
+    }
     if (element == frameSlider) {
         markBusy();
         settings.editorFrame = uint32_t(value);
@@ -70,6 +97,21 @@ RowOutcome runGadgetRow(TgHandle element, int32_t value)
         fetchPictures(2 * value);
         return RowOutcome::Render;
     }
+    if (element == modePopup) {
+        // Renders itself where the mode changes the picture.
+        chooseMode(value & 0xFF);
+        return RowOutcome::NoRender;
+    }
+    if (setKeyerByte(element, value)) return RowOutcome::Render;
+    if (element == maskEnabledBox) {
+        setMaskEnabled(value & 0xFF);
+        return RowOutcome::Render;
+    }
+    if (element == moveEnabledBox) {
+        setMoveEnabled(value & 0xFF);
+        return RowOutcome::Render;
+    }
+    if (setOtherByte(element, value)) return RowOutcome::Render;
     return RowOutcome::NoRow;
 }
 
