@@ -178,6 +178,8 @@ void buildSettingsPanel();
 
 // Presets and questions (Presets*.cpp).
 void runPresetRequester();
-int32_t askQuestion(int32_t stringId);
+// Asks `text` in the host's text requester with the kind word `kind`; true
+// exactly when the answer word is 1 (yes).
+bool askQuestion(const char *text, uint32_t kind);
 
 } // namespace zenvarth
