@@ -1,6 +1,7 @@
 #include <cstdio>
 
 #include "hostrt/session.h"
+#include "calls.h"
 #include "state.h"
 
 namespace hostrt {
@@ -122,9 +123,23 @@ OperatorContext makeContext(uint16_t action, int32_t fieldNumber, uint32_t field
     return ctx;
 }
 
+namespace detail {
+
+// The operator calls in progress, innermost last: the host preview plays the
+// section of the editor that asked for it.
+std::vector<OperatorCall> &callsInProgress()
+{
+    static std::vector<OperatorCall> calls;
+    return calls;
+}
+
+} // namespace detail
+
 int32_t callOperator(OperatorActionFn action, OperatorContext &ctx)
 {
+    detail::callsInProgress().push_back(detail::OperatorCall{action, ctx});
     int32_t result = action(&ctx);
+    detail::callsInProgress().pop_back();
     State &s = state();
     s.lastCallHeld = s.held.size();
     s.totalLeaked += s.held.size();

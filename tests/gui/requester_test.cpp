@@ -316,6 +316,38 @@ TEST_F(RequesterTest, HostPreviewPlaysTheSectionOnMonitorTwo)
     EXPECT_EQ(opPreview(0), -1);
 }
 
+namespace {
+
+std::vector<int32_t> previewActions;
+
+// An operator whose button asks the host for its preview.
+int32_t previewingOperator(OperatorContext *ctx)
+{
+    previewActions.push_back(ctx->action == OPACT_RENDER ? 100 + ctx->fieldNumber : ctx->action);
+    if (ctx->action == OPACT_PARAMETER) return opPreview(0);
+    return passThrough(ctx);
+}
+
+} // namespace
+
+TEST_F(RequesterTest, HostPreviewPlaysTheSectionOfTheCallInProgress)
+{
+    std::vector<hostrt::FieldImage> fields;
+    for (int i = 0; i < 6; ++i) fields.push_back(hostrt::makeField(8, 4, testsupport::px(uint8_t(20 + i * 10), 100, 150)));
+    hostrt::setInputFields(0, fields);
+    previewActions.clear();
+    // Without a running operator there is nothing to play.
+    EXPECT_EQ(opPreview(0), -1);
+    OperatorContext ctx = hostrt::makeContext(OPACT_PARAMETER, 0, 6);
+    EXPECT_EQ(hostrt::callOperator(previewingOperator, ctx), 0);
+    EXPECT_EQ(previewActions,
+              (std::vector<int32_t>{OPACT_PARAMETER, OPACT_INIT, 100, 101, 102, 103, 104, 105, OPACT_RELEASE}));
+    EXPECT_EQ(hostrt::lastCallHeld(), 0u);
+    EXPECT_EQ(overlayPixel(SurfaceId::Monitor, 356, 284).y, 60) << "the last frame stays on monitor 2";
+    EXPECT_EQ(overlayPixel(SurfaceId::Monitor, 356, 285).y, 70);
+    EXPECT_EQ(opPreview(0), -1) << "the call has ended";
+}
+
 TEST(AreaOnTheScreen, OverlayLayoutPlacesTheRectangleOnTheGuiScreen)
 {
     hostrt::resetSession();
