@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "EditorPanels.h"
+#include "EditorRequests.h"
 #include "EditorState.h"
 #include "SettingsTable.h"
 
@@ -72,6 +73,14 @@ RowOutcome runGadgetRow(TgHandle element, int32_t value)
         toggleCompactLayout();
         return RowOutcome::Render;
     }
+    if (element == previewButton) {
+        runHostPreview();
+        return RowOutcome::Render;
+    }
+    if (element == patternButton) {
+        choosePattern();
+        return RowOutcome::Render;
+    }
     if (element == fadeInSlider) {
         setFadeIn(value);
         return RowOutcome::Render;
@@ -80,10 +89,23 @@ RowOutcome runGadgetRow(TgHandle element, int32_t value)
         setFadeOut(value);
         return RowOutcome::Render;
     }
+    if (element == glowColorButton)
+        return requestColor(settings.glowColor, element) ? RowOutcome::Render : RowOutcome::NoRender;
+    if (element == wipeEdgeColorButton)
+        return requestColor(settings.wipeEdgeColor, element) ? RowOutcome::Render : RowOutcome::NoRender;
+    if (element == shadowColorButton)
+        return requestColor(settings.shadowColor, element) ? RowOutcome::Render : RowOutcome::NoRender;
     if (element == wholePictureBox) {
         setWholePicture(value & 0xFF);
         return RowOutcome::Render;
     }
+    if (element == presetsButton) {
+        runPresetRequester();
+        buildModePanel();
+        markBusy();
+        return RowOutcome::Render;
+    }
+    if (element == resetButton) return resetToDefaults() ? RowOutcome::Render : RowOutcome::NoRender;
     for (uint8_t page = 0; page < 6; ++page) {
         if (element != pageButton[page]) continue;
         settings.settingsPage = page;
@@ -103,12 +125,43 @@ RowOutcome runGadgetRow(TgHandle element, int32_t value)
         return RowOutcome::NoRender;
     }
     if (setKeyerByte(element, value)) return RowOutcome::Render;
+    for (TgHandle sample : sampleButton) {
+        if (element != sample) continue;
+        pickKeyColor();
+        return RowOutcome::Render;
+    }
+    if (element == keyAreaButton) {
+        requestAreaOf(settings.keyArea);
+        return RowOutcome::Render;
+    }
+    if (element == matteAreaButton) {
+        requestAreaOf(settings.matteArea);
+        matteDone = false;
+        return RowOutcome::Render;
+    }
+    if (element == holeAreaButton) {
+        requestAreaOf(settings.holeArea);
+        matteDone = false;
+        return RowOutcome::Render;
+    }
     if (element == maskEnabledBox) {
         setMaskEnabled(value & 0xFF);
         return RowOutcome::Render;
     }
     if (element == moveEnabledBox) {
         setMoveEnabled(value & 0xFF);
+        return RowOutcome::Render;
+    }
+    if (element == maskAreaButton) {
+        requestAreaOf(settings.maskArea);
+        return RowOutcome::Render;
+    }
+    if (element == moveAreaButton) {
+        requestMoveArea();
+        return RowOutcome::Render;
+    }
+    if (element == moveTargetButton) {
+        requestMoveTarget();
         return RowOutcome::Render;
     }
     if (setOtherByte(element, value)) return RowOutcome::Render;
