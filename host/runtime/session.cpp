@@ -72,6 +72,12 @@ void setInput(int input, FieldProvider provider)
 
 void setInputFields(int input, std::vector<FieldImage> fields)
 {
+    // The standard picture size is the clip's field size unless a program
+    // sets another.
+    if (!fields.empty()) {
+        state().clipWidth = fields.front().bufferWidth;
+        state().clipHeight = fields.front().bufferHeight;
+    }
     auto shared = std::make_shared<std::vector<FieldImage>>(std::move(fields));
     setInput(input, [shared](int32_t n, FieldImage &out) {
         if (n < 0 || size_t(n) >= shared->size()) return false;
@@ -160,6 +166,7 @@ void resetSession()
     s.standardSet = false;
     s.standardWidth = s.standardHeight = 0;
     s.lastFieldWidth = s.lastFieldHeight = 0;
+    s.clipWidth = s.clipHeight = 0;
     s.allocFailCountdown = -1;
     s.visible = VisibleArea{};
     s.tgVersion = 60;

@@ -79,7 +79,7 @@ void Gui::ensureOverlay(SurfaceId s)
 {
     size_t n = size_t(surfaceWidth(s)) * size_t(surfaceHeight(s));
     auto &o = overlay[int(s)];
-    if (o.size() != n) o.assign(n, Pixel{0, 128, 128, 16});
+    if (o.size() != n) o.assign(n, Pixel{0, 0, 0, 0});
 }
 
 void Gui::clearOverlay(SurfaceId s)
@@ -132,10 +132,29 @@ TgHandle Gui::createScreen(int w, int h, const std::string &title, TgHandle queu
     return s.handle;
 }
 
+// Keeps the view as the user last saw it, for screenshots and checks after
+// the program that owned the screen has returned: a closing program
+// removes its panels before it deletes its screen.
+void Gui::saveClosedView()
+{
+    if (viewSavedSinceWait || screenStack.empty()) return;
+    viewSavedSinceWait = true;
+    closedView.valid = true;
+    for (SurfaceId sid : {SurfaceId::Screen, SurfaceId::Monitor}) {
+        const int i = int(sid);
+        compose(sid, closedView.shown[i]);
+        ensureOverlay(sid);
+        closedView.overlay[i] = overlay[i];
+        closedView.width[i] = surfaceWidth(sid);
+        closedView.height[i] = surfaceHeight(sid);
+    }
+}
+
 void Gui::deleteScreen(TgHandle handle)
 {
     auto it = screens.find(handle);
     if (it == screens.end()) return;
+    if (!screenStack.empty() && screenStack.back() == handle) saveClosedView();
     std::vector<TgHandle> top = it->second.panels;
     for (TgHandle p : top) removePanel(p);
     screens.erase(it);
@@ -180,6 +199,7 @@ void Gui::removePanel(TgHandle handle)
     auto it = panels.find(handle);
     if (it == panels.end()) return;
     Panel p = it->second;
+    if (!p.dialog) saveClosedView();
     for (TgHandle c : p.children) removePanel(c);
     for (TgHandle g : p.gadgets) {
         gadgets.erase(g);
@@ -524,13 +544,11 @@ void Gui::compose(SurfaceId s, Canvas &c)
     int w = surfaceWidth(s), h = surfaceHeight(s);
     c.resize(w, h);
     int F = settings.fontHeight;
+    // Layers from the bottom: background, overlay, panels and gadgets,
+    // requesters, menus, help text. Panels lie above the overlay, so a
+    // panel that moved is never hidden by preview pixels drawn before.
     if (s == SurfaceId::Screen) {
         c.fill(Rect{0, 0, w, h}, colorWordToRgb(colorTable.count(1) ? colorTable[1] : 0x10808010u));
-        if (Screen *sc = topScreen())
-            for (TgHandle ph : sc->panels) {
-                auto it = panels.find(ph);
-                if (it != panels.end()) drawPanel(c, it->second, it->second.rect);
-            }
     } else {
         c.fill(Rect{0, 0, w, h}, Rgba{0, 0, 0, 255});
         if (colorBar) {
@@ -539,13 +557,23 @@ void Gui::compose(SurfaceId s, Canvas &c)
             for (int i = 0; i < 7; ++i) c.fill(Rect{i * w / 7, 0, (i + 1) * w / 7 - i * w / 7, h}, bars[i]);
         }
     }
+    // An overlay pixel is shown opaque unless all four of its bytes are 0
+    // (the fill around a drawn picture), so a fully keyed pixel still
+    // shows its colour.
     ensureOverlay(s);
     const auto &o = overlay[int(s)];
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             const Pixel &p = o[size_t(y) * size_t(w) + size_t(x)];
-            if (p.alpha) c.blendPixel(x, y, yuvToRgb(p.y, p.u, p.v), p.alpha);
+            if (p.alpha | p.v | p.u | p.y) c.blendPixel(x, y, yuvToRgb(p.y, p.u, p.v), 255);
         }
+    if (s == SurfaceId::Screen) {
+        if (Screen *sc = topScreen())
+            for (TgHandle ph : sc->panels) {
+                auto it = panels.find(ph);
+                if (it != panels.end()) drawPanel(c, it->second, it->second.rect);
+            }
+    }
     for (Dialog *d : dialogs) {
         if (d->surface != s) continue;
         auto it = panels.find(d->panel);
@@ -912,6 +940,9 @@ void Gui::resetAll()
     messageSequence = 0;
     posted.clear();
     scriptErrors.clear();
+    closedView = ClosedView{};
+    viewSavedSinceWait = false;
+    checkHandler = nullptr;
     overlay[0].clear();
     overlay[1].clear();
     frontEnd_.reset();
