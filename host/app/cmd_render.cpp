@@ -125,11 +125,8 @@ int parseArgs(int argc, char **argv, Args &args)
         else if (a == "--set") args.sets.push_back(v);
         else if (a == "--settings") args.settings = v;
         else if (a == "--frames") {
-            std::vector<int32_t> f;
-            if (!parseInts(v, ':', 2, f) || f[0] < 0 || f[1] <= f[0])
+            if (!ophost::parseFrameRange(v, args.run.firstFrame, args.run.endFrame))
                 return usage("--frames '" + v + "': expected A:B with 0 <= A < B");
-            args.run.firstFrame = f[0];
-            args.run.endFrame = f[1];
         } else if (a == "--preview") {
             std::vector<int32_t> f;
             if (!parseInts(v, '/', 2, f) || f[0] <= 0 || f[1] <= 0 || f[0] > 32767 || f[1] > 32767)
@@ -220,17 +217,11 @@ int runRenderCommand(int argc, char **argv)
         std::fprintf(stderr, "%s\n", ophost::formatLogLine(line).c_str());
     });
 
-    // Settings record first (it follows GetOperatorInfo), then each --set.
-    if (!args.settings.empty()) {
-        std::string fault = ophost::loadSettingsFile(op, args.settings);
-        if (!fault.empty()) return failure(fault);
-    }
-    for (const std::string &set : args.sets) {
-        std::string fault = ophost::applySetting(op, set);
-        if (!fault.empty()) {
-            std::fprintf(stderr, "ophost render: %s\n", fault.c_str());
-            return ophost::EXIT_USAGE;
-        }
+    bool usageFault = false;
+    if (std::string fault = ophost::applyParameterOptions(op, args.settings, args.sets, usageFault); !fault.empty()) {
+        if (!usageFault) return failure(fault);
+        std::fprintf(stderr, "ophost render: %s\n", fault.c_str());
+        return ophost::EXIT_USAGE;
     }
 
     std::unique_ptr<ophost::Clip> in0 = ophost::openClip(args.in0, error);
