@@ -4,89 +4,25 @@
 // gadgets, and rebuilding the panels must neither leak nor lose gadgets.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
-#include <functional>
-#include <map>
 #include <string>
 #include <vector>
 
-#include "EditorPanels.h"
 #include "SettingsTable.h"
-#include "hostrt/gui_session.h"
-#include "hostrt/session.h"
-#include "testsupport.h"
+#include "editor_script.h"
 
 using namespace hostrt::gui;
+using namespace editortest;
 namespace zv = zenvarth;
 
 namespace {
 
-constexpr int R = 20;                 // font height 16 + extra height 4
-constexpr uint32_t FIELD_COUNT = 20;  // ten frames
-constexpr int FIELD_W = 64, FIELD_H = 32;
-
-int32_t editorEntry(OperatorContext *ctx) { return zv::runAction(ctx); }
-
-// Counts the preview drawings: every drawing hides the pointer first.
-size_t drawings()
-{
-    size_t n = 0;
-    for (int32_t mode : pointerState().attrCalls) n += mode == 2;
-    return n;
-}
-
-struct Editor {
-    std::map<std::string, std::function<void()>> checks;
-    std::vector<std::string> checksRun;
-    int defaultMonitor = 1;
-    int guiMode = 1;
-    uint32_t fieldCount = FIELD_COUNT;
-    int32_t opVersion = 4;
-
-    // Opens the editor on a small clip and runs `script`; "check NAME"
-    // lines call checks[NAME] between two events.
-    void run(const std::string &script)
-    {
-        hostrt::resetSession();
-        resetGui();
-        hostrt::setOpVersion(opVersion);
-        std::vector<hostrt::FieldImage> fg, bg;
-        for (uint32_t i = 0; i < fieldCount; ++i) {
-            fg.push_back(testsupport::randomField(FIELD_W, FIELD_H, 100 + i));
-            bg.push_back(testsupport::randomField(FIELD_W, FIELD_H, 900 + i));
-        }
-        hostrt::setInputFields(0, bg);
-        hostrt::setInputFields(1, fg);
-        GuiSettings gs;
-        gs.defaultMonitor = defaultMonitor;
-        gs.guiMode = guiMode;
-        setGuiSettings(gs);
-        hostrt::setVisibleArea(hostrt::VisibleArea{0, 0, 720, 576});
-        setScript(script, "panels test");
-        setCheckHandler([this](const std::string &name) {
-            checksRun.push_back(name);
-            auto it = checks.find(name);
-            ASSERT_NE(it, checks.end()) << "no check " << name;
-            it->second();
-        });
-        OperatorContext ctx = hostrt::makeContext(OPACT_PARAMETER, 0, fieldCount);
-        ctx.paramIndex = 0;
-        EXPECT_EQ(hostrt::callOperator(editorEntry, ctx), 0);
-        EXPECT_EQ(hostrt::lastCallHeld(), 0u);
-        EXPECT_TRUE(scriptErrors().empty()) << scriptErrors().front();
-        setCheckHandler(nullptr);
-    }
-};
+constexpr int R = 20;   // font height 16 + extra height 4
 
 class EditorPanelsTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        zv::applyDefaultSettings();
-        zv::settings.settingsPage = 0;
-        zv::settings.panelAtTop = 0;
-        zv::settings.editorFrame = 0;
-    }
+    void SetUp() override { defaultEditorSettings(); }
     void TearDown() override
     {
         setCheckHandler(nullptr);
@@ -175,6 +111,9 @@ TEST_F(EditorPanelsTest, EveryGadgetWritesItsOwnFieldAndNoOther)
         {"key 1", "moveEnabled", 1},
         {"key a", "settingsPage", 1},
         {"key 1", "wholePicture", 0},
+        // The frame slider's key gives it the arrow keys.
+        {"key shift+t\nkey End", "editorFrame", FIELD_COUNT / 2 - 1},
+        {"key Left", "editorFrame", FIELD_COUNT / 2 - 2},
     };
 
     Editor editor;
