@@ -1,5 +1,5 @@
 // Keying the demo clip's blue backing from the editor alone: each keyer is
-// chosen and set up through its popup and sliders, and the preview that
+// chosen and set up through its popup, sliders and area buttons, and the preview that
 // answers the last event must let the background through on the backing
 // and keep the lit side of the ball.
 #include <gtest/gtest.h>
@@ -81,8 +81,27 @@ TEST(EditorKeyers, EachKeyerKeysTheDemoBackingFromThePanels)
         script += "pick \"Keyer\" \"Matte only\"\ncheck through" + n + "\npick \"Keyer\" \"" +
                   setups[i].name + "\"\n" + setups[i].lines + "\ncheck keyed" + n + "\n";
     }
+    // The area key: the key area drawn over the right half of the field.
+    editor.checks["area"] = [&] {
+        EXPECT_EQ(keyAt(backingX, backingRow), 0) << "backing";
+        EXPECT_EQ(keyAt(litX, litRow), 255) << "ball";
+    };
+    script += "pick \"Keyer\" \"Area key\"\nclick-text \"Sample area\"\narea 80 0 80 60\n"
+              "key Return\ncheck area\n";
+    // Matte only and the dark neutral key: a starting matte round the ball
+    // takes the backing away.
+    for (const char *keyer : {"matteOnly", "darkNeutral"}) {
+        editor.checks[keyer] = [&, keyer] {
+            SCOPED_TRACE(keyer);
+            EXPECT_EQ(keyAt(backingX, backingRow), 0) << "backing";
+            EXPECT_EQ(keyAt(litX, litRow), 255) << "ball";
+        };
+    }
+    script += "key a\nkey 1\nclick-text \"Matte area\"\narea 0 20 60 40\nkey Return\nkey b\n"
+              "pick \"Keyer\" \"Matte only\"\ncheck matteOnly\n"
+              "pick \"Keyer\" \"Dark neutral key\"\ncheck darkNeutral\n";
     editor.run(script);
-    EXPECT_EQ(editor.checksRun.size(), 2 * std::size(setups));
+    EXPECT_EQ(editor.checksRun.size(), 2 * std::size(setups) + 3);
 }
 
 } // namespace
