@@ -95,17 +95,15 @@ void Gui::drawOverlay(SurfaceId s, const uint8_t *pixels, int32_t bytesPerRow, i
     ensureOverlay(s);
     int sw = surfaceWidth(s), sh = surfaceHeight(s);
     auto &o = overlay[int(s)];
+    // The columns of the block that fall on the surface, copied a row at
+    // a time.
+    const int firstCol = std::max(0, -x), endCol = std::min(w, sw - x);
+    if (firstCol >= endCol) return;
     for (int row = 0; row < h; ++row) {
         int dy = y + row;
         if (dy < 0 || dy >= sh) continue;
-        const uint8_t *src = pixels + size_t(row) * size_t(bytesPerRow);
-        for (int col = 0; col < w; ++col) {
-            int dx = x + col;
-            if (dx < 0 || dx >= sw) continue;
-            Pixel p;
-            std::memcpy(&p, src + size_t(col) * 4, 4);
-            o[size_t(dy) * size_t(sw) + size_t(dx)] = p;
-        }
+        const uint8_t *src = pixels + size_t(row) * size_t(bytesPerRow) + size_t(firstCol) * 4;
+        std::memcpy(&o[size_t(dy) * size_t(sw) + size_t(x + firstCol)], src, size_t(endCol - firstCol) * 4);
     }
 }
 
