@@ -41,6 +41,8 @@ const char *const EDIT_HELP =
     "  --default-monitor N     1: panels and a reduced preview share the editor\n"
     "                          screen (default); 2: panels over the full-size\n"
     "                          preview; 3: the same without backdrop\n"
+    "  --screen WxH            size of the editor screen (default 1024x768 with\n"
+    "                          default monitor 1, else the frame's size)\n"
     "  --monitors 1|2          monitors connected (default 1; with 2 and the\n"
     "                          default monitor 1, nothing is drawn on monitor 2)\n"
     "  --headless              no window: events come from --script (none: the\n"
@@ -72,6 +74,7 @@ struct Args {
     int firstFrame = 0, endFrame = -1;
     int defaultMonitor = 1;
     int monitors = 1;
+    int screenWidth = 0, screenHeight = 0;   // 0: by the layout
     bool headless = false;
     bool demo = false;
     bool quiet = false;
@@ -116,6 +119,7 @@ int parseArgs(int argc, char **argv, Args &args)
         }
         static const char *const valued[] = {"--in0",          "--in1",         "--frames",         "--settings",
                                              "--set",          "--save-settings", "--default-monitor", "--monitors",
+                                             "--screen",
                                              "--script",       "--screenshot",  "--monitor-screenshot",
                                              "--screen-overlay", "--monitor-overlay"};
         bool known = false;
@@ -147,6 +151,14 @@ int parseArgs(int argc, char **argv, Args &args)
         } else if (a == "--default-monitor") {
             if (!ophost::parseInt32(v, n) || n < 0) return usage("--default-monitor '" + v + "': expected 1, 2 or 3");
             args.defaultMonitor = n;
+        } else if (a == "--screen") {
+            const size_t x = v.find('x');
+            int32_t w = 0, h = 0;
+            if (x == std::string::npos || !ophost::parseInt32(v.substr(0, x), w) ||
+                !ophost::parseInt32(v.substr(x + 1), h) || w < 1 || h < 1 || w > 8192 || h > 8192)
+                return usage("--screen '" + v + "': expected WxH, each 1..8192");
+            args.screenWidth = w;
+            args.screenHeight = h;
         } else if (a == "--monitors") {
             if (!ophost::parseInt32(v, n) || (n != 1 && n != 2)) return usage("--monitors '" + v + "': expected 1 or 2");
             args.monitors = n;
@@ -327,6 +339,11 @@ int runEdit(int argc, char **argv)
         // picture's size, with room for the panel block.
         gui.screenWidth = uint16_t(std::max(in0->width(), 672));
         gui.screenHeight = uint16_t(std::max(in0->height(), 400));
+        gui.screenVisible = hostrt::VisibleArea{0, 0, int16_t(gui.screenWidth), int16_t(gui.screenHeight)};
+    }
+    if (args.screenWidth > 0) {
+        gui.screenWidth = uint16_t(args.screenWidth);
+        gui.screenHeight = uint16_t(args.screenHeight);
         gui.screenVisible = hostrt::VisibleArea{0, 0, int16_t(gui.screenWidth), int16_t(gui.screenHeight)};
     }
     const bool window = !args.headless && args.script.empty() && hasDisplay();
