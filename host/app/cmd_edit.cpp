@@ -233,7 +233,7 @@ std::string saveOverlay(hostrt::gui::SurfaceId surface, const std::string &path)
     std::vector<Pixel> pixels;
     int width = 0, height = 0;
     if (!hostrt::gui::closedOverlay(surface, pixels, width, height)) return path + ": the editor showed no screen";
-    if (width <= 0 || height <= 0 || height % 2 != 0)
+    if (width <= 0 || height <= 0)
         return path + ": the overlay is " + std::to_string(width) + "x" + std::to_string(height);
     ophost::OutputFormat format;
     format.chroma = media::Chroma::C444alpha;

@@ -116,7 +116,7 @@ RowOutcome runGadgetRow(TgHandle element, int32_t value)
         markBusy();
         settings.editorFrame = uint32_t(value);
         renderFieldNumber = 2 * uint32_t(value);
-        fetchPictures(2 * value);
+        fetchPictures(int32_t(2 * uint32_t(value)));
         return RowOutcome::Render;
     }
     if (element == modePopup) {
