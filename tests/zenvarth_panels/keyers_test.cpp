@@ -29,8 +29,8 @@ hostrt::FieldImage splitField(const media::VideoFrame &frame, int parity)
 int keyAt(int x, int row)
 {
     if (!zv::outputPicture) return -1;
-    return zv::outputPicture->pixels[size_t(row) * size_t(zv::outputPicture->bufferWidth) + size_t(x)]
-        .alpha;
+    const Picture &out = *zv::outputPicture;
+    return out.pixels[size_t(row) * size_t(out.bufferWidth) + size_t(x)].alpha;
 }
 
 struct KeyerSetup {

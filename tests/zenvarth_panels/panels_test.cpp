@@ -178,13 +178,16 @@ TEST_F(EditorPanelsTest, EachLayoutBuildsItsPanelsAndGadgets)
                     EXPECT_TRUE(panelExists(panels[i])) << "panel " << i;
                 }
             }
+            auto text = [](uint32_t id) { return std::string(resGetString(zv::stringSet, id)); };
             const bool layoutButtons = c.defaultMonitor == 2;
-            for (TgHandle h : {zv::compactButton, zv::panelPlaceButton}) {
-                GadgetInfo g = gadgetInfo(h);
+            const TgHandle layoutGadgets[2] = {zv::compactButton, zv::panelPlaceButton};
+            for (int i = 0; i < 2; ++i) {
+                GadgetInfo g = gadgetInfo(layoutGadgets[i]);
                 EXPECT_EQ(g.exists, layoutButtons);
                 if (!layoutButtons) continue;
                 EXPECT_EQ(g.panel, zv::layoutPanel);
-                EXPECT_FALSE(g.help.empty());
+                EXPECT_EQ(g.help, text(2807 + i));
+                EXPECT_EQ(g.key, uint32_t("xy"[i]));
             }
             if (c.compact) {
                 // The layout panel takes the page panel's place at the top
@@ -201,12 +204,12 @@ TEST_F(EditorPanelsTest, EachLayoutBuildsItsPanelsAndGadgets)
                 ASSERT_TRUE(g.exists) << "page button " << i;
                 EXPECT_EQ(g.key, uint32_t("baswfm"[i])) << i;
                 EXPECT_EQ(g.state, 0x20000u | (i == 0 ? 1u : 0u)) << i;
-                EXPECT_FALSE(g.help.empty()) << i;
+                EXPECT_EQ(g.help, text(2800 + i)) << i;
             }
             for (TgHandle h : {zv::previewButton, zv::presetsButton, zv::resetButton,
                                zv::frameSlider, zv::closeButton, zv::infoButton, zv::modePopup})
                 EXPECT_TRUE(gadgetInfo(h).exists) << h;
-            EXPECT_FALSE(gadgetInfo(zv::closeButton).help.empty());
+            EXPECT_EQ(gadgetInfo(zv::closeButton).help, text(2806));
             EXPECT_EQ(gadgetInfo(zv::modePopup).entries.size(), 12u);
             // Keyer 1's rows: the sample button and its tolerance.
             EXPECT_TRUE(gadgetInfo(zv::sampleButton[0]).exists);
@@ -339,7 +342,8 @@ TEST_F(EditorPanelsTest, BoxesEnableAndDisableTheirGadgets)
                "key m\ncheck moveOff\nkey 1\ncheck moveOn\nkey b\nkey m\ncheck moveOn\n"
                "key 1\ncheck moveOff\n"
                "pick \"Tool\" \"Mask\"\ncheck maskOff\nkey 1\ncheck maskOn\n"
-               "pick \"Tool\" \"Move\"\npick \"Tool\" \"Mask\"\ncheck maskOn\nkey 1\ncheck maskOff\n");
+               "pick \"Tool\" \"Move\"\npick \"Tool\" \"Mask\"\ncheck maskOn\n"
+               "key 1\ncheck maskOff\n");
     EXPECT_EQ(editor.checksRun.size(), 12u);
 }
 

@@ -215,14 +215,17 @@ constexpr PageRows TOOL_ROWS[2] = {
 const PageRows *currentRows()
 {
     switch (settings.settingsPage) {
-    case 0: return settings.keyerType < std::size(KEYER_ROWS) ? &KEYER_ROWS[settings.keyerType] : nullptr;
+    case 0:
+        return settings.keyerType < std::size(KEYER_ROWS) ? &KEYER_ROWS[settings.keyerType]
+                                                           : nullptr;
     case 1: return &MATTE_ROWS;
     case 2: return &EDGE_ROWS;
     case 3: return &FADE_ROWS;
     case 4:
         return settings.effectType < std::size(EFFECT_ROWS) ? &EFFECT_ROWS[settings.effectType]
                                                              : nullptr;
-    case 5: return settings.rectTool < std::size(TOOL_ROWS) ? &TOOL_ROWS[settings.rectTool] : nullptr;
+    case 5:
+        return settings.rectTool < std::size(TOOL_ROWS) ? &TOOL_ROWS[settings.rectTool] : nullptr;
     default: return nullptr;
     }
 }
