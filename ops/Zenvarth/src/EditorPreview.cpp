@@ -31,7 +31,7 @@ bool picturesReady()
 }
 
 // Round half away from zero, kept as a 16-bit value.
-uint16_t roundTo16(double v) { return uint16_t(int32_t(v < 0 ? v - 0.5 : v + 0.5)); }
+uint16_t roundTo16(double v) { return uint16_t(int64_t(v < 0 ? v - 0.5 : v + 0.5)); }
 
 Pixel *allocatePixels(int32_t width, int32_t height)
 {
