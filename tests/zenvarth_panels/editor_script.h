@@ -38,6 +38,8 @@ struct Editor {
     int guiMode = 1;
     uint32_t fieldCount = FIELD_COUNT;
     int32_t opVersion = 4;
+    uint16_t screenHeight = 768;
+    hostrt::VisibleArea visible{0, 0, 720, 576};   // monitor 2's
     // Inputs 1 and 0; random fields of FIELD_W x FIELD_H when empty.
     std::vector<hostrt::FieldImage> foreground, background;
 
@@ -56,8 +58,9 @@ struct Editor {
         hostrt::gui::GuiSettings gs;
         gs.defaultMonitor = defaultMonitor;
         gs.guiMode = guiMode;
+        gs.screenHeight = screenHeight;
         hostrt::gui::setGuiSettings(gs);
-        hostrt::setVisibleArea(hostrt::VisibleArea{0, 0, 720, 576});
+        hostrt::setVisibleArea(visible);
         hostrt::gui::setScript(script, "editor test");
         hostrt::gui::setCheckHandler([this](const std::string &name) {
             checksRun.push_back(name);

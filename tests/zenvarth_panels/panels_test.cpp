@@ -500,6 +500,21 @@ TEST_F(EditorPanelsTest, FiftyLayoutTogglesKeepTheGadgetCount)
     EXPECT_LT(compact, full);
 }
 
+// On a low screen the panels' popups open over the pointer: the click that
+// opens one must not also choose the entry it lands on.
+TEST_F(EditorPanelsTest, PopupOpeningOverThePointerWaitsForTheChoice)
+{
+    Editor editor;
+    editor.defaultMonitor = 2;
+    editor.screenHeight = 400;
+    editor.visible = hostrt::VisibleArea{0, 0, 720, 400};
+    editor.checks["dominance"] = [] { EXPECT_EQ(zv::settings.keyerType, 3); };
+    editor.checks["red"] = [] { EXPECT_EQ(zv::settings.dominantChannel, 2); };
+    editor.run("pick \"Keyer\" \"Dominance key\"\ncheck dominance\n"
+               "pick \"Dominant channel\" \"Red\"\ncheck red\n");
+    EXPECT_EQ(editor.checksRun.size(), 2u);
+}
+
 // ---------------------------------------------------------------- popup lists
 
 void *noMemory(size_t) { return nullptr; }

@@ -726,6 +726,9 @@ void Gui::mouseDown(const InputEvent &e)
     }
     if (g->kind == GADGET_POPUP) {
         openMenu(*g);
+        menu.openedByPress = true;
+        menu.pressX = e.x;
+        menu.pressY = e.y;
         return;
     }
     pressedGadget = h;
@@ -741,7 +744,13 @@ void Gui::mouseUp(const InputEvent &e)
 {
     mouseMove(e);
     if (menu.gadget) {
-        if (menu.rect.contains(e.x, e.y)) menuChoose(menu.hover);
+        // A menu that opened over the pointer chooses on the release only
+        // once the pointer has left the entry it was pressed on.
+        auto entryAt = [&](int y) { return (y - menu.rect.y - 2) / std::max(1, menu.itemHeight); };
+        const bool openingClick = menu.openedByPress && menu.rect.contains(menu.pressX, menu.pressY) &&
+                                  entryAt(menu.pressY) == entryAt(e.y);
+        menu.openedByPress = false;
+        if (!openingClick && menu.rect.contains(e.x, e.y)) menuChoose(menu.hover);
         return;
     }
     Gadget *g = gadget(pressedGadget);

@@ -182,6 +182,10 @@ struct PopupMenu {
     Rect rect;                 // on the surface
     int itemHeight = 0;
     int hover = -1;
+    // Opened by a press at this point; releasing it on the same entry
+    // chooses nothing, even when the menu opened over the pointer.
+    bool openedByPress = false;
+    int pressX = 0, pressY = 0;
 };
 
 class Gui {
