@@ -228,7 +228,9 @@ public:
 
     void up()
     {
-        fs::path current = fs::path(folder).lexically_normal();
+        std::error_code ec;
+        fs::path current = fs::absolute(folder, ec).lexically_normal();
+        if (ec) current = fs::path(folder).lexically_normal();
         if (!current.has_filename() && current.has_parent_path()) current = current.parent_path();
         enter(current.has_parent_path() ? current.parent_path() : current);
     }
