@@ -14,7 +14,6 @@ namespace zenvarth {
 namespace {
 
 constexpr int32_t LINE_NO_OUTPUT_AT_OPENING = 865;
-constexpr int32_t LINE_NO_OUTPUT_AFTER_PREVIEW = 957;
 // The host answered a default picture the layout cannot divide by.
 constexpr int32_t LINE_NO_DEFAULT_SIZE = 858;
 
