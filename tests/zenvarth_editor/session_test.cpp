@@ -321,7 +321,7 @@ TEST_F(EditorSession, DualMonitorDrawsNothingOnMonitorTwo)
     hostrt::gui::GuiSettings gui = hostrt::gui::guiSettings();
     gui.connectedMonitors = 2;
     hostrt::gui::setGuiSettings(gui);
-    checks["opened"] = [this] {
+    checks["opened"] = [] {
         EXPECT_TRUE(zv::dualMonitor);
         EXPECT_TRUE(monitorEmpty());
         EXPECT_TRUE(hostrt::gui::colorBarShown());
