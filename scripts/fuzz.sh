@@ -36,7 +36,7 @@ run_one() {
     fi
     quiet=""
     # These print a message per bad input on standard error; keep the log small.
-    case "$name" in preset|zenvarth) quiet="-close_fd_mask=2" ;; esac
+    case "$name" in preset|zenvarth|editor) quiet="-close_fd_mask=2" ;; esac
     if ! "build-fuzz/bin/$t" "$work/$name" "$seeds" -max_total_time="$seconds" $quiet \
             -artifact_prefix="$work/artifacts-$name/" -print_final_stats=1 \
             >"$work/$name.log" 2>&1; then

@@ -154,11 +154,8 @@ int parseArgs(int argc, char **argv, Args &args)
             args.sampleKey = true;
         }
         else if (a == "--frames") {
-            std::vector<int32_t> f;
-            if (!parseInts(v, ':', 2, f) || f[0] < 0 || f[1] <= f[0])
+            if (!ophost::parseFrameRange(v, args.run.firstFrame, args.run.endFrame))
                 return usage("--frames '" + v + "': expected A:B with 0 <= A < B");
-            args.run.firstFrame = f[0];
-            args.run.endFrame = f[1];
         } else if (a == "--preview") {
             std::vector<int32_t> f;
             if (!parseInts(v, '/', 2, f) || f[0] <= 0 || f[1] <= 0 || f[0] > 32767 || f[1] > 32767)
@@ -275,23 +272,19 @@ int runRenderCommand(int argc, char **argv)
     };
     hostrt::setLogListener([&logged](const hostrt::LogLine &line) { logged.push_back(ophost::formatLogLine(line)); });
 
-    // Settings record first (it follows GetOperatorInfo), then each --set.
-    if (!args.settings.empty()) {
-        std::string fault = ophost::loadSettingsFile(op, args.settings);
-        if (!fault.empty()) return failure(fault);
-    }
     if (args.sampleKey && !ophost::hasZenvarthRecord(op)) {
         std::fprintf(stderr, "ophost render: --sample-key sets Zenvarth's keyColor; %s has none\n",
                      op.info().name.c_str());
         return ophost::EXIT_USAGE;
     }
-    for (const std::string &set : args.sets) {
-        std::string fault = ophost::applySetting(op, set, args.force);
-        showLogged();
-        if (!fault.empty()) {
-            std::fprintf(stderr, "ophost render: %s\n", fault.c_str());
-            return ophost::EXIT_USAGE;
-        }
+    // Settings record first (it follows GetOperatorInfo), then each --set.
+    bool usageFault = false;
+    std::string setFault = ophost::applyParameterOptions(op, args.settings, args.sets, usageFault, args.force);
+    showLogged();
+    if (!setFault.empty()) {
+        if (!usageFault) return failure(setFault);
+        std::fprintf(stderr, "ophost render: %s\n", setFault.c_str());
+        return ophost::EXIT_USAGE;
     }
 
     std::unique_ptr<ophost::Clip> in0 = ophost::openClip(args.in0, error);

@@ -36,10 +36,15 @@ bool loadScriptFile(const std::string &path, std::string &error)
 
 const std::vector<std::string> &scriptErrors() { return Gui::get().scriptErrors; }
 
-Framebuffer capture(SurfaceId surface)
+void setCheckHandler(std::function<void(const std::string &name)> handler)
 {
-    hostgui::Canvas c;
-    Gui::get().compose(surface, c);
+    Gui::get().checkHandler = std::move(handler);
+}
+
+namespace {
+
+Framebuffer framebufferOf(const hostgui::Canvas &c)
+{
     Framebuffer fb;
     fb.width = c.width;
     fb.height = c.height;
@@ -53,14 +58,55 @@ Framebuffer capture(SurfaceId surface)
     return fb;
 }
 
-bool saveScreenshot(SurfaceId surface, const std::string &path, std::string &error)
+bool savePng(Framebuffer fb, const std::string &path, std::string &error)
 {
-    Framebuffer fb = capture(surface);
     media::RgbaImage image;
     image.width = fb.width;
     image.height = fb.height;
     image.rgba = std::move(fb.rgba);
     return media::writePng(path, image, false, error);
+}
+
+} // namespace
+
+Framebuffer capture(SurfaceId surface)
+{
+    hostgui::Canvas c;
+    Gui::get().compose(surface, c);
+    return framebufferOf(c);
+}
+
+bool saveScreenshot(SurfaceId surface, const std::string &path, std::string &error)
+{
+    return savePng(capture(surface), path, error);
+}
+
+bool closedCapture(SurfaceId surface, Framebuffer &out)
+{
+    const auto &view = Gui::get().closedView;
+    if (!view.valid) return false;
+    out = framebufferOf(view.shown[int(surface)]);
+    return true;
+}
+
+bool closedOverlay(SurfaceId surface, std::vector<Pixel> &pixels, int &width, int &height)
+{
+    const auto &view = Gui::get().closedView;
+    if (!view.valid) return false;
+    pixels = view.overlay[int(surface)];
+    width = view.width[int(surface)];
+    height = view.height[int(surface)];
+    return true;
+}
+
+bool saveClosedScreenshot(SurfaceId surface, const std::string &path, std::string &error)
+{
+    Framebuffer fb;
+    if (!closedCapture(surface, fb)) {
+        error = "no screen was shown";
+        return false;
+    }
+    return savePng(std::move(fb), path, error);
 }
 
 Pixel overlayPixel(SurfaceId surface, int x, int y)

@@ -1,6 +1,7 @@
 #include <cstdio>
 
 #include "hostrt/session.h"
+#include "calls.h"
 #include "state.h"
 
 namespace hostrt {
@@ -71,6 +72,12 @@ void setInput(int input, FieldProvider provider)
 
 void setInputFields(int input, std::vector<FieldImage> fields)
 {
+    // The standard picture size is the clip's field size unless a program
+    // sets another.
+    if (!fields.empty()) {
+        state().clipWidth = fields.front().bufferWidth;
+        state().clipHeight = fields.front().bufferHeight;
+    }
     auto shared = std::make_shared<std::vector<FieldImage>>(std::move(fields));
     setInput(input, [shared](int32_t n, FieldImage &out) {
         if (n < 0 || size_t(n) >= shared->size()) return false;
@@ -122,9 +129,23 @@ OperatorContext makeContext(uint16_t action, int32_t fieldNumber, uint32_t field
     return ctx;
 }
 
+namespace detail {
+
+// The operator calls in progress, innermost last: the host preview plays the
+// section of the editor that asked for it.
+std::vector<OperatorCall> &callsInProgress()
+{
+    static std::vector<OperatorCall> calls;
+    return calls;
+}
+
+} // namespace detail
+
 int32_t callOperator(OperatorActionFn action, OperatorContext &ctx)
 {
+    detail::callsInProgress().push_back(detail::OperatorCall{action, ctx});
     int32_t result = action(&ctx);
+    detail::callsInProgress().pop_back();
     State &s = state();
     s.lastCallHeld = s.held.size();
     s.totalLeaked += s.held.size();
@@ -145,6 +166,7 @@ void resetSession()
     s.standardSet = false;
     s.standardWidth = s.standardHeight = 0;
     s.lastFieldWidth = s.lastFieldHeight = 0;
+    s.clipWidth = s.clipHeight = 0;
     s.allocFailCountdown = -1;
     s.visible = VisibleArea{};
     s.tgVersion = 60;

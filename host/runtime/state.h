@@ -21,6 +21,8 @@ struct State {
     int32_t putResult = 0;
     int16_t standardWidth = 0, standardHeight = 0;
     bool standardSet = false;
+    // The size of the fields of the inputs' clips, when a session gave them.
+    int16_t clipWidth = 0, clipHeight = 0;
     int16_t lastFieldWidth = 0, lastFieldHeight = 0;
     int allocFailCountdown = -1;
     VisibleArea visible;

@@ -85,7 +85,8 @@ void tgSetColorYUV(uint32_t color) { Gui::get().currentColor = color; }
 TgHandle tgCreatePanel(TgHandle parent, uint16_t x, uint16_t y, uint16_t width, uint16_t height, uint32_t flags,
                        uint32_t, uint32_t)
 try {
-    return Gui::get().createPanel(parent, rectOf(x, y, width, height), flags);
+    // Positions are signed: a panel may start above or left of its parent.
+    return Gui::get().createPanel(parent, Rect{int16_t(x), int16_t(y), width, height}, flags);
 } catch (...) { return 0; }
 
 void tgRemovePanel(TgHandle panel) try { Gui::get().removePanel(panel); } catch (...) {}
@@ -257,6 +258,7 @@ void tgDisableElement(TgHandle, TgHandle element)
 int32_t tgMsgQReceive(void *message, int32_t timeout)
 try {
     Gui &gui = Gui::get();
+    gui.viewSavedSinceWait = false;
     hostgui::Screen *screen = gui.topScreen();
     auto queueOf = [&]() -> hostgui::Queue * {
         hostgui::Screen *s = gui.topScreen();

@@ -1,12 +1,14 @@
 // vendrel's interactive calls: the host preview of the section and the
 // area request on the monitor.
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <vector>
 
 #include "contract/gui_calls.h"
 #include "contract/host_calls.h"
 #include "hostgui/gui.h"
+#include "calls.h"
 #include "state.h"
 
 using namespace hostrt;
@@ -54,7 +56,6 @@ void showFrame(const std::vector<FieldImage> &fields)
     gui.drawOverlay(hostrt::gui::SurfaceId::Monitor, reinterpret_cast<const uint8_t *>(frame.data()), w * 4,
                     (mw - w) / 2, (mh - fh * 2) / 2, w, fh * 2);
     gui.present();
-    gui.frontEnd().frameDelay(1000 / std::max(1, gui.settings.framesPerSecond));
 }
 
 // Escape stops the preview; closing the window stops it and ends the
@@ -73,14 +74,37 @@ bool stopRequested()
     return false;
 }
 
+// The operator and section to play: the one a program named, else the
+// innermost operator call in progress (the editor that asks for the
+// preview, with the section it was opened on).
+bool previewTarget(OperatorActionFn &action, OperatorContext &ctx)
+{
+    const auto &named = hostrt::gui::previewSource();
+    if (named.action) {
+        action = named.action;
+        ctx = named.ctx;
+        return true;
+    }
+    const auto &calls = callsInProgress();
+    if (calls.empty() || !calls.back().action) return false;
+    action = calls.back().action;
+    ctx = calls.back().ctx;
+    return true;
+}
+
 } // namespace
 
 extern "C" {
 
+// Renders every field of the section with action 3 at full size and shows
+// each frame on monitor 2 as it is done: in a window at the clip's frame
+// rate, headless as fast as the renders go. The operator's own run (actions
+// 1 and 2) brackets the renders, as for a render of the section.
 int32_t opPreview(int32_t)
 {
-    auto &src = hostrt::gui::previewSource();
-    if (!src.action) return -1;
+    OperatorActionFn action = nullptr;
+    OperatorContext section{};
+    if (!previewTarget(action, section)) return -1;
     State &s = state();
     PutHandler saved = s.putHandler;
     std::vector<FieldImage> pair;
@@ -88,25 +112,40 @@ int32_t opPreview(int32_t)
         pair.push_back(fieldFromPicture(p));
         return 0;
     };
-    OperatorContext ctx = src.ctx;
+    hostgui::Gui &gui = hostgui::Gui::get();
+    const auto framePeriod = std::chrono::microseconds(1000000 / std::max(1, gui.settings.framesPerSecond));
+    auto nextFrame = std::chrono::steady_clock::now();
+
+    OperatorContext ctx = section;
     ctx.flags &= ~CTX_PREVIEW;
+    ctx.previewScaleNum = 1;
+    ctx.previewScaleDen = 1;
     ctx.action = OPACT_INIT;
-    src.action(&ctx);
-    for (uint32_t field = 0; field < src.ctx.fieldCount; ++field) {
-        ctx = src.ctx;
+    action(&ctx);
+    for (uint32_t field = 0; field < section.fieldCount; ++field) {
+        ctx = section;
         ctx.flags &= ~CTX_PREVIEW;
+        ctx.previewScaleNum = 1;
+        ctx.previewScaleDen = 1;
         ctx.action = OPACT_RENDER;
         ctx.fieldNumber = int32_t(field);
-        src.action(&ctx);
-        if (field % 2 == 1 || field + 1 == src.ctx.fieldCount) {
+        action(&ctx);
+        if (field % 2 == 1 || field + 1 == section.fieldCount) {
+            if (gui.frontEnd().isWindow()) {
+                nextFrame += framePeriod;
+                const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(
+                    nextFrame - std::chrono::steady_clock::now());
+                if (wait.count() > 0) gui.frontEnd().frameDelay(int(wait.count()));
+                else nextFrame = std::chrono::steady_clock::now();
+            }
             showFrame(pair);
             pair.clear();
             if (stopRequested()) break;
         }
     }
-    ctx = src.ctx;
+    ctx = section;
     ctx.action = OPACT_RELEASE;
-    src.action(&ctx);
+    action(&ctx);
     s.putHandler = saved;
     return 0;
 }

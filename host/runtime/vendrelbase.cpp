@@ -13,8 +13,16 @@ try {
         if (s.allocFailCountdown-- == 0) return nullptr;
     }
     if ((width == -1 && height == -1) || (width == 0 && height == 0)) {
-        int16_t w = s.standardSet ? s.standardWidth : s.lastFieldWidth;
-        int16_t h = s.standardSet ? s.standardHeight : s.lastFieldHeight;
+        // The standard size: set by the program, else the clips' field
+        // size, else the last field handed out.
+        int16_t w = s.lastFieldWidth, h = s.lastFieldHeight;
+        if (s.standardSet) {
+            w = s.standardWidth;
+            h = s.standardHeight;
+        } else if (s.clipWidth > 0 && s.clipHeight > 0) {
+            w = s.clipWidth;
+            h = s.clipHeight;
+        }
         return newPicture(w, h);
     }
     if (width < 0 || height < 0 || width > 0x7FFF || height > 0x7FFF) return nullptr;

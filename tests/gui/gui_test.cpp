@@ -10,6 +10,7 @@
 #include "contract/gui_calls.h"
 #include "contract/host_calls.h"
 #include "gui_layout.cpp"
+#include "hostgui/gui.h"
 #include "hostrt/gui_session.h"
 #include "hostrt/session.h"
 #include "media/png_io.h"
@@ -206,7 +207,8 @@ TEST_F(GuiTest, ChangeElementTags)
 TEST_F(GuiTest, OverlayDrawsTheBlockExactlyWhereAsked)
 {
     open("");
-    // 3 x 2 pixels with 2 pixels of row padding; one pixel keyed out.
+    // 3 x 2 pixels with 2 pixels of row padding; one pixel keyed out but
+    // coloured, one all zero (the fill around a drawn picture).
     uint8_t block[2][5 * 4] = {};
     const Pixel a{255, 128, 128, 235}, b{255, 128, 128, 16}, c{0, 50, 60, 70};
     std::memcpy(&block[0][0], &a, 4);
@@ -214,7 +216,6 @@ TEST_F(GuiTest, OverlayDrawsTheBlockExactlyWhereAsked)
     std::memcpy(&block[0][8], &c, 4);
     std::memcpy(&block[1][0], &b, 4);
     std::memcpy(&block[1][4], &a, 4);
-    std::memcpy(&block[1][8], &a, 4);
     Framebuffer before = capture(SurfaceId::Screen);
     tgmxYUVAtoOvl(block, 0, 5 * 4, 900, 300, 3, 2);
     EXPECT_TRUE(testsupport::samePixel(overlayPixel(SurfaceId::Screen, 900, 300), a));
@@ -231,7 +232,9 @@ TEST_F(GuiTest, OverlayDrawsTheBlockExactlyWhereAsked)
     };
     EXPECT_EQ(rgb(after, 900, 300), (std::array<int, 3>{255, 255, 255}));   // Y 235 is white
     EXPECT_EQ(rgb(after, 901, 300), (std::array<int, 3>{0, 0, 0}));         // Y 16 is black
-    EXPECT_EQ(rgb(after, 902, 300), rgb(before, 902, 300));                 // key 0 shows below
+    const hostgui::Rgba keyedOut = hostgui::yuvToRgb(70, 60, 50);         // key 0 is still shown
+    EXPECT_EQ(rgb(after, 902, 300), (std::array<int, 3>{keyedOut.r, keyedOut.g, keyedOut.b}));
+    EXPECT_EQ(rgb(after, 902, 301), rgb(before, 902, 301));                 // all zero shows below
     EXPECT_EQ(rgb(after, 903, 300), rgb(before, 903, 300));
     EXPECT_EQ(rgb(after, 899, 301), rgb(before, 899, 301));
 

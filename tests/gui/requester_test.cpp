@@ -114,6 +114,13 @@ TEST_F(RequesterTest, PaletteChoosesOverYUVAndKeepsTheKeyByte)
     EXPECT_EQ(treqPaletteRequest(&q), 0);
     EXPECT_EQ(q.status, 0u);
     EXPECT_EQ(q.color, 0x12345678u);
+
+    // The key byte is offered too (glow and shadow strength live there).
+    setScript("set-slider \"Key\" 40\nclick-text \"OK\"\n");
+    PaletteRequest k{0, 1, 0x10808010u, 0x6400, 0, 0};
+    EXPECT_EQ(treqPaletteRequest(&k), 0);
+    EXPECT_EQ(k.status, 1u);
+    EXPECT_EQ(k.color, 0x10808028u);
 }
 
 TEST_F(RequesterTest, FileRequesterLoadsSavesAndDeletesUnderTheHome)
@@ -157,6 +164,17 @@ TEST_F(RequesterTest, FileRequesterLoadsSavesAndDeletesUnderTheHome)
     EXPECT_EQ(treqFileRequest(&cancelled.req), 0);
     EXPECT_EQ(cancelled.req.status, 0u);
     EXPECT_TRUE(fs::exists(dir / "programs" / "zenvarth" / "alpha.preset"));
+
+    // Up to the parent folder and down into a subfolder again; the path
+    // names the file in the folder where it was chosen.
+    fs::create_directories(dir / "programs" / "other");
+    std::ofstream(dir / "programs" / "other" / "gamma.preset") << "x";
+    FileCall moved(FILE_LOAD, "/programs/zenvarth/");
+    setScript("click-text \"Up\"\nclick-text \"other/\"\nkey Return\nclick-text \"gamma.preset\"\n"
+              "click-text \"Load\"\n");
+    EXPECT_EQ(treqFileRequest(&moved.req), 0);
+    EXPECT_EQ(moved.req.status, 1u);
+    EXPECT_EQ(std::string(moved.path), (dir / "programs" / "other" / "gamma.preset").string());
 
     FileCall noBuffer(FILE_LOAD, "/");
     noBuffer.req.path = nullptr;
@@ -236,6 +254,18 @@ TEST_F(RequesterTest, AreaRequestWithinTheRecordsLimits)
     EXPECT_EQ(target.width, 64);
     EXPECT_EQ(target.height, 32);
 
+    // OK without a move or resize hands the rectangle back as it came, even
+    // one reaching past the monitor; a click inside it moves nothing.
+    RectParam outside = {{PARAM_RECT, 2221, 3}, 2, 2, 999, 999, 700, 500, 100, 60};
+    setScript("monitor click 650 500\nclick-text \"OK\"\n");
+    EXPECT_EQ(opAreaRequest(&outside, 0), 0);
+    EXPECT_EQ(outside.x, 700);
+    EXPECT_EQ(outside.y, 500);
+    setScript("key Left\nclick-text \"OK\"\n");
+    EXPECT_EQ(opAreaRequest(&outside, 0), 0);
+    EXPECT_EQ(outside.x, 619) << "a move starts from the rectangle as shown on the monitor";
+    EXPECT_EQ(outside.y, 228);
+
     // Cancel leaves the record as it was and answers non-zero.
     RectParam before = r;
     setScript("area 1 1 50 50\nkey Escape\n");
@@ -284,6 +314,38 @@ TEST_F(RequesterTest, HostPreviewPlaysTheSectionOnMonitorTwo)
     EXPECT_EQ(overlayPixel(SurfaceId::Monitor, 355, 284).alpha, 0);
     setPreviewOperator(nullptr, ctx);
     EXPECT_EQ(opPreview(0), -1);
+}
+
+namespace {
+
+std::vector<int32_t> previewActions;
+
+// An operator whose button asks the host for its preview.
+int32_t previewingOperator(OperatorContext *ctx)
+{
+    previewActions.push_back(ctx->action == OPACT_RENDER ? 100 + ctx->fieldNumber : ctx->action);
+    if (ctx->action == OPACT_PARAMETER) return opPreview(0);
+    return passThrough(ctx);
+}
+
+} // namespace
+
+TEST_F(RequesterTest, HostPreviewPlaysTheSectionOfTheCallInProgress)
+{
+    std::vector<hostrt::FieldImage> fields;
+    for (int i = 0; i < 6; ++i) fields.push_back(hostrt::makeField(8, 4, testsupport::px(uint8_t(20 + i * 10), 100, 150)));
+    hostrt::setInputFields(0, fields);
+    previewActions.clear();
+    // Without a running operator there is nothing to play.
+    EXPECT_EQ(opPreview(0), -1);
+    OperatorContext ctx = hostrt::makeContext(OPACT_PARAMETER, 0, 6);
+    EXPECT_EQ(hostrt::callOperator(previewingOperator, ctx), 0);
+    EXPECT_EQ(previewActions,
+              (std::vector<int32_t>{OPACT_PARAMETER, OPACT_INIT, 100, 101, 102, 103, 104, 105, OPACT_RELEASE}));
+    EXPECT_EQ(hostrt::lastCallHeld(), 0u);
+    EXPECT_EQ(overlayPixel(SurfaceId::Monitor, 356, 284).y, 60) << "the last frame stays on monitor 2";
+    EXPECT_EQ(overlayPixel(SurfaceId::Monitor, 356, 285).y, 70);
+    EXPECT_EQ(opPreview(0), -1) << "the call has ended";
 }
 
 TEST(AreaOnTheScreen, OverlayLayoutPlacesTheRectangleOnTheGuiScreen)

@@ -1,9 +1,11 @@
 // zvpreset: round trips through settings files and the refusals.
+#include <algorithm>
 #include <cstring>
 #include <dirent.h>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -227,6 +229,60 @@ TEST_F(Zvpreset, FilesOfTheWrongSizeAreRefused)
     EXPECT_NE(err.find(dir), std::string::npos);
     EXPECT_EQ(run({"new", dir + "/no/such/folder.zv"}), 1);
     EXPECT_NE(err.find("cannot"), std::string::npos);
+}
+
+TEST_F(Zvpreset, WritesOnlyRegularFilesItMayWrite)
+{
+    // A device is never replaced, whoever runs the tool.
+    struct stat before {};
+    ASSERT_EQ(stat("/dev/full", &before), 0);
+    EXPECT_EQ(run({"new", "/dev/full"}), 1);
+    EXPECT_NE(err.find("device"), std::string::npos) << err;
+    struct stat after {};
+    ASSERT_EQ(stat("/dev/full", &after), 0);
+    EXPECT_TRUE(S_ISCHR(after.st_mode));
+    EXPECT_EQ(after.st_rdev, before.st_rdev);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+
+    const std::string folder = dir + "/sub", pipe = dir + "/pipe";
+    ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0644), 0);
+    EXPECT_EQ(run({"new", folder}), 1);
+    EXPECT_NE(err.find("folder"), std::string::npos) << err;
+    EXPECT_EQ(run({"new", pipe}), 1);
+    EXPECT_NE(err.find("pipe"), std::string::npos) << err;
+    EXPECT_EQ(run({"show", pipe}), 1) << "a pipe is not waited on";
+    struct stat st {};
+    ASSERT_EQ(lstat(pipe.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+
+    // A read-only preset is neither set nor replaced (the permission bits
+    // decide, also for root).
+    ASSERT_EQ(run({"new", file}), 0);
+    const Bytes original = bytes();
+    ASSERT_EQ(chmod(file.c_str(), 0444), 0);
+    EXPECT_EQ(run({"set", file, "keyerType=2"}), 1);
+    EXPECT_NE(err.find("read-only"), std::string::npos) << err;
+    EXPECT_EQ(run({"new", file}), 1);
+    EXPECT_EQ(bytes(), original);
+    ASSERT_EQ(lstat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0444u);
+
+    // A writable one keeps its permissions; a link to it stays a link.
+    ASSERT_EQ(chmod(file.c_str(), 0640), 0);
+    const std::string link = dir + "/link.zv";
+    ASSERT_EQ(symlink("settings.zv", link.c_str()), 0);
+    EXPECT_EQ(run({"set", link, "keyerType=2"}), 0) << err;
+    EXPECT_EQ(bytes()[189], 2);
+    ASSERT_EQ(lstat(link.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    ASSERT_EQ(lstat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+
+    std::vector<std::string> names = folderEntries();
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"link.zv", "pipe", "settings.zv", "sub"}))
+        << "no temporary file is left behind";
 }
 
 TEST_F(Zvpreset, AnyStoredBytesAreShownWithoutHarm)

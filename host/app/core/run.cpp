@@ -37,55 +37,100 @@ bool readField(Clip &clip, int firstFrame, int32_t fieldNumber, hostrt::FieldIma
     return true;
 }
 
-namespace {
-
-// Serves fields of one input by their number in the section.
-struct InputFields {
-    Clip *clip = nullptr;
-    int firstFrame = 0;
-    uint32_t fieldCount = 0;
-    bool preview = false;
-    int num = 1, den = 1;
-    std::string error;           // first read fault
-    int endFrame = 0;            // the section's end, for messages
-    media::VideoFrame frame;
-    int frameIndex = -1;         // which frame `frame` holds
-    hostrt::FieldImage full;
-
-    bool get(int32_t n, hostrt::FieldImage &out)
-    {
-        if (!clip || n < 0 || uint32_t(n) >= fieldCount) return false;
-        const int index = firstFrame + n / 2;
-        if (index != frameIndex) {
-            std::string fault;
-            frameIndex = -1;
-            bool got = false;
-            try {
-                got = clip->frame(index, frame, fault);
-            } catch (const std::bad_alloc &) {
-                fault = clip->name() + ": frame " + std::to_string(index) + ": out of memory";
-            }
-            if (!got) {
-                if (fault.empty())
-                    fault = clip->name() + ": ended at frame " + std::to_string(index) + "; the section needs frames " +
-                            std::to_string(firstFrame) + " to " + std::to_string(endFrame - 1);
-                if (error.empty()) error = fault;
-                return false;
-            }
-            frameIndex = index;
+bool SectionInput::get(int32_t n, hostrt::FieldImage &out)
+{
+    if (!clip || n < 0 || uint32_t(n) >= fieldCount) return false;
+    const int index = firstFrame + n / 2;
+    if (index != frameIndex) {
+        std::string fault;
+        frameIndex = -1;
+        bool got = false;
+        try {
+            got = clip->frame(index, frame, fault);
+        } catch (const std::bad_alloc &) {
+            fault = clip->name() + ": frame " + std::to_string(index) + ": out of memory";
         }
-        int parity = fieldParity(n, clip->bottomFirst());
-        if (!preview) {
-            splitField(frame, parity, out);
-            return true;
+        if (!got) {
+            if (fault.empty())
+                fault = clip->name() + ": ended at frame " + std::to_string(index) + "; the section needs frames " +
+                        std::to_string(firstFrame) + " to " + std::to_string(endFrame - 1);
+            if (error.empty()) error = fault;
+            return false;
         }
-        splitField(frame, parity, full);
-        scaleField(full, num, den, out);
+        frameIndex = index;
+    }
+    int parity = fieldParity(n, clip->bottomFirst());
+    if (!preview) {
+        splitField(frame, parity, out);
         return true;
     }
-};
+    splitField(frame, parity, full);
+    scaleField(full, num, den, out);
+    return true;
+}
 
-} // namespace
+std::string resolveSection(Clip &in0, Clip *in1, int first, int end, int &resolvedEnd)
+{
+    if (first < 0) return "--frames: the first frame is negative";
+    if (end < 0) {
+        Clip *counted = in0.isStill() && in1 && !in1->isStill() ? in1 : &in0;
+        std::string fault;
+        int count = counted->frameCount(fault);
+        if (count < 0) return fault.empty() ? counted->name() + ": cannot count the frames" : fault;
+        end = counted->isStill() ? first + 1 : count;
+        if (end <= first)
+            return counted->name() + ": has " + std::to_string(count) + " frames; the section starting at frame " +
+                   std::to_string(first) + " is empty";
+    }
+    if (end <= first) return "--frames: the section " + std::to_string(first) + ":" + std::to_string(end) + " is empty";
+    if (int64_t(end - first) * 2 > INT32_MAX) return "--frames: the section is too long";
+    resolvedEnd = end;
+    return {};
+}
+
+std::string checkSectionFits(Clip &in0, Clip *in1, int first, int end)
+{
+    for (Clip *clip : {&in0, in1}) {
+        if (!clip || clip->isStill() || clip->streamed()) continue;
+        std::string fault;
+        int count = clip->frameCount(fault);
+        if (count < 0) return fault.empty() ? clip->name() + ": cannot count the frames" : fault;
+        if (count < end)
+            return clip->name() + ": has " + std::to_string(count) + " frame" + (count == 1 ? "" : "s") +
+                   "; the section needs frames " + std::to_string(first) + " to " + std::to_string(end - 1);
+    }
+    return {};
+}
+
+void SessionInputs::attach(Clip &in0, Clip *in1, int first, uint32_t fieldCount, bool preview, int num, int den)
+{
+    Clip *clips[2] = {&in0, in1};
+    for (int i = 0; i < 2; ++i) {
+        inputs[i] = SectionInput{};
+        inputs[i].clip = clips[i];
+        inputs[i].firstFrame = first;
+        inputs[i].endFrame = first + int(fieldCount / 2);
+        inputs[i].fieldCount = fieldCount;
+        inputs[i].preview = preview;
+        inputs[i].num = num;
+        inputs[i].den = den;
+        if (clips[i]) hostrt::setInput(i, [&in = inputs[i]](int32_t n, hostrt::FieldImage &f) { return in.get(n, f); });
+        else hostrt::setInput(i, nullptr);
+    }
+}
+
+void SessionInputs::detach()
+{
+    hostrt::setInput(0, nullptr);
+    hostrt::setInput(1, nullptr);
+}
+
+std::string SessionInputs::firstError() const
+{
+    for (const SectionInput &in : inputs)
+        if (!in.error.empty()) return in.error;
+    return {};
+}
 
 std::string formatLogLine(const hostrt::LogLine &line)
 {
@@ -122,32 +167,10 @@ RunResult runRender(OperatorActionFn action, const std::string &opName, Clip &in
                     " is not a positive fraction");
 
     // The section.
-    int first = options.firstFrame;
-    int end = options.endFrame;
-    if (first < 0) return fail("--frames: the first frame is negative");
-    if (end < 0) {
-        Clip *counted = in0.isStill() && in1 && !in1->isStill() ? in1 : &in0;
-        std::string fault;
-        int count = counted->frameCount(fault);
-        if (count < 0) return fail(fault.empty() ? counted->name() + ": cannot count the frames" : fault);
-        end = counted->isStill() ? first + 1 : count;
-        if (end <= first)
-            return fail(counted->name() + ": has " + std::to_string(count) + " frames; the section starting at frame " +
-                        std::to_string(first) + " is empty");
-    }
-    if (end <= first) return fail("--frames: the section " + std::to_string(first) + ":" + std::to_string(end) + " is empty");
-    if (int64_t(end - first) * 2 > INT32_MAX) return fail("--frames: the section is too long");
-    // Every input whose length is known must hold the whole section: find
-    // out now, not after rendering part of it.
-    for (Clip *clip : {&in0, in1}) {
-        if (!clip || clip->isStill() || clip->streamed()) continue;
-        std::string fault;
-        int count = clip->frameCount(fault);
-        if (count < 0) return fail(fault.empty() ? clip->name() + ": cannot count the frames" : fault);
-        if (count < end)
-            return fail(clip->name() + ": has " + std::to_string(count) + " frame" + (count == 1 ? "" : "s") +
-                        "; the section needs frames " + std::to_string(first) + " to " + std::to_string(end - 1));
-    }
+    const int first = options.firstFrame;
+    int end = 0;
+    if (std::string fault = resolveSection(in0, in1, first, options.endFrame, end); !fault.empty()) return fail(fault);
+    if (std::string fault = checkSectionFits(in0, in1, first, end); !fault.empty()) return fail(fault);
     if (options.visibleSet) {
         const hostrt::VisibleArea &v = options.visible;
         if (v.left < 0 || v.top < 0 || v.right > in0.width() || v.bottom > in0.height() || v.left >= v.right ||
@@ -167,19 +190,8 @@ RunResult runRender(OperatorActionFn action, const std::string &opName, Clip &in
                     " gives fields of " + std::to_string(outW) + "x" + std::to_string(outFieldH));
 
     // Session: inputs, output, host answers.
-    InputFields inputs[2];
-    Clip *clips[2] = {&in0, in1};
-    for (int i = 0; i < 2; ++i) {
-        inputs[i].clip = clips[i];
-        inputs[i].firstFrame = first;
-        inputs[i].endFrame = end;
-        inputs[i].fieldCount = fieldCount;
-        inputs[i].preview = options.preview;
-        inputs[i].num = options.previewNum;
-        inputs[i].den = options.previewDen;
-        if (clips[i]) hostrt::setInput(i, [&in = inputs[i]](int32_t n, hostrt::FieldImage &f) { return in.get(n, f); });
-        else hostrt::setInput(i, nullptr);
-    }
+    SessionInputs inputs;
+    inputs.attach(in0, in1, first, fieldCount, options.preview, options.previewNum, options.previewDen);
     hostrt::setStandardSize(int16_t(outW), int16_t(outFieldH));
     hostrt::VisibleArea visible = options.visible;
     if (!options.visibleSet) visible = hostrt::VisibleArea{0, 0, int16_t(in0.width()), int16_t(in0.height())};
@@ -223,12 +235,7 @@ RunResult runRender(OperatorActionFn action, const std::string &opName, Clip &in
         int32_t rendered = hostrt::callOperator(action, ctx);
         result.leaked += hostrt::lastCallHeld();
         const std::string where = "field " + std::to_string(k) + " (frame " + std::to_string(first + int(k / 2)) + ")";
-        for (const InputFields &in : inputs) {
-            if (!in.error.empty()) {
-                error = in.error;
-                break;
-            }
-        }
+        error = inputs.firstError();
         if (!error.empty()) break;
         if (rendered == -1) {
             error = opName + ": the render of " + where + " failed";
@@ -251,8 +258,7 @@ RunResult runRender(OperatorActionFn action, const std::string &opName, Clip &in
     hostrt::callOperator(action, ctx);
     result.leaked += hostrt::lastCallHeld();
     hostrt::setPutHandler(nullptr);
-    hostrt::setInput(0, nullptr);
-    hostrt::setInput(1, nullptr);
+    inputs.detach();
 
     if (!error.empty()) return fail(error);
     if (!out.finish(error)) return fail(error);

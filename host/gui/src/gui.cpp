@@ -79,7 +79,7 @@ void Gui::ensureOverlay(SurfaceId s)
 {
     size_t n = size_t(surfaceWidth(s)) * size_t(surfaceHeight(s));
     auto &o = overlay[int(s)];
-    if (o.size() != n) o.assign(n, Pixel{0, 128, 128, 16});
+    if (o.size() != n) o.assign(n, Pixel{0, 0, 0, 0});
 }
 
 void Gui::clearOverlay(SurfaceId s)
@@ -95,17 +95,15 @@ void Gui::drawOverlay(SurfaceId s, const uint8_t *pixels, int32_t bytesPerRow, i
     ensureOverlay(s);
     int sw = surfaceWidth(s), sh = surfaceHeight(s);
     auto &o = overlay[int(s)];
+    // The columns of the block that fall on the surface, copied a row at
+    // a time.
+    const int firstCol = std::max(0, -x), endCol = std::min(w, sw - x);
+    if (firstCol >= endCol) return;
     for (int row = 0; row < h; ++row) {
         int dy = y + row;
         if (dy < 0 || dy >= sh) continue;
-        const uint8_t *src = pixels + size_t(row) * size_t(bytesPerRow);
-        for (int col = 0; col < w; ++col) {
-            int dx = x + col;
-            if (dx < 0 || dx >= sw) continue;
-            Pixel p;
-            std::memcpy(&p, src + size_t(col) * 4, 4);
-            o[size_t(dy) * size_t(sw) + size_t(dx)] = p;
-        }
+        const uint8_t *src = pixels + size_t(row) * size_t(bytesPerRow) + size_t(firstCol) * 4;
+        std::memcpy(&o[size_t(dy) * size_t(sw) + size_t(x + firstCol)], src, size_t(endCol - firstCol) * 4);
     }
 }
 
@@ -132,10 +130,29 @@ TgHandle Gui::createScreen(int w, int h, const std::string &title, TgHandle queu
     return s.handle;
 }
 
+// Keeps the view as the user last saw it, for screenshots and checks after
+// the program that owned the screen has returned: a closing program
+// removes its panels before it deletes its screen.
+void Gui::saveClosedView()
+{
+    if (viewSavedSinceWait || screenStack.empty()) return;
+    viewSavedSinceWait = true;
+    closedView.valid = true;
+    for (SurfaceId sid : {SurfaceId::Screen, SurfaceId::Monitor}) {
+        const int i = int(sid);
+        compose(sid, closedView.shown[i]);
+        ensureOverlay(sid);
+        closedView.overlay[i] = overlay[i];
+        closedView.width[i] = surfaceWidth(sid);
+        closedView.height[i] = surfaceHeight(sid);
+    }
+}
+
 void Gui::deleteScreen(TgHandle handle)
 {
     auto it = screens.find(handle);
     if (it == screens.end()) return;
+    if (!screenStack.empty() && screenStack.back() == handle) saveClosedView();
     std::vector<TgHandle> top = it->second.panels;
     for (TgHandle p : top) removePanel(p);
     screens.erase(it);
@@ -180,6 +197,7 @@ void Gui::removePanel(TgHandle handle)
     auto it = panels.find(handle);
     if (it == panels.end()) return;
     Panel p = it->second;
+    if (!p.dialog) saveClosedView();
     for (TgHandle c : p.children) removePanel(c);
     for (TgHandle g : p.gadgets) {
         gadgets.erase(g);
@@ -524,13 +542,11 @@ void Gui::compose(SurfaceId s, Canvas &c)
     int w = surfaceWidth(s), h = surfaceHeight(s);
     c.resize(w, h);
     int F = settings.fontHeight;
+    // Layers from the bottom: background, overlay, panels and gadgets,
+    // requesters, menus, help text. Panels lie above the overlay, so a
+    // panel that moved is never hidden by preview pixels drawn before.
     if (s == SurfaceId::Screen) {
         c.fill(Rect{0, 0, w, h}, colorWordToRgb(colorTable.count(1) ? colorTable[1] : 0x10808010u));
-        if (Screen *sc = topScreen())
-            for (TgHandle ph : sc->panels) {
-                auto it = panels.find(ph);
-                if (it != panels.end()) drawPanel(c, it->second, it->second.rect);
-            }
     } else {
         c.fill(Rect{0, 0, w, h}, Rgba{0, 0, 0, 255});
         if (colorBar) {
@@ -539,13 +555,23 @@ void Gui::compose(SurfaceId s, Canvas &c)
             for (int i = 0; i < 7; ++i) c.fill(Rect{i * w / 7, 0, (i + 1) * w / 7 - i * w / 7, h}, bars[i]);
         }
     }
+    // An overlay pixel is shown opaque unless all four of its bytes are 0
+    // (the fill around a drawn picture), so a fully keyed pixel still
+    // shows its colour.
     ensureOverlay(s);
     const auto &o = overlay[int(s)];
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             const Pixel &p = o[size_t(y) * size_t(w) + size_t(x)];
-            if (p.alpha) c.blendPixel(x, y, yuvToRgb(p.y, p.u, p.v), p.alpha);
+            if (p.alpha | p.v | p.u | p.y) c.blendPixel(x, y, yuvToRgb(p.y, p.u, p.v), 255);
         }
+    if (s == SurfaceId::Screen) {
+        if (Screen *sc = topScreen())
+            for (TgHandle ph : sc->panels) {
+                auto it = panels.find(ph);
+                if (it != panels.end()) drawPanel(c, it->second, it->second.rect);
+            }
+    }
     for (Dialog *d : dialogs) {
         if (d->surface != s) continue;
         auto it = panels.find(d->panel);
@@ -700,6 +726,9 @@ void Gui::mouseDown(const InputEvent &e)
     }
     if (g->kind == GADGET_POPUP) {
         openMenu(*g);
+        menu.openedByPress = true;
+        menu.pressX = e.x;
+        menu.pressY = e.y;
         return;
     }
     pressedGadget = h;
@@ -715,7 +744,13 @@ void Gui::mouseUp(const InputEvent &e)
 {
     mouseMove(e);
     if (menu.gadget) {
-        if (menu.rect.contains(e.x, e.y)) menuChoose(menu.hover);
+        // A menu that opened over the pointer chooses on the release only
+        // once the pointer has left the entry it was pressed on.
+        auto entryAt = [&](int y) { return (y - menu.rect.y - 2) / std::max(1, menu.itemHeight); };
+        const bool openingClick = menu.openedByPress && menu.rect.contains(menu.pressX, menu.pressY) &&
+                                  entryAt(menu.pressY) == entryAt(e.y);
+        menu.openedByPress = false;
+        if (!openingClick && menu.rect.contains(e.x, e.y)) menuChoose(menu.hover);
         return;
     }
     Gadget *g = gadget(pressedGadget);
@@ -912,6 +947,9 @@ void Gui::resetAll()
     messageSequence = 0;
     posted.clear();
     scriptErrors.clear();
+    closedView = ClosedView{};
+    viewSavedSinceWait = false;
+    checkHandler = nullptr;
     overlay[0].clear();
     overlay[1].clear();
     frontEnd_.reset();

@@ -120,7 +120,8 @@ class PaletteDialog : public Dialog {
 public:
     uint32_t original = 0;
     uint32_t result = 0;
-    TgHandle sliders[3] = {0, 0, 0};
+    // Y, U, V and the key byte: glow and shadow keep their strength there.
+    TgHandle sliders[4] = {0, 0, 0, 0};
     // The sliders go with the requester's panel: keep the colour first.
     void accept() override
     {
@@ -138,12 +139,13 @@ public:
         p.y = val(0);
         p.u = val(1);
         p.v = val(2);
+        p.alpha = val(3);
         return pixelWord(p);
     }
     bool findText(const std::string &s, Rect, Rect &found) override { return buttonText(*this, s, found); }
     void draw(Canvas &c, Rect at) override
     {
-        int y = at.y + 24 + fontH() + 3 * (rowH() + 8);
+        int y = at.y + 24 + fontH() + 4 * (rowH() + 8);
         Rect oldBox{at.x + 80, y, 120, rowH() + 8}, newBox{at.x + 210, y, 120, rowH() + 8};
         c.fill(oldBox, colorWordToRgb(original));
         c.frame(oldBox, Rgba{0, 0, 0, 255});
@@ -158,7 +160,9 @@ public:
 class FileDialog : public Dialog {
 public:
     std::string folder;
+    std::string action;                    // the accept button's text
     uint32_t purpose = FILE_LOAD;
+    std::vector<std::string> folders;      // listed first, shown as "name/"
     std::vector<std::string> names;
     std::vector<std::string> extensions;   // empty: every file
     int selected = -1;
@@ -176,14 +180,27 @@ public:
         return Rect{at.x + 80, l.y + l.h + 8, at.w - 92, rowH()};
     }
 
+    int entryCount() const { return int(folders.size() + names.size()); }
+    bool isFolder(int i) const { return i >= 0 && i < int(folders.size()); }
+    std::string entryText(int i) const
+    {
+        return isFolder(i) ? folders[size_t(i)] + "/" : names[size_t(i) - folders.size()];
+    }
+
     void scan()
     {
+        folders.clear();
         names.clear();
+        title = action + " a file in " + folder;
         std::error_code ec;
         for (auto it = fs::directory_iterator(folder, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
             std::error_code e2;
-            if (!it->is_regular_file(e2)) continue;
             std::string n = it->path().filename().string();
+            if (it->is_directory(e2)) {
+                if (n[0] != '.') folders.push_back(n);
+                continue;
+            }
+            if (!it->is_regular_file(e2)) continue;
             if (!extensions.empty()) {
                 std::string lower = n;
                 for (char &ch : lower) ch = char(std::tolower(uint8_t(ch)));
@@ -194,14 +211,35 @@ public:
             }
             names.push_back(n);
         }
+        std::sort(folders.begin(), folders.end());
         std::sort(names.begin(), names.end());
+    }
+
+    // Lists another folder; the name typed or chosen so far is kept.
+    void enter(const fs::path &to)
+    {
+        folder = to.lexically_normal().string();
+        if (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+        scan();
+        selected = -1;
+        scroll = 0;
+        message.clear();
+    }
+
+    void up()
+    {
+        std::error_code ec;
+        fs::path current = fs::absolute(folder, ec).lexically_normal();
+        if (ec) current = fs::path(folder).lexically_normal();
+        if (!current.has_filename() && current.has_parent_path()) current = current.parent_path();
+        enter(current.has_parent_path() ? current.parent_path() : current);
     }
 
     void select(int i)
     {
-        if (i < 0 || i >= int(names.size())) return;
+        if (i < 0 || i >= entryCount()) return;
         selected = i;
-        name = names[size_t(i)];
+        if (!isFolder(i)) name = names[size_t(i) - folders.size()];
         if (selected < scroll) scroll = selected;
         if (selected >= scroll + visibleRows) scroll = selected - visibleRows + 1;
         message.clear();
@@ -209,6 +247,10 @@ public:
 
     void tryAccept()
     {
+        if (isFolder(selected)) {
+            enter(fs::path(folder) / folders[size_t(selected)]);
+            return;
+        }
         if (name.empty()) {
             message = "Choose a file first.";
             return;
@@ -234,7 +276,7 @@ public:
     {
         Rect l = listRect(at);
         if (e.type == InputEvent::Wheel && l.contains(e.x, e.y)) {
-            scroll = std::clamp(scroll - e.amount, 0, std::max(0, int(names.size()) - visibleRows));
+            scroll = std::clamp(scroll - e.amount, 0, std::max(0, entryCount() - visibleRows));
             return true;
         }
         if (e.type == InputEvent::MouseDown && l.contains(e.x, e.y)) {
@@ -269,8 +311,8 @@ public:
     {
         if (buttonText(*this, s, found)) return true;
         Rect l = listRect(at);
-        for (int i = scroll; i < int(names.size()) && i < scroll + visibleRows; ++i)
-            if (names[size_t(i)] == s) {
+        for (int i = scroll; i < entryCount() && i < scroll + visibleRows; ++i)
+            if (entryText(i) == s) {
                 found = Rect{l.x + 2, l.y + 2 + (i - scroll) * rowH(), l.w - 4, rowH()};
                 return true;
             }
@@ -281,12 +323,12 @@ public:
     {
         Rect l = listRect(at);
         c.bevel(l, Rgba{40, 42, 48, 255}, false);
-        for (int i = scroll; i < int(names.size()) && i < scroll + visibleRows; ++i) {
+        for (int i = scroll; i < entryCount() && i < scroll + visibleRows; ++i) {
             Rect item{l.x + 2, l.y + 2 + (i - scroll) * rowH(), l.w - 4, rowH()};
             if (i == selected) c.fill(item, Rgba{52, 128, 210, 255});
-            c.text(item.x + 6, item.y + (item.h - fontH()) / 2, names[size_t(i)], inkOn(), fontH());
+            c.text(item.x + 6, item.y + (item.h - fontH()) / 2, entryText(i), inkOn(), fontH());
         }
-        if (names.empty()) c.text(l.x + 8, l.y + 6, "(no files)", Rgba{160, 160, 160, 255}, fontH());
+        if (entryCount() == 0) c.text(l.x + 8, l.y + 6, "(no files)", Rgba{160, 160, 160, 255}, fontH());
         Rect n = nameRect(at);
         c.text(at.x + 12, n.y + (n.h - fontH()) / 2, "Name", inkOn(), fontH());
         c.bevel(n, purpose == FILE_SAVE ? Rgba{230, 230, 230, 255} : Rgba{150, 150, 150, 255}, false);
@@ -300,13 +342,15 @@ public:
 bool runFileDialog(FileDialog &d, const std::string &action)
 {
     Gui &gui = Gui::get();
+    d.action = action;
     d.scan();
     for (size_t i = 0; i < d.names.size(); ++i)
-        if (d.names[i] == d.name) d.select(int(i));
+        if (d.names[i] == d.name) d.select(int(d.folders.size() + i));
     int w = 460, h = 16 + fontH() + 8 + d.visibleRows * rowH() + 4 + 8 + rowH() + 8 + fontH() + 8 + rowH() + 12;
     Rect at = centred(SurfaceId::Screen, w, h);
     d.panel = gui.createDialogPanel(SurfaceId::Screen, at);
     int by = h - rowH() - 12;
+    addButton(d, Rect{12, by, 104, rowH()}, "Up", [&d] { d.up(); });
     d.defaultButton = addButton(d, Rect{w - 232, by, 104, rowH()}, action, [&d] { d.tryAccept(); });
     d.cancelButton = addButton(d, Rect{w - 116, by, 104, rowH()}, "Cancel", [&d] { d.cancel(); });
     gui.runDialog(d, at);
@@ -318,6 +362,10 @@ bool runFileDialog(FileDialog &d, const std::string &action)
 class AreaDialog : public Dialog {
 public:
     RectParam rect{};
+    // Set once the user has moved or resized the rectangle; until then OK
+    // hands back the rectangle exactly as it came, even one larger than the
+    // picture, which the limits below would otherwise have cut.
+    bool changed = false;
     Rect dragStart;
     int grabX = 0, grabY = 0;
     enum { None, Move, Resize, Draw } mode = None;
@@ -339,8 +387,14 @@ public:
 
     Rect shown() const { return Rect{rect.x, rect.y * rowScale, rect.width, rect.height * rowScale}; }
 
+    bool differs(const RectParam &other) const
+    {
+        return rect.x != other.x || rect.y != other.y || rect.width != other.width || rect.height != other.height;
+    }
+
     void area(Rect r) override
     {
+        changed = true;
         if (resizable()) {
             rect.width = int16_t(r.w);
             rect.height = int16_t(r.h);
@@ -355,6 +409,7 @@ public:
         if (e.surface != surface) return false;
         Rect s = shown();
         int px = e.x, py = e.y / rowScale;
+        const RectParam before = rect;
         if (e.type == InputEvent::MouseDown) {
             bool corner = std::abs(e.x - (s.x + s.w)) <= 8 && std::abs(e.y - (s.y + s.h)) <= 8;
             if (corner && resizable()) mode = Resize;
@@ -384,6 +439,7 @@ public:
                 rect.height = int16_t(std::abs(py - dragStart.y));
             }
             limit();
+            changed = changed || differs(before);
             if (e.type == InputEvent::MouseUp) mode = None;
             return true;
         }
@@ -397,6 +453,7 @@ public:
         int dx = base == KEY_LEFT ? -1 : base == KEY_RIGHT ? 1 : 0;
         int dy = base == KEY_UP ? -1 : base == KEY_DOWN ? 1 : 0;
         if (!dx && !dy) return false;
+        const RectParam before = rect;
         if (size) {
             rect.width = int16_t(rect.width + dx);
             rect.height = int16_t(rect.height + dy);
@@ -405,6 +462,7 @@ public:
             rect.y = int16_t(rect.y + dy);
         }
         limit();
+        changed = changed || differs(before);
         return true;
     }
 
@@ -473,12 +531,12 @@ int32_t runPaletteRequest(PaletteRequest &request)
     d.title = "Colour";
     d.original = request.color;
     Pixel p = pixelFromWord(request.color);
-    int w = 400, h = 24 + fontH() + 3 * (rowH() + 8) + rowH() + 8 + 16 + rowH() + 12;
+    int w = 400, h = 24 + fontH() + 4 * (rowH() + 8) + rowH() + 8 + 16 + rowH() + 12;
     Rect at = centred(SurfaceId::Screen, w, h);
     d.panel = gui.createDialogPanel(SurfaceId::Screen, at);
-    const char *labels[3] = {"Y", "U", "V"};
-    uint8_t values[3] = {p.y, p.u, p.v};
-    for (int i = 0; i < 3; ++i)
+    const char *labels[4] = {"Y", "U", "V", "Key"};
+    uint8_t values[4] = {p.y, p.u, p.v, p.alpha};
+    for (int i = 0; i < 4; ++i)
         d.sliders[i] = addSlider(d, Rect{60, 16 + fontH() + i * (rowH() + 8), w - 76, rowH()}, labels[i], values[i]);
     int by = h - rowH() - 12;
     d.defaultButton = addButton(d, Rect{w - 232, by, 104, rowH()}, "OK", [&d] { d.accept(); });
@@ -497,7 +555,6 @@ int32_t runFileRequest(FileRequest &request)
     d.folder = hostPath(request.directory ? request.directory : ".");
     d.maxPath = request.pathSize;
     const char *action = request.purpose == FILE_SAVE ? "Save" : request.purpose == FILE_DELETE ? "Delete" : "Load";
-    d.title = std::string(action) + " a file in " + d.folder;
     // The host's buffer remembers the last name chosen.
     if (request.hostBuffer && request.hostBufferSize)
         d.name.assign(request.hostBuffer, strnlen(request.hostBuffer, request.hostBufferSize));
@@ -552,7 +609,6 @@ bool runPictureRequest(std::string &path, int32_t types)
         d.name = path;
     }
     d.maxPath = 4096;
-    d.title = "Choose a picture in " + d.folder;
     if (!runFileDialog(d, "Choose")) return false;
     path = d.chosenPath;
     return true;
@@ -575,6 +631,7 @@ int32_t runAreaRequest(RectParam &rect)
     d.cancelButton = addButton(d, Rect{w - 102, 8, 90, rowH()}, "Cancel", [&d] { d.cancel(); });
     gui.runDialog(d, at);
     if (!d.accepted) return 1;
+    if (!d.changed) return 0;
     rect.x = d.rect.x;
     rect.y = d.rect.y;
     rect.width = d.rect.width;

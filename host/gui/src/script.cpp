@@ -263,6 +263,13 @@ private:
                 error(line, err);
                 return false;
             }
+        } else if (cmd == "check") {
+            if (w.size() != 2) return usage(line, "check NAME");
+            if (!gui.checkHandler) {
+                error(line, "no check handler for '" + w[1] + "'");
+                return false;
+            }
+            gui.checkHandler(w[1]);
         } else if (cmd == "print") {
             std::string text;
             for (size_t i = 1; i < w.size(); ++i) text += (i > 1 ? " " : "") + w[i];

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <sys/stat.h>
 
+#include "EditorState.h"
 #include "ZenvarthRender.h"
 
 namespace zenvarth {
@@ -61,7 +62,9 @@ int32_t runAction(OperatorContext *ctx)
     case OPACT_RENDER:
         return renderField(ctx);
     case OPACT_PARAMETER:
-        // paramIndex 0 is the editor button; the editor is not built yet.
+        // paramIndex 0 is the editor button: the editor runs inside this
+        // call and the call answers 0 when it closes.
+        if (ctx->paramIndex == 0) openEditor();
         return 0;
     case OPACT_INSTALL:
         installDataDirectory();

@@ -6,16 +6,15 @@
 //   zvpreset show FILE [--json]             prints every field by name
 //   zvpreset set FILE [--force] NAME=VALUE… changes fields
 //   zvpreset fields [--json]                what every field means
-#include <cerrno>
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
+#include "PresetFile.h"
+#include "SettingsTable.h"
 #include "SettingsText.h"
 #include "media/color_text.h"
 
@@ -56,75 +55,25 @@ const char USAGE[] =
 
 // ---------------------------------------------------------------- files
 
+// Settings files are read and written by the same code as the editor's
+// presets: only a regular file of exactly 224 bytes is read, and a write
+// goes through a temporary file renamed over the old one, refusing targets
+// that are not regular files it may write.
 bool readRecord(const char *path, Record &record)
 {
-    FILE *file = std::fopen(path, "rb");
-    if (!file) {
-        std::fprintf(stderr, "zvpreset: cannot open %s: %s\n", path, std::strerror(errno));
-        return false;
-    }
-    record.assign(RECORD_SIZE + 1, 0);
-    size_t got = std::fread(record.data(), 1, record.size(), file);
-    bool failed = std::ferror(file) != 0;
-    int readErrno = errno;
-    std::fclose(file);
-    if (failed) {
-        std::fprintf(stderr, "zvpreset: cannot read %s: %s\n", path, std::strerror(readErrno));
-        return false;
-    }
-    if (got != RECORD_SIZE) {
-        std::fprintf(stderr,
-                     "zvpreset: %s is not a settings file: it holds %s%zu bytes, a settings "
-                     "file holds exactly %zu\n",
-                     path, got > RECORD_SIZE ? "more than " : "", got > RECORD_SIZE ? RECORD_SIZE : got,
-                     RECORD_SIZE);
-        return false;
-    }
-    record.resize(RECORD_SIZE);
-    return true;
+    char reason[PRESET_REASON_SIZE];
+    record.assign(RECORD_SIZE, 0);
+    if (readPresetFile(path, record.data(), reason, sizeof reason)) return true;
+    std::fprintf(stderr, "zvpreset: %s\n", reason);
+    return false;
 }
 
-// Writes under a temporary name next to the file and renames it over the
-// file, so that a failed write never leaves a damaged settings file.
 bool writeRecord(const char *path, const Record &record)
 {
-    std::string temp = std::string(path) + ".XXXXXX";
-    int fd = mkstemp(temp.data());
-    if (fd < 0) {
-        std::fprintf(stderr, "zvpreset: cannot create a temporary file for %s: %s\n", path,
-                     std::strerror(errno));
-        return false;
-    }
-    mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd, 0666 & ~mask);
-    const uint8_t *at = record.data();
-    size_t left = record.size();
-    bool ok = true;
-    while (left > 0) {
-        ssize_t n = write(fd, at, left);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            ok = false;
-            break;
-        }
-        at += n;
-        left -= size_t(n);
-    }
-    int writeErrno = errno;
-    if (close(fd) != 0 && ok) {
-        ok = false;
-        writeErrno = errno;
-    }
-    if (ok && std::rename(temp.c_str(), path) != 0) {
-        ok = false;
-        writeErrno = errno;
-    }
-    if (!ok) {
-        std::fprintf(stderr, "zvpreset: cannot write %s: %s\n", path, std::strerror(writeErrno));
-        unlink(temp.c_str());
-    }
-    return ok;
+    char reason[PRESET_REASON_SIZE];
+    if (writePresetFile(path, record.data(), reason, sizeof reason)) return true;
+    std::fprintf(stderr, "zvpreset: %s\n", reason);
+    return false;
 }
 
 // ---------------------------------------------------------------- showing

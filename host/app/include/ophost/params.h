@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "SettingsTable.h"
 #include "hostrt/loader.h"
@@ -59,5 +60,15 @@ std::string checkSetRectangles(const hostrt::LoadedOperator &op, int width, int 
 
 // Parses a 32-bit signed decimal (or 0x hex) integer; false on anything else.
 bool parseInt32(const std::string &text, int32_t &value);
+
+// --frames A:B: frames A to B-1, 0 <= A < B.
+bool parseFrameRange(const std::string &text, int &first, int &end);
+
+// --settings FILE (when not empty), then each --set in order. Returns an
+// empty string or the fault; `usageFault` is set when a --set was at fault
+// (a usage error) rather than the settings file.
+std::string applyParameterOptions(hostrt::LoadedOperator &op, const std::string &settingsFile,
+                                  const std::vector<std::string> &sets, bool &usageFault,
+                                  bool force = false);
 
 } // namespace ophost

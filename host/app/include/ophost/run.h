@@ -126,6 +126,43 @@ struct RunResult {
     size_t leaked = 0;         // pictures the operator still held after its calls
 };
 
+// Serves the fields of one input by their number in a section (preview
+// renders get them scaled by num/den). The first read fault is kept.
+struct SectionInput {
+    Clip *clip = nullptr;
+    int firstFrame = 0;
+    uint32_t fieldCount = 0;
+    bool preview = false;
+    int num = 1, den = 1;
+    std::string error;           // first read fault
+    int endFrame = 0;            // the section's end, for messages
+    media::VideoFrame frame;
+    int frameIndex = -1;         // which frame `frame` holds
+    hostrt::FieldImage full;
+
+    bool get(int32_t fieldNumber, hostrt::FieldImage &out);
+};
+
+// The session's two inputs over one section: render and the editor read
+// their fields the same way. attach() hands them to the session; keep the
+// object alive (and unmoved) until detach().
+struct SessionInputs {
+    SectionInput inputs[2];
+    void attach(Clip &in0, Clip *in1, int firstFrame, uint32_t fieldCount, bool preview = false, int num = 1,
+                int den = 1);
+    void detach();
+    std::string firstError() const;
+};
+
+// The section [first, end) of a run: end -1 means to the end of input 0 (of
+// input 1 when input 0 is a still; one frame when both are). Returns an
+// empty string with `resolvedEnd` set, or the fault.
+std::string resolveSection(Clip &in0, Clip *in1, int first, int end, int &resolvedEnd);
+
+// Every input whose length is known must hold the whole section [first,
+// end): checked before rendering, not after part of it. Returns the fault.
+std::string checkSectionFits(Clip &in0, Clip *in1, int first, int end);
+
 // One rendering run of `op` over `in0` (and `in1` when given) into `out`.
 // Sets the session's inputs, put handler and visible area; the log listener
 // is the caller's.

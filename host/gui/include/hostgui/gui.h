@@ -182,6 +182,10 @@ struct PopupMenu {
     Rect rect;                 // on the surface
     int itemHeight = 0;
     int hover = -1;
+    // Opened by a press at this point; releasing it on the same entry
+    // chooses nothing, even when the menu opened over the pointer.
+    bool openedByPress = false;
+    int pressX = 0, pressY = 0;
 };
 
 class Gui {
@@ -232,6 +236,21 @@ public:
     bool inputEnded = false;
     std::vector<std::string> scriptErrors;
     std::vector<std::vector<uint8_t>> posted;
+    // Called by the script line "check NAME" (tests look at the session).
+    std::function<void(const std::string &)> checkHandler;
+
+    // The last screen deleted, as it was shown just before: composed
+    // surfaces and the exact overlay bytes (both surfaces).
+    struct ClosedView {
+        bool valid = false;
+        Canvas shown[2];
+        std::vector<Pixel> overlay[2];
+        int width[2] = {0, 0}, height[2] = {0, 0};
+    } closedView;
+    // Saves closedView once between two waits for a message: the first
+    // panel removal or screen deletion after a wait keeps what was shown.
+    void saveClosedView();
+    bool viewSavedSinceWait = false;
 
     // Takes the settings: colour table, sizes.
     void applySettings(const hostrt::gui::GuiSettings &s);

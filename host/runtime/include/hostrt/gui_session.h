@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -50,13 +51,17 @@ const GuiSettings &guiSettings();
 //   type TEXT | close | area X Y W H
 //   click-text "TEXT" | hover-text "TEXT" | set-slider "LABEL" VALUE
 //   pick "POPUP" "ENTRY" | click-handle HANDLE
-//   save screen|monitor FILE.png | print TEXT
+//   save screen|monitor FILE.png | print TEXT | check NAME
 // Coordinates are on the GUI screen; "monitor click X Y" (any command)
 // aims at monitor 2. Lines starting with # are comments.
 void setScript(const std::string &text, const std::string &name = "script");
 bool loadScriptFile(const std::string &path, std::string &error);
 // Faults met while running the script (a missing text, a bad line).
 const std::vector<std::string> &scriptErrors();
+// Called by the script line "check NAME" when the script reaches it: after
+// the program has handled every earlier event and waits for the next, so
+// the handler sees the session between two events.
+void setCheckHandler(std::function<void(const std::string &name)> handler);
 
 // The operator opPreview plays through: action 3 on every field of ctx's
 // section, shown on monitor 2.
@@ -71,8 +76,16 @@ struct Framebuffer {
 // The surface as shown: background, panels, overlay, requesters.
 Framebuffer capture(SurfaceId surface);
 bool saveScreenshot(SurfaceId surface, const std::string &path, std::string &error);
-// The overlay pixel (key byte 0 where nothing was drawn).
+// The overlay pixel (all four bytes 0 where nothing was drawn).
 Pixel overlayPixel(SurfaceId surface, int x, int y);
+
+// The surfaces as they were shown just before the last screen closed (the
+// first panel removal after the program's last wait for a message), and
+// the exact overlay bytes then. False when no screen has closed since the
+// last reset.
+bool closedCapture(SurfaceId surface, Framebuffer &out);
+bool closedOverlay(SurfaceId surface, std::vector<Pixel> &pixels, int &width, int &height);
+bool saveClosedScreenshot(SurfaceId surface, const std::string &path, std::string &error);
 
 struct GadgetInfo {
     bool exists = false;

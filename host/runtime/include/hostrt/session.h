@@ -62,8 +62,9 @@ const std::vector<FieldImage> &putFields();
 void clearPutFields();
 void setPutResult(int32_t result);
 
-// Buffer size of opAllocImage(-1, -1) and (0, 0). When not set, the size of
-// the last field handed out by opGetField.
+// Buffer size of opAllocImage(-1, -1) and (0, 0). When not set, the field
+// size of the clips given with setInputFields, else the size of the last
+// field handed out by opGetField.
 void setStandardSize(int16_t bufferWidth, int16_t bufferHeight);
 // The n-th following opAllocImage call (0 = the next) answers none; -1 never.
 void failAllocation(int nth);

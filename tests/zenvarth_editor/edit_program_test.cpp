@@ -1,0 +1,135 @@
+// ophost edit end to end: headless from a script on the demo clip and on
+// files, its exit status, and the settings record it saves.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "testsupport.h"
+
+namespace {
+
+const std::string OPHOST = std::string(OPS_BIN_DIR) + "/ophost";
+
+struct Ran {
+    int status = -1;
+    std::string out, err;
+};
+
+std::string slurp(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::string hexOf(const std::string &bytes)
+{
+    static const char digits[] = "0123456789abcdef";
+    std::string s;
+    for (unsigned char c : bytes) {
+        s += digits[c >> 4];
+        s += digits[c & 15];
+    }
+    return s;
+}
+
+class EditProgram : public testing::Test {
+protected:
+    std::string dir_;
+    void SetUp() override
+    {
+        dir_ = testing::TempDir() + "ophost_edit_" + std::to_string(getpid()) + "_" +
+               testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::system(("rm -rf '" + dir_ + "' && mkdir -p '" + dir_ + "/home'").c_str());
+    }
+    void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
+    std::string path(const std::string &name) const { return dir_ + "/" + name; }
+
+    void write(const std::string &name, const std::string &text)
+    {
+        std::ofstream(path(name), std::ios::binary) << text;
+    }
+
+    // Runs ophost edit with QVHOME in the test folder and no display.
+    Ran edit(const std::string &args)
+    {
+        Ran r;
+        std::string cmd = "cd '" + dir_ + "' && { env -u DISPLAY -u WAYLAND_DISPLAY QVHOME='" + dir_ +
+                          "/home' '" + OPHOST + "' edit " + args + " ; } > .out 2> .err";
+        int raw = std::system(cmd.c_str());
+        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        r.out = slurp(path(".out"));
+        r.err = slurp(path(".err"));
+        return r;
+    }
+};
+
+TEST_F(EditProgram, DemoSavesTheRecordItShowsAndKeepsUnchangedBytes)
+{
+    // A run with no events saves the bytes it loaded.
+    Ran r = edit("--demo --headless --save-settings first.zvs");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string first = slurp(path("first.zvs"));
+    ASSERT_EQ(first.size(), 224u);
+    r = edit("--demo --headless --settings first.zvs --save-settings second.zvs");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(slurp(path("second.zvs")), first);
+    EXPECT_NE(r.err.find("settings saved to second.zvs"), std::string::npos) << r.err;
+
+    // The frame slider moves the editor's frame; the record saved is the
+    // record the editor ended with, byte for byte.
+    write("frame.script", "check before\nset-slider \"\" 0\nkey shift+t\ncheck after\nclose\n");
+    r = edit("--demo --headless --settings first.zvs --script frame.script --save-settings third.zvs "
+             "--screenshot screen.png --monitor-overlay monitor.y4m");
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::string third = slurp(path("third.zvs"));
+    ASSERT_EQ(third.size(), 224u);
+    EXPECT_NE(r.out.find("check before: " + hexOf(first)), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("check after: " + hexOf(third)), std::string::npos) << r.out;
+    EXPECT_EQ(slurp(path("screen.png")).substr(1, 3), "PNG");
+    // One 444alpha frame of the monitor's 640x360 overlay.
+    const std::string overlay = slurp(path("monitor.y4m"));
+    EXPECT_EQ(overlay.compare(0, 9, "YUV4MPEG2"), 0);
+    EXPECT_NE(overlay.find("C444alpha"), std::string::npos);
+    EXPECT_EQ(overlay.size() - overlay.find("FRAME\n") - 6, size_t(640) * 360 * 4);
+}
+
+TEST_F(EditProgram, ChangedRecordWithoutSaveSaysSoAndFaultsFail)
+{
+    // A frame beyond the section is reset on opening: the record changed.
+    std::string record(224, '\0');
+    record[128] = char(0xFF);
+    write("far.zvs", record);
+    Ran r = edit("--demo --headless --settings far.zvs");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("nothing was saved"), std::string::npos) << r.err;
+
+    // Script faults, missing inputs and bad options.
+    write("bad.script", "frobnicate 1 2\n");
+    EXPECT_EQ(edit("--demo --headless --script bad.script").status, 1);
+    EXPECT_EQ(edit("Zenvarth --in0 missing.y4m --in1 missing.y4m").status, 1);
+    EXPECT_EQ(edit("Zenvarth --in1 x.y4m").status, 2);
+    EXPECT_EQ(edit("--demo --monitors 3").status, 2);
+    EXPECT_EQ(edit("--demo --frames 5:5").status, 2);
+    EXPECT_EQ(edit("--help").status, 0);
+}
+
+TEST_F(EditProgram, UsesADataFolderWhenQvhomeIsUnset)
+{
+    Ran r;
+    std::string cmd = "cd '" + dir_ + "' && { env -u DISPLAY -u QVHOME XDG_DATA_HOME='" + dir_ + "/data' '" + OPHOST +
+                      "' edit --demo --headless ; } > .out 2> .err";
+    int raw = std::system(cmd.c_str());
+    ASSERT_TRUE(WIFEXITED(raw));
+    EXPECT_EQ(WEXITSTATUS(raw), 0) << slurp(path(".err"));
+    EXPECT_NE(slurp(path(".err")).find(dir_ + "/data/ophost"), std::string::npos) << slurp(path(".err"));
+    EXPECT_EQ(std::system(("test -d '" + dir_ + "/data/ophost/programs/zenvarth'").c_str()), 0);
+}
+
+} // namespace
