@@ -136,7 +136,16 @@ RunResult runRender(OperatorActionFn action, const std::string &opName, Clip &in
                         std::to_string(first) + " is empty");
     }
     if (end <= first) return fail("--frames: the section " + std::to_string(first) + ":" + std::to_string(end) + " is empty");
-    if (int64_t(end - first) * 2 > INT32_MAX) return fail("--frames: the section is too long");
+    // The section told to the operator, and the part of it rendered now.
+    const bool sectionSet = options.sectionFirst >= 0 && options.sectionEnd >= 0;
+    const int sectionFirst = sectionSet ? options.sectionFirst : first;
+    const int sectionEnd = sectionSet ? options.sectionEnd : end;
+    if (sectionEnd <= sectionFirst)
+        return fail("--section " + std::to_string(sectionFirst) + ":" + std::to_string(sectionEnd) + " is empty");
+    if (first < sectionFirst || end > sectionEnd)
+        return fail("--frames " + std::to_string(first) + ":" + std::to_string(end) + " is not inside --section " +
+                    std::to_string(sectionFirst) + ":" + std::to_string(sectionEnd));
+    if (int64_t(sectionEnd - sectionFirst) * 2 > INT32_MAX) return fail("--frames: the section is too long");
     // Every input whose length is known must hold the whole section: find
     // out now, not after rendering part of it.
     for (Clip *clip : {&in0, in1}) {
@@ -144,9 +153,10 @@ RunResult runRender(OperatorActionFn action, const std::string &opName, Clip &in
         std::string fault;
         int count = clip->frameCount(fault);
         if (count < 0) return fail(fault.empty() ? clip->name() + ": cannot count the frames" : fault);
-        if (count < end)
+        if (count < sectionEnd)
             return fail(clip->name() + ": has " + std::to_string(count) + " frame" + (count == 1 ? "" : "s") +
-                        "; the section needs frames " + std::to_string(first) + " to " + std::to_string(end - 1));
+                        "; the section needs frames " + std::to_string(sectionFirst) + " to " +
+                        std::to_string(sectionEnd - 1));
     }
     if (options.visibleSet) {
         const hostrt::VisibleArea &v = options.visible;
@@ -157,7 +167,8 @@ RunResult runRender(OperatorActionFn action, const std::string &opName, Clip &in
                         ": the visible area must be a non-empty part of the " + std::to_string(in0.width()) + "x" +
                         std::to_string(in0.height()) + " frame (0 <= L < R <= width, 0 <= T < B <= height)");
     }
-    const uint32_t fieldCount = uint32_t(end - first) * 2;
+    const uint32_t fieldCount = uint32_t(sectionEnd - sectionFirst) * 2;
+    const uint32_t firstField = uint32_t(first - sectionFirst) * 2, endField = uint32_t(end - sectionFirst) * 2;
 
     const int fieldW = in0.width(), fieldH = in0.height() / 2;
     const int outW = options.preview ? scaledSize(fieldW, options.previewNum, options.previewDen) : fieldW;
@@ -171,7 +182,7 @@ RunResult runRender(OperatorActionFn action, const std::string &opName, Clip &in
     Clip *clips[2] = {&in0, in1};
     for (int i = 0; i < 2; ++i) {
         inputs[i].clip = clips[i];
-        inputs[i].firstFrame = first;
+        inputs[i].firstFrame = sectionFirst;
         inputs[i].endFrame = end;
         inputs[i].fieldCount = fieldCount;
         inputs[i].preview = options.preview;
@@ -210,7 +221,7 @@ RunResult runRender(OperatorActionFn action, const std::string &opName, Clip &in
     result.leaked += hostrt::lastCallHeld();
 
     std::string error;
-    for (uint32_t k = 0; k < fieldCount; ++k) {
+    for (uint32_t k = firstField; k < endField; ++k) {
         current = int32_t(k);
         puts = 0;
         ctx = hostrt::makeContext(OPACT_RENDER, int32_t(k), fieldCount);
@@ -222,7 +233,7 @@ RunResult runRender(OperatorActionFn action, const std::string &opName, Clip &in
         }
         int32_t rendered = hostrt::callOperator(action, ctx);
         result.leaked += hostrt::lastCallHeld();
-        const std::string where = "field " + std::to_string(k) + " (frame " + std::to_string(first + int(k / 2)) + ")";
+        const std::string where = "field " + std::to_string(k) + " (frame " + std::to_string(sectionFirst + int(k / 2)) + ")";
         for (const InputFields &in : inputs) {
             if (!in.error.empty()) {
                 error = in.error;
@@ -244,7 +255,7 @@ RunResult runRender(OperatorActionFn action, const std::string &opName, Clip &in
         }
         ++result.fields;
         if (k % 2 == 1 && !out.write(outFrame, error)) break;
-        if (options.progress) options.progress(result.fields, fieldCount);
+        if (options.progress) options.progress(result.fields, endField - firstField);
     }
 
     ctx = hostrt::makeContext(OPACT_RELEASE, 0, fieldCount);

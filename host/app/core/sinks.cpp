@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "media/av_io.h"
 #include "media/output_file.h"
 #include "media/png_io.h"
 #include "media/y4m.h"
@@ -171,17 +172,59 @@ private:
     std::vector<std::unique_ptr<media::OutputFile>> pending_;
 };
 
+// Containers written through FFmpeg's libraries.
+class AvSink : public FrameSink {
+public:
+    bool open(const std::string &path, const OutputFormat &format, std::vector<std::string> &notes,
+              std::string &error)
+    {
+        media::AvOutputOptions options;
+        options.chroma = format.chroma;
+        options.traits = format.traits;
+        options.traits.rateNum = format.rateNum;
+        options.traits.rateDen = format.rateDen;
+        options.traits.interlace = !format.interlaced ? media::Interlace::Progressive
+                                   : format.bottomFirst ? media::Interlace::BottomFirst
+                                                        : media::Interlace::TopFirst;
+        if (options.traits.aspectNum <= 0 && format.aspectNum > 0 && format.aspectDen > 0) {
+            options.traits.aspectNum = format.aspectNum;
+            options.traits.aspectDen = format.aspectDen;
+        }
+        options.codec = format.codec;
+        options.crf = format.crf;
+        options.bitrate = format.bitrate;
+        options.audioFrom = format.audioFrom;
+        options.audioStartFrame = format.firstNumber;
+        return writer_.open(path, options, notes, error);
+    }
+    bool write(const media::VideoFrame &frame, std::string &error) override { return writer_.write(frame, error); }
+    bool finish(std::string &error) override { return writer_.finish(error); }
+    void abandon() override { writer_.abandon(); }
+
+private:
+    media::AvWriter writer_;
+};
+
 } // namespace
 
-std::unique_ptr<FrameSink> openSink(const std::string &path, const OutputFormat &format, std::string &error)
+std::unique_ptr<FrameSink> openSink(const std::string &path, const OutputFormat &format, std::string &error,
+                                    std::vector<std::string> *notes)
 {
+    if (media::AvWriter::handles(path) || (!format.codec.empty() && path != "-" && !endsWith(path, ".y4m") &&
+                                           !endsWith(path, ".png"))) {
+        std::vector<std::string> ignored;
+        auto sink = std::make_unique<AvSink>();
+        if (!sink->open(path, format, notes ? *notes : ignored, error)) return nullptr;
+        return sink;
+    }
     if (endsWith(path, ".png")) {
         auto sink = std::make_unique<PngSink>(format);
         if (!sink->open(path, error)) return nullptr;
         return sink;
     }
     if (path != "-" && !endsWith(path, ".y4m")) {
-        error = path + ": unknown output type (expected .y4m, .png or - for YUV4MPEG2 on standard output)";
+        error = path + ": unknown output type (expected .y4m, .png, - for YUV4MPEG2 on standard output, or a "
+                       "container such as .mov, .mkv or .mp4)";
         return nullptr;
     }
     auto sink = std::make_unique<Y4mSink>(format);
