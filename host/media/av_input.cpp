@@ -47,11 +47,13 @@ AVPixelFormat plainTwin(AVPixelFormat f)
 
 Interlace interlaceOf(AVFieldOrder order)
 {
+    // TB and BT are read by their first letter, as FFmpeg's own programs
+    // write and read them (its command line marks top-field-first video TB).
     switch (order) {
     case AV_FIELD_TT:
-    case AV_FIELD_BT: return Interlace::TopFirst;   // displayed top first
+    case AV_FIELD_TB: return Interlace::TopFirst;
     case AV_FIELD_BB:
-    case AV_FIELD_TB: return Interlace::BottomFirst;
+    case AV_FIELD_BT: return Interlace::BottomFirst;
     default: return Interlace::Progressive;
     }
 }
@@ -121,6 +123,10 @@ struct AvReader::State {
         }
         const AVCodecParameters *par = format->streams[stream]->codecpar;
         codecName = avcodec_get_name(par->codec_id);
+        if (par->codec_id == AV_CODEC_ID_NONE && par->codec_tag) {
+            char tag[AV_FOURCC_MAX_STRING_SIZE] = {};
+            codecName = av_fourcc_make_string(tag, par->codec_tag);
+        }
         const AVCodec *codec = avcodec_find_decoder(par->codec_id);
         if (!codec) {
             error = path + ": unsupported video codec '" + codecName + "' (no decoder for it)";

@@ -176,7 +176,9 @@ struct AvWriter::State {
             copy.timeBase = st->time_base;
             copy.start = av_rescale_q(sectionStart, AV_TIME_BASE_Q, st->time_base);
             const int bits = av_get_bits_per_sample(st->codecpar->codec_id);
-            if (bits > 0 && st->codecpar->block_align > 0) copy.blockAlign = st->codecpar->block_align;
+            // PCM: whole samples of every channel (block_align is not always given).
+            if (bits > 0 && bits % 8 == 0 && st->codecpar->ch_layout.nb_channels > 0)
+                copy.blockAlign = bits / 8 * st->codecpar->ch_layout.nb_channels;
             copy.sampleRate = st->codecpar->sample_rate;
             audio.push_back(copy);
         }
@@ -185,7 +187,9 @@ struct AvWriter::State {
             return true;
         }
         held = av_packet_alloc();
-        if (sectionStart > 0) av_seek_frame(audioIn, -1, sectionStart, AVSEEK_FLAG_BACKWARD);
+        // Some demuxers place the other streams at or after the time asked
+        // for: ask for a little earlier; packets before the start are dropped.
+        if (sectionStart > 2 * AV_TIME_BASE) av_seek_frame(audioIn, -1, sectionStart - 2 * AV_TIME_BASE, AVSEEK_FLAG_BACKWARD);
         return true;
     }
 
@@ -198,7 +202,7 @@ struct AvWriter::State {
 
     // Copies the audio of the section up to `frames` frames from its start:
     // packets that begin inside it, PCM cut to the sample.
-    bool pumpAudio(int64_t frames, std::string &error)
+    bool pumpAudio(int64_t frames, bool last, std::string &error)
     {
         if (audio.empty()) return true;
         const int64_t endUs = av_rescale(frames * options.traits.rateDen, AV_TIME_BASE, options.traits.rateNum);
@@ -226,7 +230,11 @@ struct AvWriter::State {
                 const AVRational sampleBase{1, a->sampleRate};
                 const int64_t first = av_rescale_q(held->pts, a->timeBase, sampleBase);
                 const int64_t lo = std::max<int64_t>(0, av_rescale_q(a->start, a->timeBase, sampleBase) - first);
-                const int64_t hi = std::min<int64_t>(samples, av_rescale_q(end, a->timeBase, sampleBase) - first);
+                const int64_t endSample = av_rescale_q(end, a->timeBase, sampleBase);
+                // A packet that reaches past the frames written so far waits
+                // for the next frames, or is cut at the section's end.
+                if (!last && first + samples > endSample) return true;
+                const int64_t hi = std::min<int64_t>(samples, endSample - first);
                 if (hi <= lo) {
                     av_packet_unref(held);
                     continue;
@@ -436,7 +444,7 @@ struct AvWriter::State {
             return false;
         }
         ++written;
-        return drain(error) && pumpAudio(written, error);
+        return drain(error) && pumpAudio(written, false, error);
     }
 };
 
@@ -560,7 +568,7 @@ bool AvWriter::finish(std::string &error)
         return false;
     }
     avcodec_send_frame(s.encoder, nullptr);   // the end: what it holds comes out
-    bool ok = s.drain(error) && s.pumpAudio(s.written, error);
+    bool ok = s.drain(error) && s.pumpAudio(s.written, true, error);
     if (ok) {
         int rc = av_write_trailer(s.mux);
         avio_flush(s.mux->pb);
