@@ -360,6 +360,22 @@ TEST_F(Av, BrokenFilesFailCleanly)
     }
 }
 
+// Choosing the reader by content must not eat a pipe's first bytes: a
+// named pipe (or a shell's <(...)) still reads as YUV4MPEG2.
+TEST_F(Av, NamedPipeInputIsReadOnce)
+{
+    ASSERT_EQ(ffmpeg("-f lavfi -i testsrc=size=32x16:rate=25 -frames:v 3 -pix_fmt yuv444p -f yuv4mpegpipe in.y4m"), 0);
+    std::string err;
+    ASSERT_EQ(shell("mkfifo pipe && { cat in.y4m > pipe & } && " + q(OPHOST_PATH) +
+                        " render Tolmic --in0 pipe --frames 0:3 --quiet -o piped.y4m && " + q(OPHOST_PATH) +
+                        " render Tolmic --in0 in.y4m --quiet -o direct.y4m",
+                    &err),
+              0)
+        << err;
+    EXPECT_EQ(slurp(path("piped.y4m")), slurp(path("direct.y4m")));
+    EXPECT_GT(slurp(path("direct.y4m")).size(), 3u * 32 * 16 * 3);
+}
+
 // Reads what a child writes on a pseudo-terminal until it ends.
 std::string runOnTerminal(const std::string &line, int &status)
 {

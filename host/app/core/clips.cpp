@@ -271,9 +271,17 @@ std::unique_ptr<Clip> openClip(const std::string &path, std::string &error)
     size_t got = 0;
     if (path != "-") {
         struct stat st;
-        if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        const bool found = ::stat(path.c_str(), &st) == 0;
+        if (found && S_ISDIR(st.st_mode)) {
             error = path + ": is a folder, not a video file";
             return nullptr;
+        }
+        // A pipe (a named one, or a shell's <(...)) cannot be read twice:
+        // it is YUV4MPEG2, as standard input is.
+        if (found && !S_ISREG(st.st_mode)) {
+            auto clip = std::make_unique<Y4mClip>();
+            if (!clip->open(path, error)) return nullptr;
+            return clip;
         }
         if (FILE *f = std::fopen(path.c_str(), "rb")) {
             got = std::fread(head, 1, sizeof head, f);
