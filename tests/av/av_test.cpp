@@ -239,11 +239,13 @@ TEST_F(Av, KeyedMasterCarriesTheKeyAndTheAudio)
 }
 
 // Interlaced clips stay interlaced, in their field order, through every
-// container; --field-order replaces what the input says.
+// container; --field-order replaces what the input says. The rate, pixel
+// aspect, range and matrix of input 0 are carried too.
 TEST_F(Av, FieldOrderSurvivesARoundTrip)
 {
-    ASSERT_EQ(ffmpeg("-f lavfi -i testsrc=size=64x32:rate=50 -frames:v 6 -vf interlace=scan=tff:lowpass=0 "
-                     "-flags +ildct -c:v prores_ks -profile:v 3 -pix_fmt yuv422p10le tff.mov"),
+    ASSERT_EQ(ffmpeg("-f lavfi -i testsrc=size=64x32:rate=50 -frames:v 6 -vf interlace=scan=tff:lowpass=0,setsar=16/15 "
+                     "-c:v ffv1 -pix_fmt yuv422p -field_order tt -color_range tv -colorspace bt709 "
+                     "-color_primaries bt709 -color_trc bt709 tff.mkv"),
               0);
     struct Case {
         const char *extra, *out, *fieldOrder;
@@ -256,10 +258,13 @@ TEST_F(Av, FieldOrderSurvivesARoundTrip)
     };
     for (const Case &c : cases) {
         std::string err;
-        ASSERT_EQ(ophost("render Tolmic --in0 tff.mov --quiet " + std::string(c.extra) + " -o " + c.out, &err), 0)
+        ASSERT_EQ(ophost("render Tolmic --in0 tff.mkv --quiet " + std::string(c.extra) + " -o " + c.out, &err), 0)
             << c.out << err;
         EXPECT_NE(probe(path(c.out), "stream=field_order").find(c.fieldOrder), std::string::npos)
             << c.out << ": " << probe(path(c.out), "stream=field_order");
+        EXPECT_EQ(probe(path(c.out), "stream=r_frame_rate,sample_aspect_ratio,color_range,color_space"),
+                  "sample_aspect_ratio=16:15\ncolor_range=tv\ncolor_space=bt709\nr_frame_rate=25/1\n")
+            << c.out;
         std::string error;
         auto clip = ophost::openClip(path(c.out), error);
         ASSERT_TRUE(clip) << error;
