@@ -144,7 +144,10 @@ struct AvReader::State {
             return false;
         }
         avcodec_parameters_to_context(decoder, par);
-        decoder->thread_count = 0;   // the library's own choice
+        // The library's own number of threads, by slices where the codec can:
+        // frame threads would each hold pictures of their own.
+        decoder->thread_count = 0;
+        if (codec->capabilities & AV_CODEC_CAP_SLICE_THREADS) decoder->thread_type = FF_THREAD_SLICE;
         rc = avcodec_open2(decoder, codec, nullptr);
         if (rc < 0) {
             error = path + ": cannot decode '" + codecName + "': " + av::describe(rc);

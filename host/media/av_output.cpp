@@ -320,6 +320,7 @@ struct AvWriter::State {
         if (interlaced) encoder->flags |= AV_CODEC_FLAG_INTERLACED_DCT | AV_CODEC_FLAG_INTERLACED_ME;
         if (container->flags & AVFMT_GLOBALHEADER) encoder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
         encoder->thread_count = 0;
+        if (codec->capabilities & AV_CODEC_CAP_SLICE_THREADS) encoder->thread_type = FF_THREAD_SLICE;
         if (options.bitrate > 0) encoder->bit_rate = options.bitrate;
         AVDictionary *settings = nullptr;
         if (std::strcmp(codec->name, "prores_ks") == 0)
