@@ -11,6 +11,7 @@
 #include "hostrt/session.h"
 #include "ophost/operators.h"
 #include "ophost/params.h"
+#include "ophost/progress.h"
 #include "ophost/run.h"
 
 namespace {
@@ -225,7 +226,11 @@ int runBench(int argc, char **argv)
         ophost::runRender(copyEntry, "copy", in0, twoInputs ? &in1 : nullptr, copySink, warmUp);
         ophost::RunResult floor = ophost::runRender(copyEntry, "copy", in0, twoInputs ? &in1 : nullptr, copySink, options);
         ophost::NullSink opSink;
+        ophost::ProgressLine progress(op.info().name + " " + std::to_string(size.width) + "x" +
+                                          std::to_string(size.height), true);
+        options.progress = [&progress](uint32_t done, uint32_t count) { progress.update(done, count); };
         ophost::RunResult run = ophost::runRender(op, in0, twoInputs ? &in1 : nullptr, opSink, options);
+        progress.clear();
         if (!floor.ok || !run.ok) {
             std::fprintf(stderr, "ophost bench: %s\n", (!run.ok ? run.error : floor.error).c_str());
             return ophost::EXIT_FAILURE_STATUS;

@@ -15,6 +15,7 @@
 #include "media/png_io.h"
 #include "media/yuv_rgb.h"
 #include "ophost/operators.h"
+#include "ophost/progress.h"
 #include "ophost/run.h"
 
 namespace {
@@ -172,21 +173,11 @@ int runDemo(int argc, char **argv)
     DemoSink sink(std::move(video), dir);
 
     ophost::RunOptions options;
-    // On a terminal one line counts up; elsewhere a line now and then.
-    const bool terminal = isatty(fileno(stderr));
-    options.progress = [terminal](uint32_t done, uint32_t count) {
-        if (terminal) {
-            std::fprintf(stderr, "\rophost demo: rendered %u of %u fields", done, count);
-            if (done == count) std::fprintf(stderr, "\n");
-        } else if (done % 25 == 0 || done == count) {
-            std::fprintf(stderr, "ophost demo: rendered %u of %u fields\n", done, count);
-        }
-    };
+    ophost::ProgressLine progress("ophost demo", true);
+    options.progress = [&progress](uint32_t done, uint32_t count) { progress.update(done, count); };
     ophost::RunResult result = ophost::runRender(op, *in0, in1.get(), sink, options);
-    if (!result.ok) {
-        if (terminal) std::fprintf(stderr, "\n");
-        return fail(result.error);
-    }
+    progress.clear();
+    if (!result.ok) return fail(result.error);
     if (result.leaked != 0)
         return fail("Zenvarth still held " + std::to_string(result.leaked) + " pictures after its calls");
 

@@ -1,6 +1,7 @@
 // ophost render OP [options]: one rendering run over real video.
 #include <unistd.h>
 
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -13,6 +14,7 @@
 #include "ophost/input_warnings.h"
 #include "ophost/operators.h"
 #include "ophost/params.h"
+#include "ophost/progress.h"
 #include "ophost/run.h"
 #include "ophost/sample_key.h"
 
@@ -23,12 +25,26 @@ const char *const RENDER_HELP =
     "\n"
     "Runs OP over a section of video: action 1, one render per field, action 2.\n"
     "\n"
-    "  --in0 FILE, --in1 FILE  inputs 0 and 1: a .y4m file, - for YUV4MPEG2 on\n"
-    "                          standard input, or a .png still that stands for\n"
-    "                          every frame (an operator with two inputs needs both)\n"
-    "  -o FILE                 output: .y4m, - for standard output, or .png\n"
+    "  --in0 FILE, --in1 FILE  inputs 0 and 1: a YUV4MPEG2 file, - for YUV4MPEG2\n"
+    "                          on standard input, a PNG still that stands for\n"
+    "                          every frame, or any video file FFmpeg's libraries\n"
+    "                          read (.mov, .mp4, .mkv, .mxf, ..., or an image\n"
+    "                          sequence such as shot%04d.png); an operator with\n"
+    "                          two inputs needs both\n"
+    "  -o FILE                 output: .y4m, - for standard output, .png\n"
     "                          (name%04d.png: one file per frame, numbered by\n"
-    "                          the frame of input 0)\n"
+    "                          the frame of input 0), .mov (ProRes 4444 with the\n"
+    "                          key as alpha with --pix 444alpha, else ProRes 422\n"
+    "                          HQ), .mkv (FFV1, lossless), .mp4 (H.264, 4:2:0,\n"
+    "                          no key), or another container with --codec\n"
+    "  --codec NAME            the video encoder (an FFmpeg encoder name)\n"
+    "  --crf N, --bitrate B    the encoder's quality (e.g. --crf 18 for H.264) or\n"
+    "                          bit rate (bits/s; 20M, 800k allowed)\n"
+    "  --no-audio              do not copy input 0's audio (it is copied, cut to\n"
+    "                          the frames rendered, when the output container\n"
+    "                          can hold it)\n"
+    "  --field-order tff|bff|progressive\n"
+    "                          the inputs' field order, whatever they say\n"
     "  --set NAME=VALUE        set a parameter by its label or index (see ophost\n"
     "  --set N=VALUE           info OP; case and spaces do not matter, a unique\n"
     "                          start of the label will do), in the order given;\n"
@@ -49,8 +65,13 @@ const char *const RENDER_HELP =
     "  --sample-key auto       Zenvarth: find the backing in the border of input\n"
     "                          1's first field and print the colour chosen\n"
     "                          (either form replaces any --set keyColor)\n"
-    "  --frames A:B            frames A to B-1 (default: all of input 0, or one\n"
-    "                          frame when every input is a still)\n"
+    "  --frames A:B            frames A to B-1 (default: the section, else all of\n"
+    "                          input 0, or one frame when every input is a still)\n"
+    "  --section A:B           the section the operator is told (its length and\n"
+    "                          each field's number in it, which fades follow),\n"
+    "                          when --frames renders only part of it: chunks of\n"
+    "                          one section concatenate to the same frames as one\n"
+    "                          run (default: the frames rendered)\n"
     "  --preview NUM/DEN       preview renders: fields scaled by NUM/DEN\n"
     "  --permille P            vertical factor of a preview in thousandths (1000)\n"
     "  --visible L,T,R,B       the visible area the host reports (default 0,0,\n"
@@ -59,7 +80,8 @@ const char *const RENDER_HELP =
     "                          output chroma format (default: input 0's); 444alpha\n"
     "                          keeps each pixel's key; a PNG gets an alpha channel\n"
     "                          only with 444alpha\n"
-    "  --quiet                 no progress and no summary on standard error\n"
+    "  --quiet                 no progress line (shown only on a terminal) and\n"
+    "                          no summary on standard error\n"
     "\n"
     "Exit status: 0 done, 1 failure, 2 usage error. The output is written under a\n"
     "temporary name and renamed at the end, so a failed run leaves nothing.\n";
@@ -74,7 +96,30 @@ struct Args {
     bool pixSet = false;
     media::Chroma pix = media::Chroma::C420;
     bool quiet = false;
+    bool sectionSet = false, framesSet = false;
+    bool fieldOrderSet = false;
+    media::Interlace fieldOrder = media::Interlace::Progressive;
+    std::string codec;
+    int crf = -1;
+    int64_t bitrate = 0;
+    bool noAudio = false;
 };
+
+// "20M", "800k", "5000000": bits per second.
+bool parseBitrate(const std::string &text, int64_t &bits)
+{
+    if (text.empty()) return false;
+    int64_t scale = 1;
+    std::string digits = text;
+    const char unit = digits.back();
+    if (unit == 'k' || unit == 'K') scale = 1000;
+    if (unit == 'm' || unit == 'M') scale = 1000000;
+    if (scale != 1) digits.pop_back();
+    int32_t v = 0;
+    if (!ophost::parseInt32(digits, v) || v <= 0) return false;
+    bits = int64_t(v) * scale;
+    return true;
+}
 
 bool parseInts(const std::string &text, char separator, size_t count, std::vector<int32_t> &values)
 {
@@ -131,8 +176,13 @@ int parseArgs(int argc, char **argv, Args &args)
             args.force = true;
             continue;
         }
+        if (a == "--no-audio") {
+            args.noAudio = true;
+            continue;
+        }
         static const char *const valued[] = {"--in0",    "--in1",     "-o",      "--set", "--settings", "--frames",
-                                             "--preview", "--permille", "--visible", "--pix", "--sample-key"};
+                                             "--preview", "--permille", "--visible", "--pix", "--sample-key",
+                                             "--section", "--field-order", "--codec", "--crf", "--bitrate"};
         bool known = false;
         for (const char *v : valued) known = known || a == v;
         if (!known) {
@@ -156,6 +206,29 @@ int parseArgs(int argc, char **argv, Args &args)
         else if (a == "--frames") {
             if (!ophost::parseFrameRange(v, args.run.firstFrame, args.run.endFrame))
                 return usage("--frames '" + v + "': expected A:B with 0 <= A < B");
+            args.framesSet = true;
+        } else if (a == "--section") {
+            std::vector<int32_t> f;
+            if (!parseInts(v, ':', 2, f) || f[0] < 0 || f[1] <= f[0])
+                return usage("--section '" + v + "': expected A:B with 0 <= A < B");
+            args.run.sectionFirst = f[0];
+            args.run.sectionEnd = f[1];
+            args.sectionSet = true;
+        } else if (a == "--field-order") {
+            if (v == "tff") args.fieldOrder = media::Interlace::TopFirst;
+            else if (v == "bff") args.fieldOrder = media::Interlace::BottomFirst;
+            else if (v == "progressive") args.fieldOrder = media::Interlace::Progressive;
+            else return usage("--field-order '" + v + "': expected tff, bff or progressive");
+            args.fieldOrderSet = true;
+        } else if (a == "--codec") {
+            if (v.empty()) return usage("--codec needs an encoder name");
+            args.codec = v;
+        } else if (a == "--crf") {
+            int32_t c = 0;
+            if (!ophost::parseInt32(v, c) || c < 0 || c > 63) return usage("--crf '" + v + "': expected 0..63");
+            args.crf = c;
+        } else if (a == "--bitrate") {
+            if (!parseBitrate(v, args.bitrate)) return usage("--bitrate '" + v + "': expected bits/s such as 20M or 800k");
         } else if (a == "--preview") {
             std::vector<int32_t> f;
             if (!parseInts(v, '/', 2, f) || f[0] <= 0 || f[1] <= 0 || f[0] > 32767 || f[1] > 32767)
@@ -184,38 +257,27 @@ int parseArgs(int argc, char **argv, Args &args)
     if (args.in0.empty()) return usage("no input: give --in0 FILE");
     if (args.out.empty()) return usage("no output: give -o FILE");
     if (args.in0 == "-" && args.in1 == "-") return usage("--in0 and --in1 cannot both read standard input");
+    auto lower = [](std::string t) {
+        for (char &c : t) c = char(std::tolower(static_cast<unsigned char>(c)));
+        return t;
+    };
+    const std::string outName = lower(args.out);
+    const bool builtInOutput = outName == "-" || (outName.size() >= 4 && (outName.compare(outName.size() - 4, 4, ".y4m") == 0 ||
+                                                                          outName.compare(outName.size() - 4, 4, ".png") == 0));
+    if (builtInOutput && (!args.codec.empty() || args.crf >= 0 || args.bitrate > 0))
+        return usage("--codec, --crf and --bitrate are for container outputs (.mov, .mkv, .mp4, ...), not " + args.out);
+    if (args.sectionSet && !args.framesSet) {
+        args.run.firstFrame = args.run.sectionFirst;
+        args.run.endFrame = args.run.sectionEnd;
+    }
+    if (args.sectionSet && (args.run.firstFrame < args.run.sectionFirst || args.run.endFrame > args.run.sectionEnd))
+        return usage("--frames " + std::to_string(args.run.firstFrame) + ":" + std::to_string(args.run.endFrame) +
+                     " is not inside --section " + std::to_string(args.run.sectionFirst) + ":" +
+                     std::to_string(args.run.sectionEnd));
     if (args.run.preview == false && args.run.verticalPermille != 1000)
         return usage("--permille is for preview renders: give --preview too");
     return -1;
 }
-
-// A bar on a terminal, redrawn at most ten times a second.
-class Progress {
-public:
-    explicit Progress(bool enabled) : enabled_(enabled && isatty(STDERR_FILENO)) {}
-    void update(uint32_t done, uint32_t total)
-    {
-        if (!enabled_) return;
-        auto now = std::chrono::steady_clock::now();
-        if (done != total && now - last_ < std::chrono::milliseconds(100)) return;
-        last_ = now;
-        const int width = 40;
-        int filled = total ? int(uint64_t(done) * width / total) : 0;
-        std::fprintf(stderr, "\r[%.*s%*s] %u/%u fields", filled, "========================================",
-                     width - filled, "", done, total);
-        shown_ = true;
-    }
-    void clear()
-    {
-        if (shown_) std::fprintf(stderr, "\r%*s\r", 70, "");
-        shown_ = false;
-    }
-
-private:
-    bool enabled_;
-    bool shown_ = false;
-    std::chrono::steady_clock::time_point last_{};
-};
 
 // Takes keyColor from input 1 and writes it through --set, so that it is
 // checked and stored as a user's own --set keyColor would be.
@@ -261,7 +323,7 @@ int runRenderCommand(int argc, char **argv)
     if (op.info().oneInput && !args.in1.empty())
         std::fprintf(stderr, "ophost render: %s reads only input 0; --in1 is not used\n", op.info().name.c_str());
 
-    Progress progress(!args.quiet);
+    ophost::ProgressLine progress(op.info().name, !args.quiet);
     // The operator's log lines are shown after each field, and after
     // ophost's own sentence when the run fails.
     std::vector<std::string> logged;
@@ -294,6 +356,10 @@ int runRenderCommand(int argc, char **argv)
         in1 = ophost::openClip(args.in1, error);
         if (!in1) return failure(error);
     }
+    if (args.fieldOrderSet) {
+        in0 = ophost::withFieldOrder(std::move(in0), args.fieldOrder);
+        if (in1) in1 = ophost::withFieldOrder(std::move(in1), args.fieldOrder);
+    }
     if (std::string fault = ophost::checkInputs(*in0, in1.get()); !fault.empty()) return failure(fault);
     if (std::string fault = ophost::checkSetRectangles(op, in0->width(), in0->height() / 2); !fault.empty()) {
         std::fprintf(stderr, "ophost render: %s\n", fault.c_str());
@@ -325,8 +391,19 @@ int runRenderCommand(int argc, char **argv)
         for (const std::string &x : h->extras)
             if (x.compare(0, 7, "XYSCSS=") != 0) format.extras.push_back(x);
     }
-    std::unique_ptr<ophost::FrameSink> sink = ophost::openSink(args.out, format, error);
+    if (const media::VideoTraits *t = in0->traits()) {
+        format.traits = *t;
+        format.aspectNum = t->aspectNum;
+        format.aspectDen = t->aspectDen;
+        if (!args.noAudio) format.audioFrom = args.in0;
+    }
+    format.codec = args.codec;
+    format.crf = args.crf;
+    format.bitrate = args.bitrate;
+    std::vector<std::string> notes;
+    std::unique_ptr<ophost::FrameSink> sink = ophost::openSink(args.out, format, error, &notes);
     if (!sink) return failure(error);
+    for (const std::string &note : notes) std::fprintf(stderr, "ophost render: note: %s\n", note.c_str());
 
     args.run.progress = [&progress, &showLogged](uint32_t done, uint32_t total) {
         showLogged();

@@ -8,6 +8,10 @@
 #include <cstring>
 #include <deque>
 
+#include <sys/stat.h>
+
+#include "av_clip.h"
+#include "media/av_io.h"
 #include "media/png_io.h"
 #include "media/y4m.h"
 #include "media/yuv_rgb.h"
@@ -228,20 +232,83 @@ private:
 
 } // namespace
 
+// Passes everything on but the field order.
+class FieldOrderClip : public Clip {
+public:
+    FieldOrderClip(std::unique_ptr<Clip> inner, media::Interlace order) : inner_(std::move(inner)), order_(order)
+    {
+        if (const media::VideoTraits *t = inner_->traits()) {
+            traits_ = *t;
+            traits_.interlace = order_;
+        }
+    }
+    int width() const override { return inner_->width(); }
+    int height() const override { return inner_->height(); }
+    bool bottomFirst() const override { return order_ == media::Interlace::BottomFirst; }
+    bool progressive() const override { return order_ == media::Interlace::Progressive; }
+    const media::Y4mHeader *y4mHeader() const override { return inner_->y4mHeader(); }
+    media::Chroma chroma() const override { return inner_->chroma(); }
+    int rateNum() const override { return inner_->rateNum(); }
+    int rateDen() const override { return inner_->rateDen(); }
+    const media::VideoTraits *traits() const override { return inner_->traits() ? &traits_ : nullptr; }
+    int frameCount(std::string &error) override { return inner_->frameCount(error); }
+    bool isStill() const override { return inner_->isStill(); }
+    bool streamed() const override { return inner_->streamed(); }
+    bool frame(int index, media::VideoFrame &out, std::string &error) override { return inner_->frame(index, out, error); }
+    const std::string &name() const override { return inner_->name(); }
+
+private:
+    std::unique_ptr<Clip> inner_;
+    media::Interlace order_;
+    media::VideoTraits traits_;
+};
+
 std::unique_ptr<Clip> openClip(const std::string &path, std::string &error)
 {
-    if (endsWith(path, ".png")) {
+    // The built-in readers are chosen by the first bytes; an image sequence
+    // pattern names no file of its own.
+    uint8_t head[16] = {};
+    size_t got = 0;
+    if (path != "-") {
+        struct stat st;
+        const bool found = ::stat(path.c_str(), &st) == 0;
+        if (found && S_ISDIR(st.st_mode)) {
+            error = path + ": is a folder, not a video file";
+            return nullptr;
+        }
+        // A pipe (a named one, or a shell's <(...)) cannot be read twice:
+        // it is YUV4MPEG2, as standard input is.
+        if (found && !S_ISREG(st.st_mode)) {
+            auto clip = std::make_unique<Y4mClip>();
+            if (!clip->open(path, error)) return nullptr;
+            return clip;
+        }
+        if (FILE *f = std::fopen(path.c_str(), "rb")) {
+            got = std::fread(head, 1, sizeof head, f);
+            std::fclose(f);
+        } else if (path.find('%') == std::string::npos) {
+            error = path + ": cannot open: " + std::strerror(errno);
+            return nullptr;
+        }
+    }
+    if (path != "-" && media::looksLikePng(head, got)) {
         auto clip = std::make_unique<StillClip>();
         if (!clip->open(path, error)) return nullptr;
         return clip;
     }
-    if (path != "-" && !endsWith(path, ".y4m")) {
-        error = path + ": unknown input type (expected .y4m, .png or - for YUV4MPEG2 on standard input)";
-        return nullptr;
+    // A .y4m name keeps the built-in reader, whose messages say what is wrong.
+    if (path == "-" || media::looksLikeY4m(head, got) || endsWith(path, ".y4m")) {
+        auto clip = std::make_unique<Y4mClip>();
+        if (!clip->open(path, error)) return nullptr;
+        return clip;
     }
-    auto clip = std::make_unique<Y4mClip>();
-    if (!clip->open(path, error)) return nullptr;
-    return clip;
+    return openAvClip(path, error);
+}
+
+std::unique_ptr<Clip> withFieldOrder(std::unique_ptr<Clip> clip, media::Interlace order)
+{
+    if (!clip || clip->isStill()) return clip;
+    return std::make_unique<FieldOrderClip>(std::move(clip), order);
 }
 
 std::unique_ptr<Clip> memoryClip(std::vector<media::VideoFrame> frames, bool bottomFirst, media::Chroma chroma)

@@ -170,7 +170,17 @@ RunResult runRender(OperatorActionFn action, const std::string &opName, Clip &in
     const int first = options.firstFrame;
     int end = 0;
     if (std::string fault = resolveSection(in0, in1, first, options.endFrame, end); !fault.empty()) return fail(fault);
-    if (std::string fault = checkSectionFits(in0, in1, first, end); !fault.empty()) return fail(fault);
+    // The section told to the operator, and the part of it rendered now.
+    const bool sectionSet = options.sectionFirst >= 0 && options.sectionEnd >= 0;
+    const int sectionFirst = sectionSet ? options.sectionFirst : first;
+    const int sectionEnd = sectionSet ? options.sectionEnd : end;
+    if (sectionEnd <= sectionFirst)
+        return fail("--section " + std::to_string(sectionFirst) + ":" + std::to_string(sectionEnd) + " is empty");
+    if (first < sectionFirst || end > sectionEnd)
+        return fail("--frames " + std::to_string(first) + ":" + std::to_string(end) + " is not inside --section " +
+                    std::to_string(sectionFirst) + ":" + std::to_string(sectionEnd));
+    if (int64_t(sectionEnd - sectionFirst) * 2 > INT32_MAX) return fail("--frames: the section is too long");
+    if (std::string fault = checkSectionFits(in0, in1, sectionFirst, sectionEnd); !fault.empty()) return fail(fault);
     if (options.visibleSet) {
         const hostrt::VisibleArea &v = options.visible;
         if (v.left < 0 || v.top < 0 || v.right > in0.width() || v.bottom > in0.height() || v.left >= v.right ||
@@ -180,7 +190,8 @@ RunResult runRender(OperatorActionFn action, const std::string &opName, Clip &in
                         ": the visible area must be a non-empty part of the " + std::to_string(in0.width()) + "x" +
                         std::to_string(in0.height()) + " frame (0 <= L < R <= width, 0 <= T < B <= height)");
     }
-    const uint32_t fieldCount = uint32_t(end - first) * 2;
+    const uint32_t fieldCount = uint32_t(sectionEnd - sectionFirst) * 2;
+    const uint32_t firstField = uint32_t(first - sectionFirst) * 2, endField = uint32_t(end - sectionFirst) * 2;
 
     const int fieldW = in0.width(), fieldH = in0.height() / 2;
     const int outW = options.preview ? scaledSize(fieldW, options.previewNum, options.previewDen) : fieldW;
@@ -191,7 +202,7 @@ RunResult runRender(OperatorActionFn action, const std::string &opName, Clip &in
 
     // Session: inputs, output, host answers.
     SessionInputs inputs;
-    inputs.attach(in0, in1, first, fieldCount, options.preview, options.previewNum, options.previewDen);
+    inputs.attach(in0, in1, sectionFirst, fieldCount, options.preview, options.previewNum, options.previewDen);
     hostrt::setStandardSize(int16_t(outW), int16_t(outFieldH));
     hostrt::VisibleArea visible = options.visible;
     if (!options.visibleSet) visible = hostrt::VisibleArea{0, 0, int16_t(in0.width()), int16_t(in0.height())};
@@ -222,7 +233,7 @@ RunResult runRender(OperatorActionFn action, const std::string &opName, Clip &in
     result.leaked += hostrt::lastCallHeld();
 
     std::string error;
-    for (uint32_t k = 0; k < fieldCount; ++k) {
+    for (uint32_t k = firstField; k < endField; ++k) {
         current = int32_t(k);
         puts = 0;
         ctx = hostrt::makeContext(OPACT_RENDER, int32_t(k), fieldCount);
@@ -234,7 +245,7 @@ RunResult runRender(OperatorActionFn action, const std::string &opName, Clip &in
         }
         int32_t rendered = hostrt::callOperator(action, ctx);
         result.leaked += hostrt::lastCallHeld();
-        const std::string where = "field " + std::to_string(k) + " (frame " + std::to_string(first + int(k / 2)) + ")";
+        const std::string where = "field " + std::to_string(k) + " (frame " + std::to_string(sectionFirst + int(k / 2)) + ")";
         error = inputs.firstError();
         if (!error.empty()) break;
         if (rendered == -1) {
@@ -251,7 +262,7 @@ RunResult runRender(OperatorActionFn action, const std::string &opName, Clip &in
         }
         ++result.fields;
         if (k % 2 == 1 && !out.write(outFrame, error)) break;
-        if (options.progress) options.progress(result.fields, fieldCount);
+        if (options.progress) options.progress(result.fields, endField - firstField);
     }
 
     ctx = hostrt::makeContext(OPACT_RELEASE, 0, fieldCount);

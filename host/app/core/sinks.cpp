@@ -7,8 +7,13 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <mutex>
+#include <thread>
 
+#include "media/av_io.h"
 #include "media/output_file.h"
 #include "media/png_io.h"
 #include "media/y4m.h"
@@ -171,17 +176,142 @@ private:
     std::vector<std::unique_ptr<media::OutputFile>> pending_;
 };
 
+// Containers written through FFmpeg's libraries. A thread converts,
+// encodes and writes while the operator renders the next frame; at most a
+// few frames wait for it.
+class AvSink : public FrameSink {
+public:
+    ~AvSink() override { abandon(); }
+
+    bool open(const std::string &path, const OutputFormat &format, std::vector<std::string> &notes,
+              std::string &error)
+    {
+        media::AvOutputOptions options;
+        options.chroma = format.chroma;
+        options.traits = format.traits;
+        options.traits.rateNum = format.rateNum;
+        options.traits.rateDen = format.rateDen;
+        options.traits.interlace = !format.interlaced ? media::Interlace::Progressive
+                                   : format.bottomFirst ? media::Interlace::BottomFirst
+                                                        : media::Interlace::TopFirst;
+        if (options.traits.aspectNum <= 0 && format.aspectNum > 0 && format.aspectDen > 0) {
+            options.traits.aspectNum = format.aspectNum;
+            options.traits.aspectDen = format.aspectDen;
+        }
+        options.codec = format.codec;
+        options.crf = format.crf;
+        options.bitrate = format.bitrate;
+        options.audioFrom = format.audioFrom;
+        options.audioStartFrame = format.firstNumber;
+        return writer_.open(path, options, notes, error);
+    }
+
+    bool write(const media::VideoFrame &frame, std::string &error) override
+    {
+        std::unique_lock<std::mutex> lock(lock_);
+        if (!worker_.joinable() && !failed_) worker_ = std::thread([this] { encodeQueued(); });
+        wake_.wait(lock, [this] { return failed_ || queue_.size() < QUEUED; });
+        if (failed_) {
+            error = fault_;
+            return false;
+        }
+        media::VideoFrame copy;
+        if (!spare_.empty()) {
+            copy = std::move(spare_.back());
+            spare_.pop_back();
+        }
+        copy.width = frame.width;
+        copy.height = frame.height;
+        copy.pixels.assign(frame.pixels.begin(), frame.pixels.end());
+        queue_.push_back(std::move(copy));
+        wake_.notify_all();
+        return true;
+    }
+
+    bool finish(std::string &error) override
+    {
+        stop();
+        if (failed_) {
+            error = fault_;
+            writer_.abandon();
+            return false;
+        }
+        return writer_.finish(error);
+    }
+
+    void abandon() override
+    {
+        stop();
+        writer_.abandon();
+    }
+
+private:
+    static constexpr size_t QUEUED = 3;
+
+    void stop()
+    {
+        {
+            std::lock_guard<std::mutex> lock(lock_);
+            closing_ = true;
+        }
+        wake_.notify_all();
+        if (worker_.joinable()) worker_.join();
+    }
+
+    void encodeQueued()
+    {
+        std::unique_lock<std::mutex> lock(lock_);
+        for (;;) {
+            wake_.wait(lock, [this] { return closing_ || !queue_.empty(); });
+            if (queue_.empty()) return;
+            media::VideoFrame frame = std::move(queue_.front());
+            queue_.pop_front();
+            lock.unlock();
+            std::string error;
+            const bool ok = writer_.write(frame, error);
+            lock.lock();
+            spare_.push_back(std::move(frame));
+            if (!ok) {
+                failed_ = true;
+                fault_ = error;
+                queue_.clear();
+                wake_.notify_all();
+                return;
+            }
+            wake_.notify_all();
+        }
+    }
+
+    media::AvWriter writer_;
+    std::thread worker_;
+    std::mutex lock_;
+    std::condition_variable wake_;
+    std::deque<media::VideoFrame> queue_;
+    std::vector<media::VideoFrame> spare_;
+    bool closing_ = false, failed_ = false;
+    std::string fault_;
+};
+
 } // namespace
 
-std::unique_ptr<FrameSink> openSink(const std::string &path, const OutputFormat &format, std::string &error)
+std::unique_ptr<FrameSink> openSink(const std::string &path, const OutputFormat &format, std::string &error,
+                                    std::vector<std::string> *notes)
 {
+    if (media::AvWriter::handles(path) || (!format.codec.empty() && path != "-" && !endsWith(path, ".y4m") &&
+                                           !endsWith(path, ".png"))) {
+        std::vector<std::string> ignored;
+        auto sink = std::make_unique<AvSink>();
+        if (!sink->open(path, format, notes ? *notes : ignored, error)) return nullptr;
+        return sink;
+    }
     if (endsWith(path, ".png")) {
         auto sink = std::make_unique<PngSink>(format);
         if (!sink->open(path, error)) return nullptr;
         return sink;
     }
     if (path != "-" && !endsWith(path, ".y4m")) {
-        error = path + ": unknown output type (expected .y4m, .png or - for YUV4MPEG2 on standard output)";
+        error = path + ": unknown output type (expected .y4m, .png, - for YUV4MPEG2 on standard output, or a "
+                       "container such as .mov, .mkv or .mp4)";
         return nullptr;
     }
     auto sink = std::make_unique<Y4mSink>(format);

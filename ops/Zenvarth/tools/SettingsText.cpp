@@ -254,7 +254,12 @@ std::string fieldTypeText(const SettingsField &f)
     switch (f.kind) {
     case FieldKind::Text: return "text";
     case FieldKind::Color: return "colour";
-    case FieldKind::Unsigned: return "u" + std::to_string(8 * f.size);
+    case FieldKind::Unsigned: {
+        // Appended, not "u" + ...: GCC 12's -Wrestrict misreads that join in Release builds.
+        std::string text = "u";
+        text += std::to_string(8 * f.size);
+        return text;
+    }
     case FieldKind::Rect: return "rect";
     case FieldKind::Point: return "point";
     case FieldKind::Reserved: return "reserved";

@@ -10,6 +10,7 @@
 
 #include "hostrt/loader.h"
 #include "hostrt/session.h"
+#include "media/av_io.h"
 #include "media/video.h"
 #include "media/y4m.h"
 
@@ -28,6 +29,9 @@ public:
     virtual media::Chroma chroma() const = 0;
     virtual int rateNum() const { return 25; }
     virtual int rateDen() const { return 1; }
+    // What a container read through FFmpeg's libraries says (rate, aspect,
+    // field order, colour range and matrix); none for other kinds.
+    virtual const media::VideoTraits *traits() const { return nullptr; }
     // Frames in the clip; -1 when unknown until read (a pipe), 0 for a
     // still that stands for every frame (see isStill).
     virtual int frameCount(std::string &error) = 0;
@@ -47,8 +51,12 @@ public:
 // empty past the end, or with the fault named.
 bool readField(Clip &clip, int firstFrame, int32_t fieldNumber, hostrt::FieldImage &out, std::string &error);
 
-// Opens a .y4m file, "-" (YUV4MPEG2 on standard input) or a .png still.
+// Opens "-" (YUV4MPEG2 on standard input), a YUV4MPEG2 file, a PNG still
+// (each known by its content, not its name), or else any file or image
+// sequence (shot%04d.png) FFmpeg's libraries read.
 std::unique_ptr<Clip> openClip(const std::string &path, std::string &error);
+// The clip with its field order replaced (tff, bff, progressive).
+std::unique_ptr<Clip> withFieldOrder(std::unique_ptr<Clip> clip, media::Interlace order);
 // A clip over frames in memory (tests, bench).
 std::unique_ptr<Clip> memoryClip(std::vector<media::VideoFrame> frames, bool bottomFirst = false,
                                  media::Chroma chroma = media::Chroma::C444alpha);
@@ -74,12 +82,23 @@ struct OutputFormat {
     int firstNumber = 0;       // number of the first frame in PNG file names
     int aspectNum = 0, aspectDen = 0;   // YUV4MPEG2 pixel aspect, 0:0 unknown
     std::vector<std::string> extras;    // YUV4MPEG2 X parameters to carry over
+    // Containers written through FFmpeg's libraries (.mov, .mkv, .mp4, ...):
+    // what input 0's container said, the encoder and its rate, and the file
+    // whose audio is copied in (from frame firstNumber on).
+    media::VideoTraits traits;          // rate and field order are taken from the fields above
+    std::string codec;
+    int crf = -1;
+    int64_t bitrate = 0;
+    std::string audioFrom;
 };
 
-// "-" or .y4m: YUV4MPEG2; .png with or without %d: PNG frames. Files are
-// written under a temporary name and renamed by finish().
+// "-" or .y4m: YUV4MPEG2; .png with or without %d: PNG frames; any other
+// extension FFmpeg's libraries know (.mov: ProRes, .mkv: FFV1, .mp4:
+// H.264, else --codec). Files are written under a temporary name and
+// renamed by finish(). Notes for the user (a key the format drops, audio
+// left out) go to `notes` when given.
 std::unique_ptr<FrameSink> openSink(const std::string &path, const OutputFormat &format,
-                                    std::string &error);
+                                    std::string &error, std::vector<std::string> *notes = nullptr);
 // Collects frames in memory.
 class MemorySink : public FrameSink {
 public:
@@ -107,14 +126,20 @@ public:
 };
 
 struct RunOptions {
+    // The frames rendered now: firstFrame to endFrame - 1.
     int firstFrame = 0;
     int endFrame = -1;          // -1: to the end of input 0 (1 frame if every input is a still)
+    // The section the operator is told (its length, and each field's number
+    // in it), when it is larger than the frames rendered now: a long job
+    // rendered in chunks gives the same frames as one run. -1: the frames
+    // rendered.
+    int sectionFirst = -1, sectionEnd = -1;
     bool preview = false;
     int previewNum = 1, previewDen = 1;
     int verticalPermille = 1000;
     bool visibleSet = false;
     hostrt::VisibleArea visible;   // default: 0, 0, frame width, frame height
-    // Called after each field with (fields done, field count; count 0 if unknown).
+    // Called after each field with (fields done, fields to render).
     std::function<void(uint32_t, uint32_t)> progress;
 };
 

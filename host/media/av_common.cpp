@@ -1,0 +1,77 @@
+#include "av_common.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <mutex>
+
+#include "media/av_io.h"
+
+namespace media {
+
+namespace av {
+
+namespace {
+
+std::mutex messageLock;
+std::string lastMessage;
+
+void logCallback(void *, int level, const char *format, va_list args)
+{
+    if (level > AV_LOG_ERROR) return;
+    char text[512];
+    std::vsnprintf(text, sizeof text, format, args);
+    std::string line = text;
+    while (!line.empty() && (line.back() == '\n' || line.back() == ' ')) line.pop_back();
+    if (line.empty()) return;
+    std::lock_guard<std::mutex> lock(messageLock);
+    lastMessage = line;
+}
+
+} // namespace
+
+void quietLibraries()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { av_log_set_callback(logCallback); });
+}
+
+std::string takeLibraryMessage()
+{
+    std::lock_guard<std::mutex> lock(messageLock);
+    std::string m;
+    m.swap(lastMessage);
+    return m;
+}
+
+std::string describe(int averror)
+{
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(averror, text, sizeof text);
+    std::string s = text;
+    std::string more = takeLibraryMessage();
+    if (!more.empty() && more != s) s += " (" + more + ")";
+    return s;
+}
+
+} // namespace av
+
+int defaultColorSpace(int width, int height)
+{
+    return width >= 1280 || height > 576 ? AVCOL_SPC_BT709 : height == 576 ? AVCOL_SPC_BT470BG : AVCOL_SPC_SMPTE170M;
+}
+
+bool looksLikeY4m(const uint8_t *bytes, size_t size)
+{
+    return size >= 9 && std::string(reinterpret_cast<const char *>(bytes), 9) == "YUV4MPEG2";
+}
+
+bool looksLikePng(const uint8_t *bytes, size_t size)
+{
+    static const uint8_t signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    if (size < 8) return false;
+    for (int i = 0; i < 8; ++i)
+        if (bytes[i] != signature[i]) return false;
+    return true;
+}
+
+} // namespace media

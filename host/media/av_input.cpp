@@ -1,0 +1,396 @@
+// Reading any container through FFmpeg's libraries (see media/av_io.h).
+#include <cstring>
+#include <vector>
+
+#include "av_common.h"
+#include "media/av_io.h"
+#include "media/limits.h"
+#include "media/y4m.h"
+#include "media/yuv_rgb.h"
+
+namespace media {
+
+namespace {
+
+// The 8-bit planar format a decoded picture is unpacked from, for its
+// chroma layout and alpha; AV_PIX_FMT_RGBA for RGB and palette pictures.
+AVPixelFormat unpackFormat(AVPixelFormat source, Chroma &layout, bool &alpha, bool &rgb)
+{
+    const AVPixFmtDescriptor *d = av_pix_fmt_desc_get(source);
+    alpha = d && (d->flags & AV_PIX_FMT_FLAG_ALPHA);
+    rgb = d && (d->flags & (AV_PIX_FMT_FLAG_RGB | AV_PIX_FMT_FLAG_PAL));
+    if (!d || rgb) {
+        layout = Chroma::C444;
+        return AV_PIX_FMT_RGBA;
+    }
+    if (d->nb_components >= 3 && d->log2_chroma_w == 1 && d->log2_chroma_h == 1) layout = Chroma::C420;
+    else if (d->nb_components >= 3 && d->log2_chroma_w == 1 && d->log2_chroma_h == 0) layout = Chroma::C422;
+    else layout = Chroma::C444;
+    switch (layout) {
+    case Chroma::C420: return alpha ? AV_PIX_FMT_YUVA420P : AV_PIX_FMT_YUV420P;
+    case Chroma::C422: return alpha ? AV_PIX_FMT_YUVA422P : AV_PIX_FMT_YUV422P;
+    default: return alpha ? AV_PIX_FMT_YUVA444P : AV_PIX_FMT_YUV444P;
+    }
+}
+
+// Full-range twins share the layout of the plain formats: their values are
+// taken as they stand (the range is carried as a trait, not converted).
+AVPixelFormat plainTwin(AVPixelFormat f)
+{
+    switch (f) {
+    case AV_PIX_FMT_YUVJ420P: return AV_PIX_FMT_YUV420P;
+    case AV_PIX_FMT_YUVJ422P: return AV_PIX_FMT_YUV422P;
+    case AV_PIX_FMT_YUVJ444P: return AV_PIX_FMT_YUV444P;
+    default: return f;
+    }
+}
+
+Interlace interlaceOf(AVFieldOrder order)
+{
+    // TB and BT are read by their first letter, as FFmpeg's own programs
+    // write and read them (its command line marks top-field-first video TB).
+    switch (order) {
+    case AV_FIELD_TT:
+    case AV_FIELD_TB: return Interlace::TopFirst;
+    case AV_FIELD_BB:
+    case AV_FIELD_BT: return Interlace::BottomFirst;
+    default: return Interlace::Progressive;
+    }
+}
+
+} // namespace
+
+struct AvReader::State {
+    std::string path;
+    AVFormatContext *format = nullptr;
+    AVCodecContext *decoder = nullptr;
+    AVPacket *packet = nullptr;
+    AVFrame *decoded = nullptr;
+    SwsContext *scaler = nullptr;
+    int stream = -1;
+    bool flushing = false;     // the demuxer has ended; the decoder is being drained
+    bool ended = false;
+    bool havePending = false;  // `decoded` holds the next frame already
+    int nextIndex = 0;
+    int count = -1;
+    int width = 0, height = 0;
+    Chroma chroma = Chroma::C420;
+    VideoTraits traits;
+    std::string codecName;
+    std::vector<uint8_t> planes;   // 8-bit planes in YUV4MPEG2 order
+    std::vector<uint8_t> converted;
+
+    ~State() { close(); }
+    void close()
+    {
+        sws_freeContext(scaler);
+        scaler = nullptr;
+        av_frame_free(&decoded);
+        av_packet_free(&packet);
+        avcodec_free_context(&decoder);
+        avformat_close_input(&format);
+        flushing = ended = havePending = false;
+        nextIndex = 0;
+    }
+    std::string where(int index) const { return path + ": frame " + std::to_string(index) + ": "; }
+
+    bool openStreams(std::string &error)
+    {
+        close();
+        av::quietLibraries();
+        av::takeLibraryMessage();
+        int rc = avformat_open_input(&format, path.c_str(), nullptr, nullptr);
+        if (rc < 0) {
+            error = path + ": cannot open: " + av::describe(rc);
+            return false;
+        }
+        rc = avformat_find_stream_info(format, nullptr);
+        if (rc < 0) {
+            error = path + ": cannot read: " + av::describe(rc);
+            return false;
+        }
+        stream = -1;
+        for (unsigned i = 0; i < format->nb_streams; ++i) {
+            const AVStream *st = format->streams[i];
+            if (st->codecpar->codec_type == AVMEDIA_TYPE_VIDEO && !(st->disposition & AV_DISPOSITION_ATTACHED_PIC)) {
+                stream = int(i);
+                break;
+            }
+        }
+        if (stream < 0) {
+            error = path + ": has no video stream";
+            return false;
+        }
+        const AVCodecParameters *par = format->streams[stream]->codecpar;
+        codecName = avcodec_get_name(par->codec_id);
+        if (par->codec_id == AV_CODEC_ID_NONE && par->codec_tag) {
+            char tag[AV_FOURCC_MAX_STRING_SIZE] = {};
+            codecName = av_fourcc_make_string(tag, par->codec_tag);
+        }
+        const AVCodec *codec = avcodec_find_decoder(par->codec_id);
+        if (!codec) {
+            error = path + ": unsupported video codec '" + codecName + "' (no decoder for it)";
+            return false;
+        }
+        if (std::string fault = checkPictureSize(par->width, par->height); !fault.empty()) {
+            error = path + ": " + fault;
+            return false;
+        }
+        decoder = avcodec_alloc_context3(codec);
+        packet = av_packet_alloc();
+        decoded = av_frame_alloc();
+        if (!decoder || !packet || !decoded) {
+            error = path + ": out of memory";
+            return false;
+        }
+        avcodec_parameters_to_context(decoder, par);
+        // The library's own number of threads, by slices where the codec can:
+        // frame threads would each hold pictures of their own.
+        decoder->thread_count = 0;
+        if (codec->capabilities & AV_CODEC_CAP_SLICE_THREADS) decoder->thread_type = FF_THREAD_SLICE;
+        rc = avcodec_open2(decoder, codec, nullptr);
+        if (rc < 0) {
+            error = path + ": cannot decode '" + codecName + "': " + av::describe(rc);
+            return false;
+        }
+        return true;
+    }
+
+    // The next picture into `decoded`: 1, 0 at the end, -1 with `error`.
+    int decodeNext(std::string &error)
+    {
+        if (havePending) {
+            havePending = false;
+            return 1;
+        }
+        if (ended) return 0;
+        for (;;) {
+            int rc = avcodec_receive_frame(decoder, decoded);
+            if (rc == 0) return 1;
+            if (rc == AVERROR_EOF) {
+                ended = true;
+                return 0;
+            }
+            if (rc != AVERROR(EAGAIN)) {
+                error = where(nextIndex) + "cannot decode: " + av::describe(rc);
+                return -1;
+            }
+            if (flushing) {
+                ended = true;
+                return 0;
+            }
+            rc = av_read_frame(format, packet);
+            if (rc == AVERROR_EOF) {
+                flushing = true;
+                avcodec_send_packet(decoder, nullptr);
+                continue;
+            }
+            if (rc < 0) {
+                error = where(nextIndex) + "cannot read: " + av::describe(rc);
+                return -1;
+            }
+            if (packet->stream_index != stream) {
+                av_packet_unref(packet);
+                continue;
+            }
+            rc = avcodec_send_packet(decoder, packet);
+            av_packet_unref(packet);
+            if (rc < 0 && rc != AVERROR(EAGAIN)) {
+                error = where(nextIndex) + "damaged video data: " + av::describe(rc);
+                return -1;
+            }
+        }
+    }
+
+    bool convert(VideoFrame &frame, std::string &error)
+    {
+        if (decoded->width != width || decoded->height != height) {
+            error = where(nextIndex) + "picture size changed from " + std::to_string(width) + "x" +
+                    std::to_string(height) + " to " + std::to_string(decoded->width) + "x" +
+                    std::to_string(decoded->height);
+            return false;
+        }
+        const AVPixelFormat source = AVPixelFormat(decoded->format);
+        Chroma layout;
+        bool alpha = false, rgb = false;
+        const AVPixelFormat target = unpackFormat(source, layout, alpha, rgb);
+        const uint8_t *const *data = decoded->data;
+        const int *linesize = decoded->linesize;
+        uint8_t *convertedData[4] = {};
+        int convertedLines[4] = {};
+        if (plainTwin(source) != target) {
+            scaler = sws_getCachedContext(scaler, width, height, source, width, height, target, SWS_BICUBIC, nullptr,
+                                          nullptr, nullptr);
+            int bytes = av_image_get_buffer_size(target, width, height, 1);
+            if (!scaler || bytes < 0) {
+                error = where(nextIndex) + "cannot convert pictures of " +
+                        std::string(av_get_pix_fmt_name(source) ? av_get_pix_fmt_name(source) : "?");
+                return false;
+            }
+            converted.resize(size_t(bytes));
+            av_image_fill_arrays(convertedData, convertedLines, converted.data(), target, width, height, 1);
+            sws_scale(scaler, decoded->data, decoded->linesize, 0, height, convertedData, convertedLines);
+            data = convertedData;
+            linesize = convertedLines;
+        }
+        if (rgb) {
+            frame.width = width;
+            frame.height = height;
+            frame.pixels.resize(size_t(width) * height);
+            for (int y = 0; y < height; ++y) {
+                const uint8_t *row = data[0] + size_t(y) * linesize[0];
+                Pixel *out = &frame.pixels[size_t(y) * width];
+                for (int x = 0; x < width; ++x)
+                    out[x] = rgbToPixel(row[4 * x], row[4 * x + 1], row[4 * x + 2], alpha ? row[4 * x + 3] : 255);
+            }
+            return true;
+        }
+        // Into YUV4MPEG2's plane order, then its exact unpacking rules.
+        Y4mHeader h;
+        h.width = width;
+        h.height = height;
+        h.chroma = layout;
+        const int cw = layout == Chroma::C444 ? width : (width + 1) / 2;
+        const int ch = layout == Chroma::C420 ? (height + 1) / 2 : height;
+        planes.resize(y4mFrameBytes(h));
+        uint8_t *to = planes.data();
+        for (int p = 0; p < 3; ++p) {
+            const int pw = p == 0 ? width : cw, ph = p == 0 ? height : ch;
+            for (int y = 0; y < ph; ++y, to += pw) std::memcpy(to, data[p] + size_t(y) * linesize[p], size_t(pw));
+        }
+        const bool fieldChroma =
+            layout == Chroma::C420 && (decoded->interlaced_frame || traits.interlace != Interlace::Progressive);
+        decodeY4mFrame(h, planes.data(), frame, fieldChroma);
+        if (alpha) {
+            for (int y = 0; y < height; ++y) {
+                const uint8_t *row = data[3] + size_t(y) * linesize[3];
+                Pixel *out = &frame.pixels[size_t(y) * width];
+                for (int x = 0; x < width; ++x) out[x].alpha = row[x];
+            }
+        }
+        return true;
+    }
+};
+
+AvReader::AvReader() : s_(std::make_unique<State>()) {}
+AvReader::~AvReader() = default;
+
+bool AvReader::open(const std::string &path, std::string &error)
+{
+    s_->path = path;
+    if (!s_->openStreams(error)) return false;
+    const AVStream *st = s_->format->streams[s_->stream];
+    const AVCodecParameters *par = st->codecpar;
+    s_->width = par->width;
+    s_->height = par->height;
+    // The first picture settles the pixel format and the field order.
+    int got = s_->decodeNext(error);
+    if (got < 0) return false;
+    if (got == 0) {
+        error = path + ": no picture could be decoded from its video stream";
+        return false;
+    }
+    s_->havePending = true;
+    const AVFrame *f = s_->decoded;
+    s_->width = f->width;
+    s_->height = f->height;
+    if (std::string fault = checkPictureSize(s_->width, s_->height); !fault.empty()) {
+        error = path + ": " + fault;
+        return false;
+    }
+    bool alpha = false, rgb = false;
+    unpackFormat(AVPixelFormat(f->format), s_->chroma, alpha, rgb);
+    if (alpha) s_->chroma = Chroma::C444alpha;
+    VideoTraits &t = s_->traits;
+    AVRational rate = st->avg_frame_rate.num > 0 && st->avg_frame_rate.den > 0 ? st->avg_frame_rate : st->r_frame_rate;
+    if (rate.num > 0 && rate.den > 0) {
+        t.rateNum = rate.num;
+        t.rateDen = rate.den;
+    }
+    AVRational sar = st->sample_aspect_ratio.num > 0 ? st->sample_aspect_ratio : par->sample_aspect_ratio;
+    if (sar.num > 0 && sar.den > 0) {
+        t.aspectNum = sar.num;
+        t.aspectDen = sar.den;
+    }
+    if (f->interlaced_frame) t.interlace = f->top_field_first ? Interlace::TopFirst : Interlace::BottomFirst;
+    else t.interlace = interlaceOf(par->field_order);
+    if (rgb) {
+        // Converted by the BT.601 limited-range rule.
+        t.colorRange = AVCOL_RANGE_MPEG;
+        t.colorSpace = AVCOL_SPC_SMPTE170M;
+    } else {
+        t.colorRange = f->color_range != AVCOL_RANGE_UNSPECIFIED ? f->color_range : par->color_range;
+        t.colorSpace = f->colorspace != AVCOL_SPC_UNSPECIFIED ? f->colorspace : par->color_space;
+        t.colorPrimaries = f->color_primaries != AVCOL_PRI_UNSPECIFIED ? f->color_primaries : par->color_primaries;
+        t.colorTransfer = f->color_trc != AVCOL_TRC_UNSPECIFIED ? f->color_trc : par->color_trc;
+        if (AVPixelFormat(f->format) == AV_PIX_FMT_YUVJ420P || AVPixelFormat(f->format) == AV_PIX_FMT_YUVJ422P ||
+            AVPixelFormat(f->format) == AV_PIX_FMT_YUVJ444P)
+            t.colorRange = AVCOL_RANGE_JPEG;
+    }
+    return true;
+}
+
+int AvReader::width() const { return s_->width; }
+int AvReader::height() const { return s_->height; }
+Chroma AvReader::chroma() const { return s_->chroma; }
+const VideoTraits &AvReader::traits() const { return s_->traits; }
+const std::string &AvReader::codecName() const { return s_->codecName; }
+int AvReader::nextIndex() const { return s_->nextIndex; }
+
+int AvReader::frameCount(std::string &error)
+{
+    error.clear();
+    if (s_->count >= 0) return s_->count;
+    const AVStream *st = s_->format->streams[s_->stream];
+    // QuickTime and MP4 list every sample in their tables.
+    if (std::strstr(s_->format->iformat->name, "mov") && st->nb_frames > 0 && st->nb_frames < INT32_MAX) {
+        s_->count = int(st->nb_frames);
+        return s_->count;
+    }
+    // Else count the packets of the stream, without decoding them.
+    AVFormatContext *counter = nullptr;
+    int rc = avformat_open_input(&counter, s_->path.c_str(), nullptr, nullptr);
+    if (rc < 0) {
+        error = s_->path + ": cannot open: " + av::describe(rc);
+        return -1;
+    }
+    AVPacket *packet = av_packet_alloc();
+    int64_t n = 0;
+    while (packet && (rc = av_read_frame(counter, packet)) >= 0) {
+        if (packet->stream_index == s_->stream && !(packet->flags & AV_PKT_FLAG_DISCARD)) ++n;
+        av_packet_unref(packet);
+    }
+    av_packet_free(&packet);
+    avformat_close_input(&counter);
+    if (rc != AVERROR_EOF) {
+        error = s_->path + ": cannot count its frames: " + av::describe(rc);
+        return -1;
+    }
+    if (n > INT32_MAX / 2) {
+        error = s_->path + ": too many frames";
+        return -1;
+    }
+    s_->count = int(n);
+    return s_->count;
+}
+
+bool AvReader::next(VideoFrame &frame, std::string &error)
+{
+    error.clear();
+    int got = s_->decodeNext(error);
+    if (got <= 0) return false;
+    if (!s_->convert(frame, error)) return false;
+    ++s_->nextIndex;
+    return true;
+}
+
+bool AvReader::rewind(std::string &error)
+{
+    const int width = s_->width, height = s_->height;
+    if (!s_->openStreams(error)) return false;
+    s_->width = width;
+    s_->height = height;
+    return true;
+}
+
+} // namespace media
