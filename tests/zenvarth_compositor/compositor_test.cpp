@@ -3,6 +3,7 @@
 // pattern wipe.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <random>
 
@@ -373,4 +374,53 @@ TEST_F(Compositor, UnknownEffectIsPlainComposite)
     zenvarth::runCompositor();
     for (size_t i = 0; i < scene.out.size(); ++i)
         ASSERT_EQ(pixelWord(scene.out[i]), pixelWord(plainScene.out[i])) << i;
+}
+
+// Outside the fades the glow composite works four pixels at a time; it must
+// give the bytes of the per-pixel rule, written out here, on random pictures
+// whose width leaves a partial block, inside and outside the fades.
+TEST_F(Compositor, GlowBlocksMatchThePerPixelRule)
+{
+    struct Case {
+        uint32_t field, count;
+        uint16_t fadeIn, fadeOut;
+        uint8_t glowAlpha;
+    };
+    const Case cases[] = {{0, 2, 0, 0, 255}, {7, 40, 0, 0, 128}, {20, 40, 3, 3, 1},
+                          {5, 40, 6, 0, 200}, {36, 40, 0, 5, 255}, {41, 40, 0, 0, 77}};
+    uint32_t seed = 100;
+    for (const Case &c : cases) {
+        passes::resetEngine();
+        zenvarth::settings.effectType = 1;
+        zenvarth::settings.glowSize = 2;
+        zenvarth::settings.glowColor.alpha = c.glowAlpha;
+        zenvarth::settings.fadeInFrames = c.fadeIn;
+        zenvarth::settings.fadeOutFrames = c.fadeOut;
+        Scene scene = randomScene(23, 9, seed++);
+        const std::vector<Pixel> before = scene.out;
+        scene.bind(c.field, c.count);
+        zenvarth::runCompositor();
+
+        const uint32_t in = std::min(2u * c.fadeIn, c.count), out = std::min(2u * c.fadeOut, c.count);
+        auto fade = [&](uint32_t v) {
+            if (in != 0 && c.field < in) v = c.field * v / in;
+            if (out != 0 && c.field >= c.count - out) v = (c.count - c.field - 1) * v / out;
+            return v > 255 ? 255u : v;
+        };
+        const Pixel glow = zenvarth::settings.glowColor;
+        for (size_t i = 0; i < scene.out.size(); ++i) {
+            // bg.alpha now holds the blurred key.
+            const Pixel fg = scene.fg[i], bg = scene.bg[i], was = before[i];
+            Pixel want{was.alpha, fg.v, fg.u, fg.y};
+            if (fg.alpha != 0) {
+                uint32_t s = fade(glow.alpha * std::min(2u * bg.alpha, 255u) / 255);
+                Pixel under{0, mix(bg.v, glow.v, s), mix(bg.u, glow.u, s), mix(bg.y, glow.y, s)};
+                uint32_t k = fade(was.alpha);
+                want = was.alpha == 0 ? Pixel{was.alpha, under.v, under.u, under.y}
+                                      : Pixel{was.alpha, mix(under.v, was.v, k), mix(under.u, was.u, k),
+                                              mix(under.y, was.y, k)};
+            }
+            ASSERT_EQ(pixelWord(scene.out[i]), pixelWord(want)) << "field " << c.field << " of " << c.count << ", pixel " << i;
+        }
+    }
 }
