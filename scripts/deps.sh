@@ -2,7 +2,8 @@
 # Installs the Debian packages the build and the tests need, when missing.
 set -e
 PACKAGES="build-essential cmake g++-multilib libgtest-dev libpng-dev zlib1g-dev
-libsdl2-dev libsdl2-ttf-dev fonts-dejavu-core ffmpeg clang libclang-rt-14-dev binutils xvfb x11-utils"
+libsdl2-dev libsdl2-ttf-dev fonts-dejavu-core ffmpeg clang libclang-rt-14-dev binutils xvfb x11-utils
+time"
 missing=""
 for p in $PACKAGES; do
     dpkg -s "$p" >/dev/null 2>&1 || missing="$missing $p"
