@@ -88,6 +88,40 @@ void buildTables(const CachedAverage &avg, int32_t tol, int32_t nearFactor, int3
     tables.farFrom = firstFarDistance(tol);
 }
 
+// The same rule as plain arithmetic for factors 0 to 200, the sliders'
+// range: f * (c - 128) / 100 + 128 in double, clamped to 15..240 and
+// truncated, is floor((f * (c - 128) + 12 800) / 100) clamped the same way
+// (the quotient is a whole number or at least 0.01 from one, far beyond the
+// double's rounding), and a negative numerator clamps to 15 whatever its
+// quotient.
+inline int32_t scaledChroma(int32_t factor, int32_t c)
+{
+    int32_t n = factor * (c - 128) + 12800;
+    int32_t q = divideBy100(n < 0 ? 0 : n);
+    return q < 15 ? 15 : q > 240 ? 240 : q;
+}
+
+struct RowRule {
+    int32_t avgY, avgU, avgV;
+    int32_t farFrom;
+    int32_t nearFactor, farFactor;
+};
+
+OPS_VECTOR_KERNEL void isolateRow(Pixel *row, int32_t count, RowRule rule)
+{
+    for (int32_t c = 0; c < count; ++c) {
+        Pixel p = row[c];
+        int32_t y = p.y, u = p.u, v = p.v;
+        int32_t dy = y - rule.avgY, du = u - rule.avgU, dv = v - rule.avgV;
+        int32_t d = 30 * (dy < 0 ? -dy : dy) + 60 * (du < 0 ? -du : du) + 60 * (dv < 0 ? -dv : dv);
+        int32_t factor = d >= rule.farFrom ? rule.farFactor : rule.nearFactor;
+        p.v = uint8_t(scaledChroma(factor, v));
+        p.u = uint8_t(scaledChroma(factor, u));
+        p.y = uint8_t(y < 15 ? 15 : y > 240 ? 240 : y);
+        row[c] = p;
+    }
+}
+
 // ---------------------------------------------------------------- render
 
 int32_t render(OperatorContext *ctx)
@@ -101,8 +135,15 @@ int32_t render(OperatorContext *ctx)
 
     buildTables(average, tolerance.value, nearChroma.value, farChroma.value);
     ClippedSpan area = activeArea(*picture);
+    const bool inRange = nearChroma.value >= 0 && nearChroma.value <= 200 && farChroma.value >= 0 &&
+                         farChroma.value <= 200;
+    const RowRule rule{average.y, average.u, average.v, tables.farFrom, nearChroma.value, farChroma.value};
     for (int32_t r = area.y0; r < area.y1; ++r) {
         Pixel *row = picture->pixels + int64_t(r) * picture->bufferWidth;
+        if (inRange) {
+            isolateRow(row + area.x0, area.x1 - area.x0, rule);
+            continue;
+        }
         for (int32_t c = area.x0; c < area.x1; ++c) {
             Pixel &p = row[c];
             int d = tables.distY[p.y] + tables.distU[p.u] + tables.distV[p.v];
