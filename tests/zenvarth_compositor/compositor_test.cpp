@@ -376,27 +376,38 @@ TEST_F(Compositor, UnknownEffectIsPlainComposite)
         ASSERT_EQ(pixelWord(scene.out[i]), pixelWord(plainScene.out[i])) << i;
 }
 
-// Outside the fades the glow composite works four pixels at a time; it must
-// give the bytes of the per-pixel rule, written out here, on random pictures
-// whose width leaves a partial block, inside and outside the fades.
-TEST_F(Compositor, GlowBlocksMatchThePerPixelRule)
+// Outside the fades the glow and shadow composites work four pixels at a
+// time; they must give the bytes of the per-pixel rules, written out here,
+// on random pictures whose width leaves a partial block, inside and
+// outside the fades, with shadows cast in both diagonal directions.
+TEST_F(Compositor, GlowAndShadowBlocksMatchThePerPixelRules)
 {
     struct Case {
+        uint8_t effect;
         uint32_t field, count;
         uint16_t fadeIn, fadeOut;
-        uint8_t glowAlpha;
+        uint8_t alpha;       // of the glow or shadow colour
+        uint8_t direction;   // of the shadow
     };
-    const Case cases[] = {{0, 2, 0, 0, 255}, {7, 40, 0, 0, 128}, {20, 40, 3, 3, 1},
-                          {5, 40, 6, 0, 200}, {36, 40, 0, 5, 255}, {41, 40, 0, 0, 77}};
+    const Case cases[] = {{1, 0, 2, 0, 0, 255, 0},  {1, 7, 40, 0, 0, 128, 0}, {1, 20, 40, 3, 3, 1, 0},
+                          {1, 5, 40, 6, 0, 200, 0}, {1, 36, 40, 0, 5, 255, 0}, {1, 41, 40, 0, 0, 77, 0},
+                          {2, 0, 2, 0, 0, 128, 7},  {2, 7, 40, 0, 0, 255, 3}, {2, 9, 40, 0, 0, 3, 7},
+                          {2, 5, 40, 6, 0, 200, 3}, {2, 36, 40, 0, 5, 90, 7}};
     uint32_t seed = 100;
     for (const Case &c : cases) {
         passes::resetEngine();
-        zenvarth::settings.effectType = 1;
-        zenvarth::settings.glowSize = 2;
-        zenvarth::settings.glowColor.alpha = c.glowAlpha;
-        zenvarth::settings.fadeInFrames = c.fadeIn;
-        zenvarth::settings.fadeOutFrames = c.fadeOut;
-        Scene scene = randomScene(23, 9, seed++);
+        ZenvarthSettings &settings = zenvarth::settings;
+        settings.effectType = c.effect;
+        settings.glowSize = 2;
+        settings.glowColor.alpha = c.alpha;
+        settings.shadowColor.alpha = c.alpha;
+        settings.shadowSoftness = 1;
+        settings.shadowDistance = 2;
+        settings.shadowDirection = c.direction;
+        settings.fadeInFrames = c.fadeIn;
+        settings.fadeOutFrames = c.fadeOut;
+        const int w = 23, h = 9;
+        Scene scene = randomScene(w, h, seed++);
         const std::vector<Pixel> before = scene.out;
         scene.bind(c.field, c.count);
         zenvarth::runCompositor();
@@ -407,20 +418,40 @@ TEST_F(Compositor, GlowBlocksMatchThePerPixelRule)
             if (out != 0 && c.field >= c.count - out) v = (c.count - c.field - 1) * v / out;
             return v > 255 ? 255u : v;
         };
-        const Pixel glow = zenvarth::settings.glowColor;
-        for (size_t i = 0; i < scene.out.size(); ++i) {
-            // bg.alpha now holds the blurred key.
-            const Pixel fg = scene.fg[i], bg = scene.bg[i], was = before[i];
-            Pixel want{was.alpha, fg.v, fg.u, fg.y};
-            if (fg.alpha != 0) {
-                uint32_t s = fade(glow.alpha * std::min(2u * bg.alpha, 255u) / 255);
-                Pixel under{0, mix(bg.v, glow.v, s), mix(bg.u, glow.u, s), mix(bg.y, glow.y, s)};
-                uint32_t k = fade(was.alpha);
-                want = was.alpha == 0 ? Pixel{was.alpha, under.v, under.u, under.y}
-                                      : Pixel{was.alpha, mix(under.v, was.v, k), mix(under.u, was.u, k),
-                                              mix(under.y, was.y, k)};
+        auto mixed = [](Pixel a, Pixel over, uint32_t t) {
+            return Pixel{a.alpha, mix(a.v, over.v, t), mix(a.u, over.u, t), mix(a.y, over.y, t)};
+        };
+        // Direction 7 samples 2 * 2 columns right and 2 rows down; 3 the opposite.
+        const int dx = c.direction == 7 ? 4 : -4, dy = c.direction == 7 ? 2 : -2;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                // bg.alpha now holds the blurred key.
+                const size_t i = size_t(y * w + x);
+                const Pixel fg = scene.fg[i], bg = scene.bg[i], was = before[i];
+                Pixel want;
+                if (c.effect == 1) {
+                    const Pixel glow = settings.glowColor;
+                    want = Pixel{was.alpha, fg.v, fg.u, fg.y};
+                    if (fg.alpha != 0) {
+                        Pixel under = mixed(bg, glow, fade(glow.alpha * std::min(2u * bg.alpha, 255u) / 255));
+                        want = was.alpha == 0 ? under : mixed(under, was, fade(was.alpha));
+                    }
+                } else {
+                    const Pixel shadow = settings.shadowColor;
+                    const int sx = x + dx, sy = y + dy;
+                    const uint32_t b = sx >= 0 && sx < w && sy >= 0 && sy < h ? scene.bg[size_t(sy * w + sx)].alpha : 0;
+                    const uint32_t s = fade(b * shadow.alpha / 255);
+                    if (fg.alpha == 0) {
+                        want = b == 0 ? fg : mixed(was.alpha > 0 ? bg : fg, shadow, s);
+                    } else {
+                        Pixel under = b == 0 ? bg : mixed(bg, shadow, s);
+                        want = was.alpha == 0 ? under : mixed(under, was, fade(was.alpha));
+                    }
+                }
+                want.alpha = was.alpha;
+                ASSERT_EQ(pixelWord(scene.out[i]), pixelWord(want))
+                    << "effect " << int(c.effect) << ", field " << c.field << " of " << c.count << ", pixel " << x
+                    << "," << y;
             }
-            ASSERT_EQ(pixelWord(scene.out[i]), pixelWord(want)) << "field " << c.field << " of " << c.count << ", pixel " << i;
-        }
     }
 }
