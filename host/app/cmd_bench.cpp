@@ -1,6 +1,8 @@
 // ophost bench OP: renders synthetic fields and compares the time with the
 // copy floor: a host-side entry point that only fetches the inputs and hands
 // input 0 back, run in the same way over the same fields.
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -114,12 +116,44 @@ struct Size {
     int width, height;
 };
 
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// The machine's own floor for the bytes the copy floor moves: per field,
+// `copies` plain copies of a field-sized block (each input's frame read
+// and its field split off, and the output woven back), from blocks that
+// rotate as the run's frames do, so the caches hold no more than in a run.
+double memoryFloorSeconds(size_t fieldBytes, int copies, uint32_t fields)
+{
+    constexpr int BLOCKS = 8;
+    std::vector<std::vector<unsigned char>> from(BLOCKS), to(BLOCKS);
+    for (int b = 0; b < BLOCKS; ++b) {
+        from[b].assign(fieldBytes, static_cast<unsigned char>(b));
+        to[b].assign(fieldBytes, 0);
+    }
+    auto started = std::chrono::steady_clock::now();
+    int next = 0;
+    for (uint32_t f = 0; f < fields; ++f)
+        for (int c = 0; c < copies; ++c, next = (next + 1) % BLOCKS)
+            std::memcpy(to[size_t(next)].data(), from[size_t((next + 3) % BLOCKS)].data(), fieldBytes);
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    // Keep the copies observable.
+    volatile unsigned char sink = to[0][fieldBytes / 2];
+    (void)sink;
+    return seconds;
+}
+
 int runBench(int argc, char **argv)
 {
     std::string name, settings;
     std::vector<std::string> sets;
     std::vector<Size> sizes;
     int fields = 100;
+    int repeats = 5;
     bool force = false;
     auto usage = [](const std::string &message) {
         std::fprintf(stderr, "ophost bench: %s\n", message.c_str());
@@ -134,22 +168,25 @@ int runBench(int argc, char **argv)
             inlineValue = true;
         }
         if (a == "--help" || a == "-h") {
-            std::printf("usage: ophost bench OP [--size WxH]... [--fields N] [--set NAME=VALUE]... [--settings FILE]\n"
-                        "                   [--force]\n\n"
+            std::printf("usage: ophost bench OP [--size WxH]... [--fields N] [--repeats N] [--set NAME=VALUE]...\n"
+                        "                   [--settings FILE] [--force]\n\n"
                         "--set, --settings and --force work as in ophost render.\n"
                         "Renders N synthetic fields (default 100) of each size (default 720x288 and\n"
                         "1920x540 fields): a subject on a blue backing over a textured background,\n"
                         "the same on every run. Prints fields per second and megapixels per second,\n"
                         "and the copy floor measured in the same run: the time to fetch the same\n"
                         "inputs and write the output without any work. The ratio (operator time over\n"
-                        "copy time) is the figure to watch.\n");
+                        "copy time) is the figure to watch. Each figure is the median of --repeats runs\n"
+                        "(default 5), operator and copy floor alternated, after a warm-up of each.\n"
+                        "The memory line is the time plain copies of the same bytes take on this\n"
+                        "machine: the limit the copy floor is measured against.\n");
             return ophost::EXIT_OK;
         }
         if (a == "--force") {
             force = true;
             continue;
         }
-        bool valued = a == "--size" || a == "--fields" || a == "--set" || a == "--settings";
+        bool valued = a == "--size" || a == "--fields" || a == "--repeats" || a == "--set" || a == "--settings";
         if (!valued) {
             if (!a.empty() && a[0] == '-') return usage("unknown option '" + a + "'");
             if (!name.empty()) return usage("unexpected argument '" + a + "'");
@@ -171,6 +208,10 @@ int runBench(int argc, char **argv)
             int32_t n = 0;
             if (!ophost::parseInt32(value, n) || n < 2 || n > 1000000) return usage("--fields '" + value + "': expected 2..1000000");
             fields = n;
+        } else if (a == "--repeats") {
+            int32_t n = 0;
+            if (!ophost::parseInt32(value, n) || n < 1 || n > 1000) return usage("--repeats '" + value + "': expected 1..1000");
+            repeats = n;
         } else if (a == "--set") {
             sets.push_back(value);
         } else {
@@ -219,29 +260,49 @@ int runBench(int argc, char **argv)
         CycleClip in1(key, frames);
         ophost::RunOptions options;
 
-        ophost::NullSink copySink;
-        // Warm-up: the first run pays for fresh memory, which neither figure should.
+        // Warm-up: the first runs pay for fresh memory and cold tables,
+        // which neither figure should.
         ophost::RunOptions warmUp;
         warmUp.endFrame = frames < 4 ? frames : 4;
-        ophost::runRender(copyEntry, "copy", in0, twoInputs ? &in1 : nullptr, copySink, warmUp);
-        ophost::RunResult floor = ophost::runRender(copyEntry, "copy", in0, twoInputs ? &in1 : nullptr, copySink, options);
-        ophost::NullSink opSink;
+        ophost::NullSink warmSink;
+        ophost::runRender(copyEntry, "copy", in0, twoInputs ? &in1 : nullptr, warmSink, warmUp);
+        ophost::runRender(op, in0, twoInputs ? &in1 : nullptr, warmSink, warmUp);
+
         ophost::ProgressLine progress(op.info().name + " " + std::to_string(size.width) + "x" +
                                           std::to_string(size.height), true);
-        options.progress = [&progress](uint32_t done, uint32_t count) { progress.update(done, count); };
-        ophost::RunResult run = ophost::runRender(op, in0, twoInputs ? &in1 : nullptr, opSink, options);
-        progress.clear();
-        if (!floor.ok || !run.ok) {
-            std::fprintf(stderr, "ophost bench: %s\n", (!run.ok ? run.error : floor.error).c_str());
-            return ophost::EXIT_FAILURE_STATUS;
+        ophost::RunOptions measured = options;
+        std::vector<double> copyTimes, opTimes, memoryTimes;
+        uint32_t fieldsRun = 0;
+        const size_t fieldBytes = size_t(size.width) * size_t(size.height) * sizeof(Pixel);
+        for (int r = 0; r < repeats; ++r) {
+            ophost::NullSink copySink, opSink;
+            ophost::RunResult floor = ophost::runRender(copyEntry, "copy", in0, twoInputs ? &in1 : nullptr, copySink, options);
+            measured.progress = [&progress, r, repeats](uint32_t done, uint32_t count) {
+                progress.update(uint32_t(r) * count + done, uint32_t(repeats) * count);
+            };
+            ophost::RunResult run = ophost::runRender(op, in0, twoInputs ? &in1 : nullptr, opSink, measured);
+            progress.clear();
+            if (!floor.ok || !run.ok) {
+                std::fprintf(stderr, "ophost bench: %s\n", (!run.ok ? run.error : floor.error).c_str());
+                return ophost::EXIT_FAILURE_STATUS;
+            }
+            if (run.leaked)
+                std::fprintf(stderr, "ophost bench: %s still held %zu picture(s) after its calls\n", name.c_str(), run.leaked);
+            copyTimes.push_back(floor.seconds);
+            opTimes.push_back(run.seconds);
+            fieldsRun = run.fields;
+            memoryTimes.push_back(memoryFloorSeconds(fieldBytes, twoInputs ? 5 : 3, run.fields));
         }
-        if (run.leaked) std::fprintf(stderr, "ophost bench: %s still held %zu picture(s) after its calls\n", name.c_str(), run.leaked);
+        const double opSeconds = median(opTimes), copySeconds = median(copyTimes), memorySeconds = median(memoryTimes);
         const double mp = double(size.width) * size.height / 1e6;
-        const double fps = run.fields / run.seconds, copyFps = floor.fields / floor.seconds;
+        const double fps = fieldsRun / opSeconds, copyFps = fieldsRun / copySeconds, memoryFps = fieldsRun / memorySeconds;
         std::printf("%s %dx%d fields: %u fields in %.3f s: %.1f fields/s, %.1f MP/s; copy floor %.1f fields/s, "
                     "%.1f MP/s; ratio %.2f\n",
-                    op.info().name.c_str(), size.width, size.height, run.fields, run.seconds, fps, fps * mp, copyFps,
-                    copyFps * mp, run.seconds / floor.seconds);
+                    op.info().name.c_str(), size.width, size.height, fieldsRun, opSeconds, fps, fps * mp, copyFps,
+                    copyFps * mp, opSeconds / copySeconds);
+        std::printf("  memory: the same bytes copied plainly: %.1f fields/s; copy floor over memory %.2f "
+                    "(medians of %d runs)\n",
+                    memoryFps, copySeconds / memorySeconds, repeats);
         std::fflush(stdout);
     }
     hostrt::setLogListener(nullptr);

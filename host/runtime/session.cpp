@@ -13,12 +13,15 @@ State &state()
     return s;
 }
 
-Picture *newPicture(int16_t bufferWidth, int16_t bufferHeight)
+namespace {
+
+// Spare buffers kept at most; more would only hold memory no render uses.
+constexpr size_t SPARE_BUFFERS = 8;
+
+Picture *holdBuffer(std::vector<Pixel> buffer, int16_t w, int16_t h)
 {
     auto owned = std::make_unique<OwnedPicture>();
-    int16_t w = bufferWidth < 0 ? 0 : bufferWidth;
-    int16_t h = bufferHeight < 0 ? 0 : bufferHeight;
-    owned->buffer.assign(size_t(w) * size_t(h), Pixel{0, 128, 128, 16});
+    owned->buffer = std::move(buffer);
     owned->record.pixels = owned->buffer.empty() ? nullptr : owned->buffer.data();
     owned->record.bufferWidth = w;
     owned->record.bufferHeight = h;
@@ -31,9 +34,77 @@ Picture *newPicture(int16_t bufferWidth, int16_t bufferHeight)
     return p;
 }
 
+} // namespace
+
+std::vector<Pixel> spareBuffer(size_t pixels)
+{
+    std::vector<std::vector<Pixel>> &spare = state().spareBuffers;
+    // The smallest spare that holds the pixels, else the largest (it grows).
+    size_t pick = spare.size();
+    for (size_t i = 0; i < spare.size(); ++i) {
+        size_t room = spare[i].capacity();
+        if (pick == spare.size()) {
+            pick = i;
+            continue;
+        }
+        size_t best = spare[pick].capacity();
+        bool fits = room >= pixels, bestFits = best >= pixels;
+        if ((fits && (!bestFits || room < best)) || (!fits && !bestFits && room > best)) pick = i;
+    }
+    std::vector<Pixel> buffer;
+    if (pick < spare.size()) {
+        buffer = std::move(spare[pick]);
+        spare[pick] = std::move(spare.back());
+        spare.pop_back();
+    }
+    buffer.clear();
+    return buffer;
+}
+
+Picture *newPicture(int16_t bufferWidth, int16_t bufferHeight)
+{
+    int16_t w = bufferWidth < 0 ? 0 : bufferWidth;
+    int16_t h = bufferHeight < 0 ? 0 : bufferHeight;
+    const size_t n = size_t(w) * size_t(h);
+    std::vector<Pixel> buffer = spareBuffer(n);
+    buffer.assign(n, Pixel{0, 128, 128, 16});
+    return holdBuffer(std::move(buffer), w, h);
+}
+
+Picture *adoptField(FieldImage &field)
+{
+    Picture *p = holdBuffer(std::move(field.pixels), field.bufferWidth, field.bufferHeight);
+    field.pixels = std::vector<Pixel>();
+    p->x = field.x;
+    p->y = field.y;
+    p->width = field.width;
+    p->height = field.height;
+    return p;
+}
+
+void keepSpare(std::vector<Pixel> &&buffer)
+{
+    std::vector<std::vector<Pixel>> &spare = state().spareBuffers;
+    if (buffer.capacity() == 0) return;
+    if (spare.size() < SPARE_BUFFERS) {
+        spare.push_back(std::move(buffer));
+        return;
+    }
+    // Full: this one replaces the smallest spare when it is larger.
+    size_t smallest = 0;
+    for (size_t i = 1; i < spare.size(); ++i)
+        if (spare[i].capacity() < spare[smallest].capacity()) smallest = i;
+    if (spare[smallest].capacity() < buffer.capacity()) spare[smallest] = std::move(buffer);
+}
+
 bool releasePicture(Picture *picture)
 {
-    return state().held.erase(picture) != 0;
+    State &s = state();
+    auto it = s.held.find(picture);
+    if (it == s.held.end()) return false;
+    keepSpare(std::move(it->second->buffer));
+    s.held.erase(it);
+    return true;
 }
 
 } // namespace detail

@@ -16,17 +16,21 @@ try {
     State &s = state();
     if (input != 0 && input != 1) return nullptr;
     if (!s.inputs[input]) return nullptr;
+    // The provider fills a vector kept from earlier pictures, and the
+    // picture takes it over: the field's pixels are written once.
     FieldImage field;
-    if (!s.inputs[input](fieldNumber, field)) return nullptr;
+    auto area = [](int16_t w, int16_t h) { return size_t(w > 0 ? w : 0) * size_t(h > 0 ? h : 0); };
+    size_t likely = area(s.lastFieldWidth, s.lastFieldHeight);
+    if (likely == 0) likely = s.standardSet ? area(s.standardWidth, s.standardHeight) : area(s.clipWidth, s.clipHeight);
+    field.pixels = spareBuffer(likely);
+    bool got = s.inputs[input](fieldNumber, field);
     size_t expected = size_t(field.bufferWidth > 0 ? field.bufferWidth : 0) *
                       size_t(field.bufferHeight > 0 ? field.bufferHeight : 0);
-    if (field.pixels.size() != expected) return nullptr;
-    Picture *p = newPicture(field.bufferWidth, field.bufferHeight);
-    if (expected) std::memcpy(p->pixels, field.pixels.data(), expected * sizeof(Pixel));
-    p->x = field.x;
-    p->y = field.y;
-    p->width = field.width;
-    p->height = field.height;
+    if (!got || field.pixels.size() != expected) {
+        keepSpare(std::move(field.pixels));
+        return nullptr;
+    }
+    Picture *p = adoptField(field);
     s.lastFieldWidth = field.bufferWidth;
     s.lastFieldHeight = field.bufferHeight;
     return p;

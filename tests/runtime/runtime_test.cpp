@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "contract/host_calls.h"
 #include "testsupport.h"
 
@@ -57,6 +59,42 @@ TEST_F(Runtime, AllocImageForms)
     opFreeImage(sized);
     opFreeImage(ok);
     EXPECT_EQ(heldPictureCount(), 1u);
+}
+
+// Pictures given back lend their memory to later ones: whatever a buffer
+// held before, a work picture arrives filled with the work-picture colour
+// and a field holds exactly its input's pixels, also when the input answers
+// with a field smaller or larger than the last, or with none.
+TEST_F(Runtime, ReusedBuffersCarryNothingOver)
+{
+    const Pixel fill{0, 128, 128, 16};
+    FieldImage small = makeField(3, 2, Pixel{1, 2, 3, 4}), large = makeField(9, 5, Pixel{5, 6, 7, 8});
+    large.at(8, 4) = Pixel{9, 9, 9, 9};
+    setInputFields(0, {large, small, large});
+    setInput(1, [](int32_t, FieldImage &out) {
+        out.pixels.resize(4);   // a wrong size: no picture
+        return true;
+    });
+    for (int round = 0; round < 3; ++round) {
+        for (int32_t n : {0, 1, 2}) {
+            Picture *field = opGetField(0, n);
+            ASSERT_NE(field, nullptr);
+            const FieldImage &want = n == 1 ? small : large;
+            ASSERT_EQ(field->bufferWidth, want.bufferWidth);
+            for (size_t i = 0; i < want.pixels.size(); ++i)
+                ASSERT_EQ(pixelWord(field->pixels[i]), pixelWord(want.pixels[i])) << n << " " << i;
+            // Scribble over it before giving it back.
+            std::fill(field->pixels, field->pixels + want.pixels.size(), Pixel{77, 77, 77, 77});
+            EXPECT_EQ(opGetField(1, n), nullptr);
+            Picture *work = opAllocImage(4, 4, 1, 0);
+            ASSERT_NE(work, nullptr);
+            for (int i = 0; i < 16; ++i) ASSERT_EQ(pixelWord(work->pixels[i]), pixelWord(fill)) << i;
+            std::fill(work->pixels, work->pixels + 16, Pixel{66, 66, 66, 66});
+            opFreeImage(work);
+            opFreeImage(field);
+        }
+    }
+    EXPECT_EQ(heldPictureCount(), 0u);
 }
 
 TEST_F(Runtime, CallOperatorReportsAndReclaimsHeldPictures)

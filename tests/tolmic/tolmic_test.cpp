@@ -263,8 +263,10 @@ TEST_F(Tolmic, OnlyTheActiveAreaIsProcessed)
 
 TEST_F(Tolmic, TablesMatchThePlainFormulaOnRandomPictures)
 {
+    // The last two lie outside the sliders' range (a settings file can
+    // hold them): the table path takes those.
     const int32_t settings[][3] = {{90, 120, 80}, {0, 200, 0}, {100, 0, 200}, {50, 77, 133},
-                                   {85, 150, 10}};
+                                   {85, 150, 10}, {60, 250, 90}, {60, 100, 201}};
     uint32_t seed = 1;
     for (const auto &s : settings) {
         testsupport::callAction(op, OPACT_INIT);
@@ -281,6 +283,29 @@ TEST_F(Tolmic, TablesMatchThePlainFormulaOnRandomPictures)
             ASSERT_TRUE(testsupport::samePixel(out.pixels[i],
                                                plainTolmic(in.pixels[i], avg, s[0], s[1], s[2])))
                 << "pixel " << i;
+    }
+}
+
+// Every chroma byte under every factor the sliders offer, against the
+// formula in double precision, on rows whose length leaves a partial
+// vector at the end.
+TEST_F(Tolmic, ChromaScalingMatchesThePlainFormulaForEveryFactorAndByte)
+{
+    FieldImage in = makeField(259, 1);
+    for (int i = 0; i < 259; ++i)
+        in.pixels[size_t(i)] = Pixel{uint8_t(i), uint8_t(255 - i % 256), uint8_t(i % 256), uint8_t(i % 256)};
+    for (int32_t factor = 0; factor <= 200; ++factor) {
+        testsupport::callAction(op, OPACT_INIT);
+        slider(2).value = factor;
+        slider(3).value = 200 - factor;
+        FieldImage out = render(in);
+        CachedAverage avg{};
+        Picture pic{in.pixels.data(), in.bufferWidth, in.bufferHeight, 0, 0, in.width, in.height};
+        takeAverage(avg, pic, PlacedRect{0, 0, 2, 2});
+        for (size_t i = 0; i < in.pixels.size(); ++i)
+            ASSERT_TRUE(testsupport::samePixel(out.pixels[i],
+                                               plainTolmic(in.pixels[i], avg, 90, factor, 200 - factor)))
+                << "factor " << factor << ", pixel " << i;
     }
 }
 

@@ -102,6 +102,27 @@ TEST_F(Blur, MatchesPlainFormulaOnRandomPlanes)
     }
 }
 
+// The vector division of window sums against integer division, for every
+// window length up to the longest a blur of a full field uses and the
+// largest the blur allows, at every quotient's edges: n * q - 1, n * q and
+// n * q + 1 for every byte q, and at random sums.
+TEST_F(Blur, WindowSumsDivideExactly)
+{
+    std::mt19937 rng(11);
+    std::vector<uint32_t> sums, quotients;
+    for (uint32_t n = 1; n <= 65535; n = n < 2048 ? n + 1 : n * 2 - 1) {
+        sums.clear();
+        for (uint32_t q = 0; q <= 255; ++q)
+            for (int64_t s : {int64_t(n) * q - 1, int64_t(n) * q, int64_t(n) * q + 1})
+                if (s >= 0 && s <= int64_t(255) * n) sums.push_back(uint32_t(s));
+        for (int i = 0; i < 64; ++i) sums.push_back(rng() % (255 * n + 1));
+        sums.push_back(255 * n);
+        quotients.assign(sums.size(), 0);
+        zenvarth::divideSums(sums.data(), quotients.data(), sums.size(), n);
+        for (size_t i = 0; i < sums.size(); ++i) ASSERT_EQ(quotients[i], sums[i] / n) << sums[i] << " / " << n;
+    }
+}
+
 TEST_F(Blur, FullFieldWithLargestSize)
 {
     std::mt19937 rng(11);

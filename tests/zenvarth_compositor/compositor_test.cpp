@@ -3,6 +3,7 @@
 // pattern wipe.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <random>
 
@@ -373,4 +374,84 @@ TEST_F(Compositor, UnknownEffectIsPlainComposite)
     zenvarth::runCompositor();
     for (size_t i = 0; i < scene.out.size(); ++i)
         ASSERT_EQ(pixelWord(scene.out[i]), pixelWord(plainScene.out[i])) << i;
+}
+
+// Outside the fades the glow and shadow composites work four pixels at a
+// time; they must give the bytes of the per-pixel rules, written out here,
+// on random pictures whose width leaves a partial block, inside and
+// outside the fades, with shadows cast in both diagonal directions.
+TEST_F(Compositor, GlowAndShadowBlocksMatchThePerPixelRules)
+{
+    struct Case {
+        uint8_t effect;
+        uint32_t field, count;
+        uint16_t fadeIn, fadeOut;
+        uint8_t alpha;       // of the glow or shadow colour
+        uint8_t direction;   // of the shadow
+    };
+    const Case cases[] = {{1, 0, 2, 0, 0, 255, 0},  {1, 7, 40, 0, 0, 128, 0}, {1, 20, 40, 3, 3, 1, 0},
+                          {1, 5, 40, 6, 0, 200, 0}, {1, 36, 40, 0, 5, 255, 0}, {1, 41, 40, 0, 0, 77, 0},
+                          {2, 0, 2, 0, 0, 128, 7},  {2, 7, 40, 0, 0, 255, 3}, {2, 9, 40, 0, 0, 3, 7},
+                          {2, 5, 40, 6, 0, 200, 3}, {2, 36, 40, 0, 5, 90, 7}};
+    uint32_t seed = 100;
+    for (const Case &c : cases) {
+        passes::resetEngine();
+        ZenvarthSettings &settings = zenvarth::settings;
+        settings.effectType = c.effect;
+        settings.glowSize = 2;
+        settings.glowColor.alpha = c.alpha;
+        settings.shadowColor.alpha = c.alpha;
+        settings.shadowSoftness = 1;
+        settings.shadowDistance = 2;
+        settings.shadowDirection = c.direction;
+        settings.fadeInFrames = c.fadeIn;
+        settings.fadeOutFrames = c.fadeOut;
+        const int w = 23, h = 9;
+        Scene scene = randomScene(w, h, seed++);
+        const std::vector<Pixel> before = scene.out;
+        scene.bind(c.field, c.count);
+        zenvarth::runCompositor();
+
+        const uint32_t in = std::min(2u * c.fadeIn, c.count), out = std::min(2u * c.fadeOut, c.count);
+        auto fade = [&](uint32_t v) {
+            if (in != 0 && c.field < in) v = c.field * v / in;
+            if (out != 0 && c.field >= c.count - out) v = (c.count - c.field - 1) * v / out;
+            return v > 255 ? 255u : v;
+        };
+        auto mixed = [](Pixel a, Pixel over, uint32_t t) {
+            return Pixel{a.alpha, mix(a.v, over.v, t), mix(a.u, over.u, t), mix(a.y, over.y, t)};
+        };
+        // Direction 7 samples 2 * 2 columns right and 2 rows down; 3 the opposite.
+        const int dx = c.direction == 7 ? 4 : -4, dy = c.direction == 7 ? 2 : -2;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                // bg.alpha now holds the blurred key.
+                const size_t i = size_t(y * w + x);
+                const Pixel fg = scene.fg[i], bg = scene.bg[i], was = before[i];
+                Pixel want;
+                if (c.effect == 1) {
+                    const Pixel glow = settings.glowColor;
+                    want = Pixel{was.alpha, fg.v, fg.u, fg.y};
+                    if (fg.alpha != 0) {
+                        Pixel under = mixed(bg, glow, fade(glow.alpha * std::min(2u * bg.alpha, 255u) / 255));
+                        want = was.alpha == 0 ? under : mixed(under, was, fade(was.alpha));
+                    }
+                } else {
+                    const Pixel shadow = settings.shadowColor;
+                    const int sx = x + dx, sy = y + dy;
+                    const uint32_t b = sx >= 0 && sx < w && sy >= 0 && sy < h ? scene.bg[size_t(sy * w + sx)].alpha : 0;
+                    const uint32_t s = fade(b * shadow.alpha / 255);
+                    if (fg.alpha == 0) {
+                        want = b == 0 ? fg : mixed(was.alpha > 0 ? bg : fg, shadow, s);
+                    } else {
+                        Pixel under = b == 0 ? bg : mixed(bg, shadow, s);
+                        want = was.alpha == 0 ? under : mixed(under, was, fade(was.alpha));
+                    }
+                }
+                want.alpha = was.alpha;
+                ASSERT_EQ(pixelWord(scene.out[i]), pixelWord(want))
+                    << "effect " << int(c.effect) << ", field " << c.field << " of " << c.count << ", pixel " << x
+                    << "," << y;
+            }
+    }
 }

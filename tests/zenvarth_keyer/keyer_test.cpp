@@ -449,6 +449,30 @@ TEST_F(Keyer, TypesAboveElevenKeyAsMatteThrough)
 
 // ---------------------------------------------------------------- mode 1
 
+// The colour-distance keyer works its integer steps per pixel in vector
+// loops: against the plain formula for every tolerance byte and key colours
+// at both ends and in between, on pictures that reach every distance (luma
+// along a row, the chroma pair stepping down the rows) in and out of the
+// matte, with a row length that leaves a partial vector.
+TEST_F(Keyer, ColorDistanceMatchesThePlainFormulaForEveryToleranceAndDistance)
+{
+    settings.keyerType = 1;
+    const Pixel keys[] = {px(57, 240, 110), px(0, 0, 0), px(255, 255, 255), px(16, 128, 128), px(235, 16, 240)};
+    for (const Pixel &key : keys)
+        for (int tolerance = 0; tolerance <= 255; ++tolerance) {
+            settings.keyColor = key;
+            settings.colorTolerance = uint8_t(tolerance);
+            Pictures pics(259, 18);
+            for (int i = 0; i < pics.height; ++i)
+                for (int j = 0; j < pics.width; ++j)
+                    pics.at(j, i) = Pixel{uint8_t(j % 7 == 0 ? 0 : 255), uint8_t(255 - 15 * i), uint8_t(15 * i),
+                                          uint8_t(j % 256)};
+            pics.run();
+            expectMatchesPlain(pics, "distance sweep");
+            if (HasFailure()) return;
+        }
+}
+
 TEST_F(Keyer, ColorDistanceKeyAndSpill)
 {
     settings.keyerType = 1;   // defaults: key Y 57 U 240 V 110, tolerance 30

@@ -188,6 +188,24 @@ inline void blendSpan(Pixel *row, int32_t c0, int32_t c1, const BlendLanes &lane
     for (; c < c1; ++c) blendPixel(row[c], color);
 }
 
+// ---------------------------------------------------------------- vector kernels
+
+// A pixel loop written as plain arithmetic, for the compiler to vectorise:
+// built for AVX2 and for the x86-64 baseline, the one to run chosen when
+// the library loads, so the binaries run on any x86-64. OPS_BASELINE_ONLY
+// builds the baseline alone (to test it on a machine with AVX2).
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_ADDRESS__) && \
+    !defined(OPS_BASELINE_ONLY)
+#define OPS_VECTOR_KERNEL __attribute__((optimize("tree-vectorize"), target_clones("avx2", "default")))
+#elif defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#define OPS_VECTOR_KERNEL __attribute__((optimize("tree-vectorize")))
+#else
+#define OPS_VECTOR_KERNEL
+#endif
+
+// c / 100 for 0 <= c <= 43 689, as a multiply and a shift.
+inline int32_t divideBy100(int32_t c) { return (c * 5243) >> 19; }
+
 // ---------------------------------------------------------------- block moves
 
 // The destination rectangle follows the source: same position, and a size

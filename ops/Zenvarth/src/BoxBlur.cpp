@@ -20,10 +20,27 @@
 
 #include "BoxBlur.h"
 #include "ZenvarthRender.h"
+#include "contract/helpers.h"
 
 namespace zenvarth {
 
 void *(*blurPlaneAllocator)(size_t bytes) = std::malloc;
+
+// The long runs of whole windows divide in vector loops: a sum of n byte
+// samples is at most 255 * n < 2^24, so the float quotient is within one
+// of the true one, and one step each way on the integers makes it exact.
+OPS_VECTOR_KERNEL void divideSums(const uint32_t *sums, uint32_t *quotients, size_t count, uint32_t n)
+{
+    const float inverse = 1.0f / float(n);
+    const int32_t divisor = int32_t(n);
+    for (size_t i = 0; i < count; ++i) {
+        const int32_t sum = int32_t(sums[i]);
+        int32_t q = int32_t(float(sum) * inverse);
+        q -= q * divisor > sum ? 1 : 0;
+        q += (q + 1) * divisor <= sum ? 1 : 0;
+        quotients[i] = uint32_t(q);
+    }
+}
 
 namespace {
 
@@ -37,6 +54,12 @@ inline uint64_t reciprocal(uint32_t n) { return (uint64_t(1) << RECIPROCAL_SHIFT
 inline uint32_t divideBy(uint32_t sum, uint64_t reciprocalOfCount)
 {
     return uint32_t((uint64_t(sum) * reciprocalOfCount) >> RECIPROCAL_SHIFT);
+}
+
+// Moves every column's window down a row.
+OPS_VECTOR_KERNEL void slideSums(uint32_t *sums, const Pixel *entering, const Pixel *leaving, size_t count)
+{
+    for (size_t x = 0; x < count; ++x) sums[x] += uint32_t(entering[x].alpha) - leaving[x].alpha;
 }
 
 // Largest sample count any window of the blur can hold, plus one entry for 0.
@@ -62,15 +85,11 @@ void blurColumns(const Pixel *source, uint32_t *plane, uint32_t *sums, int32_t w
             const Pixel *in = sourceRow(r);
             for (size_t x = 0; x < w; ++x) sums[x] += in[x].alpha;
         }
-        const uint64_t r = reciprocals[length];
         const int32_t last = offset + height - length;
         for (int32_t p = offset;; ++p) {
-            uint32_t *out = planeRow(p);
-            for (size_t x = 0; x < w; ++x) out[x] = divideBy(sums[x], r);
+            divideSums(sums, planeRow(p), w, uint32_t(length));
             if (p == last) break;
-            const Pixel *entering = sourceRow(p - offset + length);
-            const Pixel *leaving = sourceRow(p - offset);
-            for (size_t x = 0; x < w; ++x) sums[x] += uint32_t(entering[x].alpha) - leaving[x].alpha;
+            slideSums(sums, sourceRow(p - offset + length), sourceRow(p - offset), w);
         }
     }
 
@@ -106,21 +125,23 @@ void blurColumns(const Pixel *source, uint32_t *plane, uint32_t *sums, int32_t w
 // Horizontal pass over one row: temporary plane into destination alpha,
 // window `length` columns starting `offset` columns to the left.
 void blurRow(const uint32_t *in, Pixel *out, int32_t width, int32_t length, int32_t offset,
-             const uint64_t *reciprocals)
+             const uint64_t *reciprocals, uint32_t *scratch)
 {
     if (width >= length) {
+        // The running sums first, then their quotients in one vector loop.
         uint32_t sum = 0;
         for (int32_t c = 0; c < length; ++c) sum += in[c];
-        const uint64_t r = reciprocals[length];
-        const int32_t last = offset + width - length;
+        const int32_t count = width - length + 1;
         const uint32_t *leaving = in;
         const uint32_t *entering = in + length;
-        Pixel *o = out + offset;
-        for (int32_t p = offset; p < last; ++p) {
-            (o++)->alpha = uint8_t(divideBy(sum, r));
+        for (int32_t i = 0; i < count - 1; ++i) {
+            scratch[i] = sum;
             sum += *entering++ - *leaving++;
         }
-        o->alpha = uint8_t(divideBy(sum, r));
+        scratch[count - 1] = sum;
+        divideSums(scratch, scratch, size_t(count), uint32_t(length));
+        Pixel *o = out + offset;
+        for (int32_t i = 0; i < count; ++i) o[i].alpha = uint8_t(scratch[i]);
     }
 
     uint32_t sum = 0;
@@ -169,7 +190,7 @@ void blurAlphaPlane(const Pixel *source, Pixel *destination, int32_t width, int3
     blurColumns(source, plane, sums, width, height, rows, above, reciprocals);
     for (int32_t y = 0; y < height; ++y) {
         size_t at = size_t(y) * size_t(width);
-        blurRow(plane + at, destination + at, width, columns, left, reciprocals);
+        blurRow(plane + at, destination + at, width, columns, left, reciprocals, sums);
     }
 }
 

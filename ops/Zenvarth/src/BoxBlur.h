@@ -25,6 +25,10 @@ void blurAlphaPlane(const Pixel *source, Pixel *destination, int32_t width, int3
                     int32_t size, uint32_t *work);
 size_t blurWorkCells(int32_t width, int32_t height, int32_t size);
 
+// quotients[i] = sums[i] / n for count sums of at most 255 * n byte samples
+// each (n up to 65 535); quotients may be sums.
+void divideSums(const uint32_t *sums, uint32_t *quotients, size_t count, uint32_t n);
+
 // Where boxBlurKey gets its temporary plane; std::malloc unless a test
 // makes it fail.
 extern void *(*blurPlaneAllocator)(size_t bytes);

@@ -1,0 +1,118 @@
+#!/bin/bash
+# Times ophost against ffmpeg on the same files, alternating the runs, and
+# prints the median wall time and peak memory of each, with the ratios the
+# speed targets are stated in.
+#
+#   scripts/bench.sh [--quick] [--runs N] [--frames N] [--ophost PATH] [--dir DIR]
+#
+# Inputs (made once per size and frame count, kept in DIR): 1920x1080 4:4:4
+# YUV4MPEG2 from ffmpeg's test sources, a textured background and a blue
+# backing with a moving subject over it. They are read once before timing
+# so that every run finds them in the page cache. Output goes to a pipe
+# into /dev/null. --quick: 3 runs of 20 frames instead of 5 runs of 50.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+runs=5
+frames=50
+ophost="${OPHOST:-}"
+dir="${TMPDIR:-/tmp}/ophost-bench"
+while [ $# -gt 0 ]; do
+    case "$1" in
+    --quick) runs=3; frames=20 ;;
+    --runs) runs="$2"; shift ;;
+    --frames) frames="$2"; shift ;;
+    --ophost) ophost="$2"; shift ;;
+    --dir) dir="$2"; shift ;;
+    -h|--help) sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    *) echo "bench.sh: unknown argument '$1'" >&2; exit 2 ;;
+    esac
+    shift
+done
+if [ -z "$ophost" ]; then
+    for candidate in "$root/build/bin/ophost" "$root"/build*/bin/ophost; do
+        [ -x "$candidate" ] && { ophost="$candidate"; break; }
+    done
+fi
+[ -x "$ophost" ] || { echo "bench.sh: no ophost found (build first, or give --ophost PATH)" >&2; exit 2; }
+command -v ffmpeg >/dev/null || { echo "bench.sh: ffmpeg is missing (scripts/deps.sh installs it)" >&2; exit 2; }
+[ -x /usr/bin/time ] || { echo "bench.sh: /usr/bin/time is missing (scripts/deps.sh installs it)" >&2; exit 2; }
+
+mkdir -p "$dir"
+bg="$dir/bg-$frames.y4m"
+fg="$dir/fg-$frames.y4m"
+size=1920x1080
+key=0x1313FF   # the backing: RGB 19, 19, 255
+if [ ! -s "$bg" ]; then
+    ffmpeg -v error -y -f lavfi -i "testsrc2=s=$size:r=25,noise=alls=12:allf=t" -frames:v "$frames" \
+        -pix_fmt yuv444p -f yuv4mpegpipe "$bg.part" && mv "$bg.part" "$bg"
+fi
+if [ ! -s "$fg" ]; then
+    ffmpeg -v error -y -f lavfi -i "color=c=$key:s=$size:r=25,noise=alls=4:allf=t" \
+        -f lavfi -i "testsrc=s=480x640:r=25" \
+        -filter_complex "[1:v]format=yuv444p[s];[0:v]format=yuv444p[b];[b][s]overlay=x='300+24*n':y=220:shortest=1" \
+        -frames:v "$frames" -pix_fmt yuv444p -f yuv4mpegpipe "$fg.part" && mv "$fg.part" "$fg"
+fi
+cat "$bg" "$fg" > /dev/null
+
+# Every ffmpeg thread count set to 1.
+ff=(ffmpeg -v error -nostdin -y -threads 1 -filter_threads 1 -filter_complex_threads 1)
+one=(-threads 1)
+names=(ffmpeg-key zenvarth quorvel dremwick ffmpeg-one ffmpeg-two)
+declare -A label=(
+    [ffmpeg-key]="ffmpeg -threads 1 chromakey + overlay"
+    [zenvarth]="ophost render Zenvarth (keyer 1, key on the backing)"
+    [quorvel]="ophost render Quorvel (two inputs, almost no work)"
+    [dremwick]="ophost render Dremwick (one input, almost no work)"
+    [ffmpeg-one]="ffmpeg -threads 1 pass-through, one input"
+    [ffmpeg-two]="ffmpeg -threads 1 pass-through, two inputs"
+)
+run() {
+    case "$1" in
+    ffmpeg-key) "${ff[@]}" "${one[@]}" -i "$bg" "${one[@]}" -i "$fg" \
+        -filter_complex "[1:v]chromakey=color=$key:similarity=0.12:blend=0.04[k];[0:v][k]overlay=format=yuv444" \
+        "${one[@]}" -pix_fmt yuv444p -f yuv4mpegpipe - ;;
+    zenvarth) "$ophost" render Zenvarth --in0 "$bg" --in1 "$fg" -o - --set keyerType=1 --set keyColor="#1313FF" ;;
+    quorvel) "$ophost" render Quorvel --in0 "$bg" --in1 "$fg" -o - ;;
+    dremwick) "$ophost" render Dremwick --in0 "$bg" -o - ;;
+    ffmpeg-one) "${ff[@]}" "${one[@]}" -i "$bg" "${one[@]}" -f yuv4mpegpipe - ;;
+    ffmpeg-two) "${ff[@]}" "${one[@]}" -i "$bg" "${one[@]}" -i "$fg" \
+        -map 0:v "${one[@]}" -f yuv4mpegpipe - -map 1:v "${one[@]}" -f yuv4mpegpipe /dev/null ;;
+    esac
+}
+
+declare -A times mems
+stats=$(mktemp)
+log=$(mktemp)
+trap 'rm -f "$stats" "$log"' EXIT
+for ((r = 1; r <= runs; ++r)); do
+    for name in "${names[@]}"; do
+        if ! /usr/bin/time -f "%e %M" -o "$stats" bash -c "$(declare -f run); $(declare -p ff one bg fg key ophost); run $name" \
+            > /dev/null 2> "$log"; then
+            cat "$log" >&2
+            echo "bench.sh: $name failed" >&2
+            exit 1
+        fi
+        read -r secs kb < "$stats"
+        times[$name]+="$secs "
+        mems[$name]+="$kb "
+    done
+    echo "run $r of $runs done" >&2
+done
+
+median() { tr ' ' '\n' | grep -v '^$' | sort -g | awk '{a[NR] = $1} END {print (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2}'; }
+declare -A med peak
+echo "$frames frames of $size 4:4:4 YUV4MPEG2, $runs runs each, alternated; medians"
+echo
+printf '| %-56s | %10s | %14s |\n' "run" "wall time" "peak memory"
+printf '|%s|%s|%s|\n' "$(printf -- '-%.0s' {1..58})" "$(printf -- '-%.0s' {1..12})" "$(printf -- '-%.0s' {1..16})"
+for name in "${names[@]}"; do
+    med[$name]=$(echo "${times[$name]}" | median)
+    peak[$name]=$(echo "${mems[$name]}" | median)
+    printf '| %-56s | %8.2f s | %11.0f MB |\n' "${label[$name]}" "${med[$name]}" "$(awk -v k="${peak[$name]}" 'BEGIN {print k / 1024}')"
+done
+echo
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", (b > 0 ? a / b : 0)}'; }
+echo "Zenvarth is $(ratio "${med[ffmpeg-key]}" "${med[zenvarth]}")x faster than ffmpeg's chromakey + overlay (target: at least 10)"
+echo "Dremwick over ffmpeg's one-input pass-through: $(ratio "${med[dremwick]}" "${med[ffmpeg-one]}") (target: at most 2)"
+echo "Quorvel over ffmpeg's two-input pass-through: $(ratio "${med[quorvel]}" "${med[ffmpeg-two]}") (target: at most 2)"
