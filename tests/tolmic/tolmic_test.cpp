@@ -272,7 +272,6 @@ TEST_F(Tolmic, TablesMatchThePlainFormulaOnRandomPictures)
         slider(2).value = s[1];
         slider(3).value = s[2];
         FieldImage in = testsupport::randomField(64, 32, seed++);
-        // Plant near pixels around the sample's average so both paths run.
         FieldImage out = render(in);
         CachedAverage avg{};
         Picture pic{in.pixels.data(), in.bufferWidth, in.bufferHeight, 0, 0, in.width, in.height};

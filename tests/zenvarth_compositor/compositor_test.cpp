@@ -7,6 +7,7 @@
 #include <random>
 
 #include "BoxBlur.h"
+#include "Pattern.h"
 #include "passes.h"
 
 using passes::Scene;

@@ -16,16 +16,22 @@ namespace {
 
 constexpr const char *SOURCE_NAME = "src\\Vashrel";
 
-RectParam sampleArea = {{PARAM_RECT, 1510, 0}, 1, 1, 320, 200, 500, 50, 64, 32};
-SliderParam tolerance = {{PARAM_SLIDER, 1520, 0}, SLIDER_WORD8, 0, 0, 100, 85};
-ColorParam targetColor = {{PARAM_COLOR, 1530, 0}, pixelFromWord(BLUE_DEFAULT)};
+RectParam sampleArea = {.header = {.kind = PARAM_RECT, .labelId = 1510, .flags = 0},
+                        .minWidth = 1, .minHeight = 1, .maxWidth = 320, .maxHeight = 200,
+                        .x = 500, .y = 50, .width = 64, .height = 32};
+SliderParam tolerance = {.header = {.kind = PARAM_SLIDER, .labelId = 1520, .flags = 0},
+                         .word8 = SLIDER_WORD8, .word12 = 0, .minimum = 0, .maximum = 100, .value = 85};
+ColorParam targetColor = {.header = {.kind = PARAM_COLOR, .labelId = 1530, .flags = 0},
+                          .color = pixelFromWord(BLUE_DEFAULT)};
 
 // The choice record with its entry list right behind it.
 struct LumaModeRecord {
     ChoiceParam param;
     uint32_t entries[3];
 };
-LumaModeRecord lumaMode = {{{PARAM_CHOICE, 1540, 0}, lumaMode.entries, 0}, {1541, 1542, 0}};
+LumaModeRecord lumaMode = {
+    .param = {.header = {.kind = PARAM_CHOICE, .labelId = 1540, .flags = 0}, .entries = lumaMode.entries, .value = 0},
+    .entries = {1541, 1542, 0}};
 
 const char revision[] = "$Id: Vashrel 1.0 2026/12/08 17:00:00 zenvarth-team $";
 

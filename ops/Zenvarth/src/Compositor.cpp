@@ -13,6 +13,7 @@
 #include <cstdlib>
 
 #include "BoxBlur.h"
+#include "Pattern.h"
 #include "ZenvarthRender.h"
 
 namespace zenvarth {
