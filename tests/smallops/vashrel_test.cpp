@@ -273,6 +273,47 @@ TEST_F(Vashrel, TablesMatchThePlainFormulaOnEveryColour)
     }
 }
 
+// Vashrel maps each channel at each of the 1 276 distance steps through one
+// shared clamp table, except where the step's offset s lies within 2^-20
+// above an integer; such a step gets a byte table of its own, and there
+// are 64 of those per channel. Here, for every difference between average
+// and target a channel can have and every tolerance that leaves a step
+// between full and no weight, no channel needs more than 64.
+// Outside the tolerances counted: at 100 and above every weight is full, so
+// every s is an integer; below -3000 the weight is partial on at most one
+// step (the partial band is 2750 / (100 - tolerance) steps wide).
+TEST(VashrelTables, OwnByteTablesNeverRunOutWhateverTheTolerance)
+{
+    constexpr int STEPS = MAX_COLOR_DISTANCE / 30 + 1;
+    constexpr int OWN_TABLES = 64;
+    auto justAboveAnInteger = [](double s) {
+        double below = std::ceil(s) - 1;
+        return s > below && s - below < 0x1p-20;
+    };
+    int most = 0;
+    std::vector<double> partial;
+    for (int32_t tol = -3000; tol <= 100; ++tol) {
+        partial.clear();
+        for (int k = 0; k < STEPS; ++k) {
+            double w = 255 - farness(30.0 * k, tol);
+            if (w != 0 && w != 255) partial.push_back(w);
+        }
+        if (tol == -3000) {
+            EXPECT_LE(partial.size(), 1u);
+        }
+        if (tol == 100) {
+            EXPECT_TRUE(partial.empty());
+        }
+        for (int delta = -255; delta <= 255; ++delta) {
+            int own = 0;
+            for (double w : partial) own += justAboveAnInteger(delta * w / 255);
+            most = std::max(most, own);
+        }
+    }
+    EXPECT_LE(most, OWN_TABLES);
+    std::printf("at most %d own tables per channel\n", most);
+}
+
 TEST_F(Vashrel, NoInputLogsLine90Once)
 {
     clearInputs();
