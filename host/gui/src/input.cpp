@@ -69,10 +69,11 @@ void openMenu(Gadget &g)
     int sh = surfaceHeight(s);
     int y = r.y + r.h;
     if (y + h > sh) y = std::max(0, r.y - h);
-    in().menu.gadget = g.handle;
-    in().menu.rect = Rect{r.x, y, r.w, h};
-    in().menu.itemHeight = ih;
-    in().menu.hover = g.value;
+    PopupMenu &menu = in().menu;
+    menu.gadget = g.handle;
+    menu.rect = Rect{r.x, y, r.w, h};
+    menu.itemHeight = ih;
+    menu.hover = g.value;
 }
 
 void menuChoose(int index)
@@ -107,8 +108,8 @@ void mouseMove(const InputEvent &e)
         in().pointer.x = e.x;
         in().pointer.y = e.y;
     }
-    if (in().menu.gadget) {
-        if (in().menu.rect.contains(e.x, e.y)) in().menu.hover = (e.y - in().menu.rect.y - 2) / std::max(1, in().menu.itemHeight);
+    if (PopupMenu &menu = in().menu; menu.gadget) {
+        if (menu.rect.contains(e.x, e.y)) menu.hover = (e.y - menu.rect.y - 2) / std::max(1, menu.itemHeight);
         return;
     }
     if (Gadget *g = gadget(in().pressedGadget)) {
@@ -157,14 +158,14 @@ void mouseDown(const InputEvent &e)
 void mouseUp(const InputEvent &e)
 {
     mouseMove(e);
-    if (in().menu.gadget) {
+    if (PopupMenu &menu = in().menu; menu.gadget) {
         // A menu that opened over the pointer chooses on the release only
         // once the pointer has left the entry it was pressed on.
-        auto entryAt = [&](int y) { return (y - in().menu.rect.y - 2) / std::max(1, in().menu.itemHeight); };
-        const bool openingClick = in().menu.openedByPress && in().menu.rect.contains(in().menu.pressX, in().menu.pressY) &&
-                                  entryAt(in().menu.pressY) == entryAt(e.y);
-        in().menu.openedByPress = false;
-        if (!openingClick && in().menu.rect.contains(e.x, e.y)) menuChoose(in().menu.hover);
+        auto entryAt = [&](int y) { return (y - menu.rect.y - 2) / std::max(1, menu.itemHeight); };
+        const bool openingClick = menu.openedByPress && menu.rect.contains(menu.pressX, menu.pressY) &&
+                                  entryAt(menu.pressY) == entryAt(e.y);
+        menu.openedByPress = false;
+        if (!openingClick && menu.rect.contains(e.x, e.y)) menuChoose(menu.hover);
         return;
     }
     Gadget *g = gadget(in().pressedGadget);
@@ -184,13 +185,13 @@ void mouseUp(const InputEvent &e)
 void keyPress(uint32_t key)
 {
     uint32_t base = key & ~KEY_QUALIFIERS;
-    if (in().menu.gadget) {
-        Gadget *g = gadget(in().menu.gadget);
+    if (PopupMenu &menu = in().menu; menu.gadget) {
+        Gadget *g = gadget(menu.gadget);
         int n = g ? int(g->entries.size()) : 0;
-        if (base == KEY_UP) in().menu.hover = std::max(0, in().menu.hover - 1);
-        else if (base == KEY_DOWN) in().menu.hover = std::min(n - 1, in().menu.hover + 1);
-        else if (base == KEY_RETURN) menuChoose(in().menu.hover);
-        else if (base == KEY_ESCAPE) in().menu = PopupMenu{};
+        if (base == KEY_UP) menu.hover = std::max(0, menu.hover - 1);
+        else if (base == KEY_DOWN) menu.hover = std::min(n - 1, menu.hover + 1);
+        else if (base == KEY_RETURN) menuChoose(menu.hover);
+        else if (base == KEY_ESCAPE) menu = PopupMenu{};
         return;
     }
     if (Dialog *d = topDialog()) {
