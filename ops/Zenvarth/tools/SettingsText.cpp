@@ -254,7 +254,13 @@ std::string fieldTypeText(const SettingsField &f)
     switch (f.kind) {
     case FieldKind::Text: return "text";
     case FieldKind::Color: return "colour";
-    case FieldKind::Unsigned: return "u" + std::to_string(8 * f.size);
+    case FieldKind::Unsigned: {
+        // Built in two steps: GCC 12's Release build misreads "u" + string
+        // as an overlapping copy (-Wrestrict).
+        std::string text = "u";
+        text += std::to_string(8 * f.size);
+        return text;
+    }
     case FieldKind::Rect: return "rect";
     case FieldKind::Point: return "point";
     case FieldKind::Reserved: return "reserved";
