@@ -10,6 +10,7 @@
 
 #include "command.h"
 #include "contract/host_calls.h"
+#include "demo_clip.h"
 #include "hostrt/session.h"
 #include "ophost/operators.h"
 #include "ophost/params.h"
@@ -18,22 +19,11 @@
 
 namespace {
 
-// A deterministic hash for texture and noise.
-uint32_t hash(uint32_t x)
-{
-    x ^= x >> 16;
-    x *= 0x7feb352dU;
-    x ^= x >> 15;
-    x *= 0x846ca68bU;
-    x ^= x >> 16;
-    return x;
-}
-
 // A textured background: a wood-grain-like luma ramp with grain, and
 // slowly varying chroma.
 Pixel texture(int x, int y, uint32_t seed)
 {
-    uint32_t n = hash(uint32_t(x) * 73856093U ^ uint32_t(y) * 19349663U ^ seed);
+    uint32_t n = demo::noise(uint32_t(x) * 73856093U ^ uint32_t(y) * 19349663U ^ seed);
     int luma = 60 + ((x / 8 + y / 4 + int(seed % 97)) % 64) * 2 + int(n % 16);
     int u = 100 + (x / 16) % 40;
     int v = 120 + (y / 16) % 40;
@@ -54,7 +44,7 @@ media::VideoFrame keyFrame(int width, int height, int k, uint32_t seed)
         for (int x = 0; x < width; ++x) {
             Pixel p = texture(x, y, seed);
             if (x >= bx0 && x < bx1 && y >= by0 && y < by1) {
-                uint32_t n = hash(uint32_t(x + y * width) ^ (seed + uint32_t(k)));
+                uint32_t n = demo::noise(uint32_t(x + y * width) ^ (seed + uint32_t(k)));
                 p = blue;
                 p.y = uint8_t(p.y + int(n % 7) - 3);
                 p.u = uint8_t(p.u + int((n >> 8) % 5) - 2);

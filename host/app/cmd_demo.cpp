@@ -10,6 +10,7 @@
 
 #include <unistd.h>
 
+#include "SettingsTable.h"
 #include "command.h"
 #include "demo_clip.h"
 #include "media/png_io.h"
@@ -22,11 +23,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Bytes of Zenvarth's settings record the demo changes.
-constexpr size_t SETTINGS_SIZE = 224;
-constexpr size_t FADE_IN_FRAMES_OFFSET = 132;   // unsigned 16, little-endian
-constexpr size_t EFFECT_TYPE_OFFSET = 190;      // unsigned 8
-constexpr uint8_t EFFECT_DROP_SHADOW = 2;
+// What the demo changes in Zenvarth's settings record.
+constexpr size_t SETTINGS_SIZE = sizeof(ZenvarthSettings);
+constexpr uint32_t EFFECT_DROP_SHADOW = 2;
 constexpr uint16_t DEMO_FADE_IN_FRAMES = 12;
 
 const int SAVED_FRAMES[] = {4, 15, 30, 45};
@@ -143,9 +142,8 @@ int runDemo(int argc, char **argv)
     // The operator's defaults (the blue key colour, keyer 1) and a drop
     // shadow with a fade-in.
     auto *record = static_cast<uint8_t *>(settings->block);
-    record[EFFECT_TYPE_OFFSET] = EFFECT_DROP_SHADOW;
-    record[FADE_IN_FRAMES_OFFSET] = uint8_t(DEMO_FADE_IN_FRAMES & 0xFF);
-    record[FADE_IN_FRAMES_OFFSET + 1] = uint8_t(DEMO_FADE_IN_FRAMES >> 8);
+    zenvarth::writeUnsigned(record, *zenvarth::findSettingsField("effectType"), EFFECT_DROP_SHADOW);
+    zenvarth::writeUnsigned(record, *zenvarth::findSettingsField("fadeInFrames"), DEMO_FADE_IN_FRAMES);
 
     const demo::ClipSize size = demo::DEMO_CLIP;
     std::fprintf(stderr, "ophost demo: making %d frames of %dx%d\n", size.frames, size.width, size.height);

@@ -20,6 +20,8 @@ struct ClipSize {
 
 constexpr ClipSize DEMO_CLIP{640, 360, 50};
 
+// A deterministic hash for texture and noise (ophost bench's fields use it
+// too).
 inline uint32_t noise(uint32_t x)
 {
     x ^= x >> 16;

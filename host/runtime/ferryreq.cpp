@@ -34,7 +34,7 @@ extern "C" {
 
 TgHandle txAllocRequest(int32_t)
 try {
-    TgHandle h = hostgui::Gui::get().newHandle();
+    TgHandle h = hostgui::newHandle();
     requests()[h] = PictureRequest{};
     return h;
 } catch (...) { return 0; }

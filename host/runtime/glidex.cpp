@@ -4,6 +4,6 @@
 
 extern "C" {
 
-uint16_t gxGetPixelAspect(int32_t, int32_t) { return hostgui::Gui::get().settings.pixelAspect; }
+uint16_t gxGetPixelAspect(int32_t, int32_t) { return hostgui::settings().pixelAspect; }
 
 } // extern "C"

@@ -7,18 +7,14 @@
 #include "hostrt/gui_session.h"
 #include "media/png_io.h"
 
-using hostgui::Gui;
-
 namespace hostrt::gui {
 
-void setGuiSettings(const GuiSettings &settings) { Gui::get().applySettings(settings); }
-const GuiSettings &guiSettings() { return Gui::get().settings; }
+void setGuiSettings(const GuiSettings &settings) { hostgui::applySettings(settings); }
+const GuiSettings &guiSettings() { return hostgui::settings(); }
 
 void setScript(const std::string &text, const std::string &name)
 {
-    Gui &gui = Gui::get();
-    gui.scriptErrors.clear();
-    gui.setFrontEnd(hostgui::makeScriptFrontEnd(text, name));
+    hostgui::useScript(text, name);
 }
 
 bool loadScriptFile(const std::string &path, std::string &error)
@@ -34,11 +30,11 @@ bool loadScriptFile(const std::string &path, std::string &error)
     return true;
 }
 
-const std::vector<std::string> &scriptErrors() { return Gui::get().scriptErrors; }
+const std::vector<std::string> &scriptErrors() { return hostgui::scriptErrors(); }
 
 void setCheckHandler(std::function<void(const std::string &name)> handler)
 {
-    Gui::get().checkHandler = std::move(handler);
+    hostgui::setCheckHandler(std::move(handler));
 }
 
 namespace {
@@ -72,7 +68,7 @@ bool savePng(Framebuffer fb, const std::string &path, std::string &error)
 Framebuffer capture(SurfaceId surface)
 {
     hostgui::Canvas c;
-    Gui::get().compose(surface, c);
+    hostgui::compose(surface, c);
     return framebufferOf(c);
 }
 
@@ -83,7 +79,7 @@ bool saveScreenshot(SurfaceId surface, const std::string &path, std::string &err
 
 bool closedCapture(SurfaceId surface, Framebuffer &out)
 {
-    const auto &view = Gui::get().closedView;
+    const auto &view = hostgui::closedView();
     if (!view.valid) return false;
     out = framebufferOf(view.shown[int(surface)]);
     return true;
@@ -91,7 +87,7 @@ bool closedCapture(SurfaceId surface, Framebuffer &out)
 
 bool closedOverlay(SurfaceId surface, std::vector<Pixel> &pixels, int &width, int &height)
 {
-    const auto &view = Gui::get().closedView;
+    const auto &view = hostgui::closedView();
     if (!view.valid) return false;
     pixels = view.overlay[int(surface)];
     width = view.width[int(surface)];
@@ -111,18 +107,13 @@ bool saveClosedScreenshot(SurfaceId surface, const std::string &path, std::strin
 
 Pixel overlayPixel(SurfaceId surface, int x, int y)
 {
-    Gui &gui = Gui::get();
-    gui.ensureOverlay(surface);
-    int w = gui.surfaceWidth(surface), h = gui.surfaceHeight(surface);
-    if (x < 0 || y < 0 || x >= w || y >= h) return Pixel{0, 0, 0, 0};
-    return gui.overlay[int(surface)][size_t(y) * size_t(w) + size_t(x)];
+    return hostgui::overlayPixel(surface, x, y);
 }
 
 GadgetInfo gadgetInfo(uint32_t handle)
 {
-    Gui &gui = Gui::get();
     GadgetInfo info;
-    const hostgui::Gadget *g = gui.gadget(handle);
+    const hostgui::Gadget *g = hostgui::gadget(handle);
     if (!g) return info;
     info.exists = true;
     info.kind = g->kind;
@@ -137,8 +128,8 @@ GadgetInfo gadgetInfo(uint32_t handle)
     info.text = g->text;
     info.unit = g->unit;
     info.help = g->help;
-    info.shown = gui.shownText(*g);
-    hostgui::Rect r = gui.gadgetRectOnSurface(*g);
+    info.shown = hostgui::shownText(*g);
+    hostgui::Rect r = hostgui::gadgetRectOnSurface(*g);
     info.x = r.x;
     info.y = r.y;
     info.width = r.w;
@@ -147,19 +138,19 @@ GadgetInfo gadgetInfo(uint32_t handle)
     return info;
 }
 
-bool panelExists(uint32_t handle) { return Gui::get().panels.count(handle) != 0; }
-size_t gadgetCount() { return Gui::get().gadgets.size(); }
-std::string helpShown() { return Gui::get().helpShown(); }
-PointerState pointerState() { return Gui::get().pointer; }
-bool colorBarShown() { return Gui::get().colorBar; }
-std::vector<std::vector<uint8_t>> postedMessages() { return Gui::get().posted; }
+bool panelExists(uint32_t handle) { return hostgui::panel(handle) != nullptr; }
+size_t gadgetCount() { return hostgui::gadgets().size(); }
+std::string helpShown() { return hostgui::helpShown(); }
+PointerState pointerState() { return hostgui::pointerState(); }
+bool colorBarShown() { return hostgui::colorBar(); }
+bool shownInWindow() { return hostgui::showsWindow(); }
+std::vector<std::vector<uint8_t>> postedMessages() { return hostgui::postedMessages(); }
 std::string hostLabel(uint32_t labelId) { return hostgui::hostLabel(labelId); }
 
 void resetGui()
 {
-    Gui &gui = Gui::get();
-    gui.resetAll();
-    gui.applySettings(GuiSettings{});
+    hostgui::resetToolkit();
+    hostgui::applySettings(GuiSettings{});
     setPreviewOperator(nullptr, OperatorContext{});
 }
 

@@ -12,7 +12,6 @@
 
 using namespace hostrt::detail;
 using hostgui::Gadget;
-using hostgui::Gui;
 using hostgui::Rect;
 
 namespace {
@@ -21,7 +20,7 @@ Rect rectOf(uint16_t x, uint16_t y, uint16_t w, uint16_t h) { return Rect{x, y, 
 
 Gadget *newGadget(TgHandle panel, uint32_t kind, uint16_t x, uint16_t y, uint16_t w, uint16_t h)
 {
-    return Gui::get().addGadget(panel, kind, rectOf(x, y, w, h));
+    return hostgui::addGadget(panel, kind, rectOf(x, y, w, h));
 }
 
 std::string textOf(const char *s) { return s ? std::string(s) : std::string(); }
@@ -41,55 +40,53 @@ void tgGetVisibleAreaMonitor(int16_t *left, int16_t *top, int16_t *right, int16_
 
 int32_t tgVersion(int32_t) { return state().tgVersion; }
 
-uint16_t tgGetScreenWidth(void) { return Gui::get().settings.screenWidth; }
-uint16_t tgGetScreenHeight(void) { return Gui::get().settings.screenHeight; }
+uint16_t tgGetScreenWidth(void) { return hostgui::settings().screenWidth; }
+uint16_t tgGetScreenHeight(void) { return hostgui::settings().screenHeight; }
 
 uint16_t tgGetScreenWidthMonitor(int32_t monitor)
 {
-    const auto &s = Gui::get().settings;
+    const auto &s = hostgui::settings();
     return monitor == 1 ? s.screenWidth : s.monitorWidth;
 }
 
 uint16_t tgGetScreenHeightMonitor(int32_t monitor)
 {
-    const auto &s = Gui::get().settings;
+    const auto &s = hostgui::settings();
     return monitor == 1 ? s.screenHeight : s.monitorHeight;
 }
 
 void tgGetVisibleArea(int16_t *left, int16_t *top, int16_t *right, int16_t *bottom)
 {
-    const auto &v = Gui::get().settings.screenVisible;
+    const auto &v = hostgui::settings().screenVisible;
     if (left) *left = v.left;
     if (top) *top = v.top;
     if (right) *right = v.right;
     if (bottom) *bottom = v.bottom;
 }
 
-int32_t tgGetDefaultMonitor(void) { return Gui::get().settings.defaultMonitor; }
-int32_t tgGetConnectedMonitors(void) { return Gui::get().settings.connectedMonitors; }
-int16_t tgGetFontHeightMonitor(int32_t) { return Gui::get().settings.fontHeight; }
-int16_t tgGetAddHeight(void) { return Gui::get().settings.addHeight; }
-int32_t tgGetGuiMode(void) { return Gui::get().settings.guiMode; }
+int32_t tgGetDefaultMonitor(void) { return hostgui::settings().defaultMonitor; }
+int32_t tgGetConnectedMonitors(void) { return hostgui::settings().connectedMonitors; }
+int16_t tgGetFontHeightMonitor(int32_t) { return hostgui::settings().fontHeight; }
+int16_t tgGetAddHeight(void) { return hostgui::settings().addHeight; }
+int32_t tgGetGuiMode(void) { return hostgui::settings().guiMode; }
 
 uint32_t tgGetGuiColorYUV(int32_t id)
 {
-    Gui &gui = Gui::get();
-    auto it = gui.colorTable.find(id);
-    return it != gui.colorTable.end() ? it->second : gui.colorTable[10];
+    return hostgui::guiColor(id, hostgui::guiColor(10, 0));
 }
 
 uint32_t tgGetNewGuiColorYUV(int32_t id) { return tgGetGuiColorYUV(id); }
 
-void tgSetColorYUV(uint32_t color) { Gui::get().currentColor = color; }
+void tgSetColorYUV(uint32_t color) { hostgui::setCurrentColor(color); }
 
 TgHandle tgCreatePanel(TgHandle parent, uint16_t x, uint16_t y, uint16_t width, uint16_t height, uint32_t flags,
                        uint32_t, uint32_t)
 try {
     // Positions are signed: a panel may start above or left of its parent.
-    return Gui::get().createPanel(parent, Rect{int16_t(x), int16_t(y), width, height}, flags);
+    return hostgui::createPanel(parent, Rect{int16_t(x), int16_t(y), width, height}, flags);
 } catch (...) { return 0; }
 
-void tgRemovePanel(TgHandle panel) try { Gui::get().removePanel(panel); } catch (...) {}
+void tgRemovePanel(TgHandle panel) try { hostgui::removePanel(panel); } catch (...) {}
 
 TgHandle tgAddImageButton(TgHandle panel, uint16_t x, uint16_t y, uint16_t width, uint16_t height,
                           const Picture *picture, uint32_t stateWord, const GadgetExtension *)
@@ -198,19 +195,15 @@ try {
 
 GadgetExtension *tgAllocGadExt(void)
 try {
-    auto ext = std::make_unique<GadgetExtension>();
-    *ext = GadgetExtension{};
-    GadgetExtension *p = ext.get();
-    Gui::get().extensions[p] = std::move(ext);
-    return p;
+    return hostgui::allocExtension();
 } catch (...) { return nullptr; }
 
-void tgFreeGadExt(GadgetExtension *ext) { Gui::get().extensions.erase(ext); }
+void tgFreeGadExt(GadgetExtension *ext) { hostgui::freeExtension(ext); }
 
 int32_t tgSliderCallbackFramesTime(int32_t value, char *text, int32_t size)
 {
     if (!text || size <= 0) return -1;
-    int32_t fps = std::max<int32_t>(1, Gui::get().settings.framesPerSecond);
+    int32_t fps = std::max<int32_t>(1, hostgui::settings().framesPerSecond);
     int64_t v = value < 0 ? 0 : value;
     int64_t seconds = v / fps, frames = v % fps;
     int n = std::snprintf(text, size_t(size), "%lld  %lld:%02lld:%02lld", (long long)v, (long long)(seconds / 60),
@@ -222,8 +215,7 @@ int32_t tgChangeElement(TgHandle, TgHandle element, uint32_t tag, uintptr_t valu
 try {
     // Gadget handles are unique across panels, so the gadget is found by its
     // handle alone (help texts are attached through another panel's handle).
-    Gui &gui = Gui::get();
-    Gadget *g = gui.gadget(element);
+    Gadget *g = hostgui::gadget(element);
     if (!g) return -1;
     switch (tag) {
     case TAG_COLOR: g->color = uint32_t(value); return 0;
@@ -231,10 +223,10 @@ try {
     case TAG_KEY: g->key = uint32_t(value); return 0;
     case TAG_HELP_SET: g->helpSet = TgHandle(value); return 0;
     case TAG_HELP_ID: {
-        auto set = gui.stringSets.find(g->helpSet);
-        if (set == gui.stringSets.end()) return -1;
-        auto text = set->second.table.find(uint32_t(value));
-        g->help = text == set->second.table.end() ? std::string() : text->second;
+        const hostgui::StringTable *set = hostgui::stringSet(g->helpSet);
+        if (!set) return -1;
+        auto text = set->find(uint32_t(value));
+        g->help = text == set->end() ? std::string() : text->second;
         return 0;
     }
     default: return -1;
@@ -243,104 +235,31 @@ try {
 
 void tgEnableElement(TgHandle, TgHandle element)
 {
-    if (Gadget *g = Gui::get().gadget(element)) g->enabled = true;
+    if (Gadget *g = hostgui::gadget(element)) g->enabled = true;
 }
 
 void tgDisableElement(TgHandle, TgHandle element)
 {
-    Gui &gui = Gui::get();
-    if (Gadget *g = gui.gadget(element)) {
+    if (Gadget *g = hostgui::gadget(element)) {
         g->enabled = false;
-        if (gui.focusedGadget == element) gui.focusedGadget = 0;
+        hostgui::dropFocus(element);
     }
 }
 
-int32_t tgMsgQReceive(void *message, int32_t timeout)
-try {
-    Gui &gui = Gui::get();
-    gui.viewSavedSinceWait = false;
-    hostgui::Screen *screen = gui.topScreen();
-    auto queueOf = [&]() -> hostgui::Queue * {
-        hostgui::Screen *s = gui.topScreen();
-        if (!s) return nullptr;
-        auto it = gui.queues.find(s->queue);
-        return it == gui.queues.end() ? nullptr : &it->second;
-    };
-    if (!screen || !queueOf()) {
-        // Nothing to wait on: answer an end message so the caller's loop ends.
-        if (message) {
-            EditorMessage m{};
-            m.kind = MSG_CLOSE;
-            std::memcpy(message, &m, sizeof m);
-        }
-        return -1;
-    }
-    auto ready = [&] { hostgui::Queue *q = queueOf(); return !q || !q->messages.empty(); };
-    if (timeout < 0) {
-        if (!gui.pumpUntil(ready) && !ready()) gui.postClose();
-    } else {
-        hostgui::InputEvent e;
-        while (!ready() && gui.frontEnd().poll(e)) gui.dispatch(e);
-        gui.present();
-    }
-    hostgui::Queue *q = queueOf();
-    if (!q || q->messages.empty()) return -1;
-    if (message) std::memcpy(message, q->messages.front().data(), q->messages.front().size());
-    q->messages.pop_front();
-    return 0;
-} catch (...) {
-    // As when there is nothing to wait on: the caller's loop ends.
-    if (message) {
-        EditorMessage m{};
-        m.kind = MSG_CLOSE;
-        std::memcpy(message, &m, sizeof m);
-    }
-    return -1;
-}
+int32_t tgMsgQReceive(void *message, int32_t timeout) { return hostgui::receiveMessage(message, timeout); }
 
-void tgBusyPointer(void)
-{
-    Gui &gui = Gui::get();
-    gui.pointer.busy = true;
-    ++gui.pointer.busyCalls;
-    gui.frontEnd().pointerShape(true);
-}
+void tgBusyPointer(void) { hostgui::setBusyPointer(true); }
+void tgStandardPointer(void) { hostgui::setBusyPointer(false); }
+void tgMovePointer(int16_t x, int16_t y) { hostgui::movePointer(x, y); }
+void tgSetPointerAttrs(int32_t mode, int32_t, int32_t, int32_t) { hostgui::setPointerAttrs(mode); }
 
-void tgStandardPointer(void)
-{
-    Gui &gui = Gui::get();
-    gui.pointer.busy = false;
-    ++gui.pointer.standardCalls;
-    gui.frontEnd().pointerShape(false);
-}
-
-void tgMovePointer(int16_t x, int16_t y)
-{
-    Gui &gui = Gui::get();
-    ++gui.pointer.moveCalls;
-    hostgui::InputEvent e;
-    e.type = hostgui::InputEvent::MouseMove;
-    e.x = x;
-    e.y = y;
-    gui.dispatch(e);
-    gui.frontEnd().warpPointer(x, y);
-}
-
-void tgSetPointerAttrs(int32_t mode, int32_t, int32_t, int32_t)
-{
-    Gui &gui = Gui::get();
-    gui.pointer.attrCalls.push_back(mode);
-    if (mode == 2) gui.pointer.hidden = true;
-    else if (mode == 1) gui.pointer.hidden = false;
-}
-
-void tgColorBarOn(void) { Gui::get().colorBar = true; }
-void tgColorBarOff(void) { Gui::get().colorBar = false; }
+void tgColorBarOn(void) { hostgui::setColorBar(true); }
+void tgColorBarOff(void) { hostgui::setColorBar(false); }
 
 void tgmxYUVAtoOvl(const void *pixels, int32_t, int32_t bytesPerRow, int16_t x, int16_t y, uint16_t width,
                    uint16_t height)
 try {
-    Gui::get().drawOverlay(hostrt::gui::SurfaceId::Screen, static_cast<const uint8_t *>(pixels), bytesPerRow, x, y,
+    hostgui::drawOverlay(hostrt::gui::SurfaceId::Screen, static_cast<const uint8_t *>(pixels), bytesPerRow, x, y,
                            width, height);
 } catch (...) {}
 
@@ -348,21 +267,13 @@ void tgmxYUVAtoOvlMonitor(const void *pixels, int32_t, int32_t bytesPerRow, int1
                           uint16_t height, int32_t monitor)
 try {
     // Monitor 1 is the GUI's own screen.
-    Gui::get().drawOverlay(monitor == 1 ? hostrt::gui::SurfaceId::Screen : hostrt::gui::SurfaceId::Monitor,
+    hostgui::drawOverlay(monitor == 1 ? hostrt::gui::SurfaceId::Screen : hostrt::gui::SurfaceId::Monitor,
                            static_cast<const uint8_t *>(pixels), bytesPerRow, x, y, width, height);
 } catch (...) {}
 
 TgHandle tgGetGuiResource(void)
 try {
-    Gui &gui = Gui::get();
-    if (!gui.guiResource || !gui.imageSets.count(gui.guiResource)) {
-        hostgui::ImageSet set;
-        set.name = "host_gui";
-        hostgui::loadIconSet(set.name, set.icons);
-        gui.guiResource = gui.newHandle();
-        gui.imageSets[gui.guiResource] = std::move(set);
-    }
-    return gui.guiResource;
+    return hostgui::guiResource();
 } catch (...) { return 0; }
 
 } // extern "C"

@@ -2,22 +2,20 @@
 #include "contract/gui_calls.h"
 #include "hostgui/gui.h"
 
-using hostgui::Gui;
-
 extern "C" {
 
 TgHandle msgQCreate(int32_t count, int32_t size, int32_t) try {
-    return Gui::get().createQueue(count, size);
+    return hostgui::createQueue(count, size);
 } catch (...) {
     return 0;
 }
 
 int32_t msgQSend(TgHandle queue, const void *message) try {
-    return Gui::get().post(queue, message) ? 0 : -1;
+    return hostgui::post(queue, message) ? 0 : -1;
 } catch (...) {
     return -1;
 }
 
-void msgQDelete(TgHandle queue) { Gui::get().queues.erase(queue); }
+void msgQDelete(TgHandle queue) { hostgui::deleteQueue(queue); }
 
 } // extern "C"

@@ -2,15 +2,12 @@
 #include "contract/gui_calls.h"
 #include "hostgui/gui.h"
 
-using hostgui::Gui;
-
 extern "C" {
 
 int32_t treqCreateRequest(EditorRequest *request)
 try {
     if (!request || request->width == 0 || request->height == 0) return -1;
-    Gui &gui = Gui::get();
-    request->screen = gui.createScreen(request->width, request->height, request->title ? request->title : "",
+    request->screen = hostgui::createScreen(request->width, request->height, request->title ? request->title : "",
                                        request->messageQueue, request->flags);
     return 0;
 } catch (...) { return -1; }
@@ -18,9 +15,8 @@ try {
 int32_t treqDeleteRequest(EditorRequest *request)
 try {
     if (!request) return -1;
-    Gui &gui = Gui::get();
-    if (!gui.screens.count(request->screen)) return -1;
-    gui.deleteScreen(request->screen);
+    if (!hostgui::screenExists(request->screen)) return -1;
+    hostgui::deleteScreen(request->screen);
     return 0;
 } catch (...) { return -1; }
 

@@ -51,27 +51,11 @@ void showFrame(const std::vector<FieldImage> &fields)
         std::memcpy(&frame[size_t(row) * size_t(w)], &f.pixels[size_t(row / 2) * size_t(w)], size_t(w) * 4);
     }
     for (Pixel &p : frame) p.alpha = 255;
-    hostgui::Gui &gui = hostgui::Gui::get();
-    int mw = gui.surfaceWidth(hostrt::gui::SurfaceId::Monitor), mh = gui.surfaceHeight(hostrt::gui::SurfaceId::Monitor);
-    gui.drawOverlay(hostrt::gui::SurfaceId::Monitor, reinterpret_cast<const uint8_t *>(frame.data()), w * 4,
-                    (mw - w) / 2, (mh - fh * 2) / 2, w, fh * 2);
-    gui.present();
-}
-
-// Escape stops the preview; closing the window stops it and ends the
-// editor afterwards.
-bool stopRequested()
-{
-    hostgui::Gui &gui = hostgui::Gui::get();
-    hostgui::InputEvent e;
-    while (gui.frontEnd().poll(e)) {
-        if (e.type == hostgui::InputEvent::Key && (e.key & ~KEY_QUALIFIERS) == KEY_ESCAPE) return true;
-        if (e.type == hostgui::InputEvent::Close) {
-            gui.dispatch(e);
-            return true;
-        }
-    }
-    return false;
+    const auto monitor = hostrt::gui::SurfaceId::Monitor;
+    int mw = hostgui::surfaceWidth(monitor), mh = hostgui::surfaceHeight(monitor);
+    hostgui::drawOverlay(monitor, reinterpret_cast<const uint8_t *>(frame.data()), w * 4, (mw - w) / 2,
+                         (mh - fh * 2) / 2, w, fh * 2);
+    hostgui::present();
 }
 
 // The operator and section to play: the one a program named, else the
@@ -112,8 +96,7 @@ int32_t opPreview(int32_t)
         pair.push_back(fieldFromPicture(p));
         return 0;
     };
-    hostgui::Gui &gui = hostgui::Gui::get();
-    const auto framePeriod = std::chrono::microseconds(1000000 / std::max(1, gui.settings.framesPerSecond));
+    const auto framePeriod = std::chrono::microseconds(1000000 / std::max(1, hostgui::settings().framesPerSecond));
     auto nextFrame = std::chrono::steady_clock::now();
 
     OperatorContext ctx = section;
@@ -131,16 +114,18 @@ int32_t opPreview(int32_t)
         ctx.fieldNumber = int32_t(field);
         action(&ctx);
         if (field % 2 == 1 || field + 1 == section.fieldCount) {
-            if (gui.frontEnd().isWindow()) {
+            if (hostgui::showsWindow()) {
                 nextFrame += framePeriod;
                 const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(
                     nextFrame - std::chrono::steady_clock::now());
-                if (wait.count() > 0) gui.frontEnd().frameDelay(int(wait.count()));
+                if (wait.count() > 0) hostgui::frameDelay(int(wait.count()));
                 else nextFrame = std::chrono::steady_clock::now();
             }
             showFrame(pair);
             pair.clear();
-            if (stopRequested()) break;
+            // Escape stops the preview; closing the window stops it and ends
+            // the editor afterwards.
+            if (hostgui::stopRequested()) break;
         }
     }
     ctx = section;

@@ -10,7 +10,7 @@
 #include "contract/gui_calls.h"
 #include "contract/host_calls.h"
 #include "gui_layout.cpp"
-#include "hostgui/gui.h"
+#include "hostgui/types.h"   // the colour conversion only
 #include "hostrt/gui_session.h"
 #include "hostrt/session.h"
 #include "media/png_io.h"

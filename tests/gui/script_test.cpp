@@ -5,8 +5,10 @@
 #include <cstdlib>
 
 #include "contract/gui_calls.h"
-#include "hostgui/gui.h"
+// The stateless helpers only; the session is reached through gui_session.h.
+#include "hostgui/requesters.h"
 #include "hostgui/resources.h"
+#include "hostgui/types.h"
 #include "hostrt/gui_session.h"
 
 using namespace hostrt::gui;

@@ -54,52 +54,6 @@ protected:
 
 } // namespace
 
-TEST_F(Dremwick, TagListOrderAndRecords)
-{
-    const auto &info = op.info();
-    EXPECT_EQ(info.tagOrder, smallTagOrder(3));
-    EXPECT_EQ(info.attributes, 0u);
-    EXPECT_TRUE(info.oneInput);
-    EXPECT_EQ(info.interface, 2u);
-    expectRevision(info, "Dremwick");
-    ASSERT_EQ(info.params.size(), 3u);
-    const uint16_t labels[] = {510, 520, 530};
-    const uint16_t kinds[] = {PARAM_CHOICE, PARAM_RECT, PARAM_COLOR};
-    const uint32_t flags[] = {0, 2, 1};
-    for (unsigned i = 0; i < 3; ++i) {
-        EXPECT_EQ(info.params[i].labelId, labels[i]);
-        EXPECT_EQ(info.params[i].kind, kinds[i]);
-        EXPECT_EQ(info.params[i].flags, flags[i]);
-    }
-    EXPECT_EQ(info.params[0].choiceEntries, (std::vector<uint32_t>{511, 512}));
-}
-
-TEST(DremwickDefaults, RecordContentsAsLoaded)
-{
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    ASSERT_EXIT(
-        {
-            LoadedOperator fresh;
-            if (!fresh.open(testsupport::operatorPath("Dremwick"))) std::exit(1);
-            auto &r = testsupport::param<RectParam>(fresh, 1);
-            bool ok = testsupport::param<ChoiceParam>(fresh, 0).value == 0 && r.minWidth == 4 &&
-                      r.minHeight == 4 && r.maxWidth == 999 && r.maxHeight == 999 &&
-                      r.x == 200 && r.y == 100 && r.width == 64 && r.height == 32 &&
-                      pixelWord(testsupport::param<ColorParam>(fresh, 2).color) == BLUE_DEFAULT;
-            std::exit(ok ? 0 : 2);
-        },
-        ::testing::ExitedWithCode(0), "");
-}
-
-TEST_F(Dremwick, OtherActionsReturnZero)
-{
-    for (uint16_t a : {0, 1, 2, 4, 5, 6, 7, 99}) {
-        OperatorContext ctx = makeContext(a);
-        EXPECT_EQ(testsupport::call(op, ctx), 0) << a;
-    }
-    EXPECT_TRUE(logLines().empty());
-}
-
 TEST_F(Dremwick, InsideAndOutsideModes)
 {
     FieldImage in = makeField(6, 4, px(100, 100, 100, 33));
@@ -212,10 +166,3 @@ TEST_F(Dremwick, NoInputLogsLine82Once)
     EXPECT_EQ(totalLeaked(), 0u);
 }
 
-TEST_F(Dremwick, PutFieldResultIsReturned)
-{
-    setInputFields(0, {makeField(8, 4)});
-    setPutResult(2);
-    OperatorContext ctx = renderContext();
-    EXPECT_EQ(testsupport::call(op, ctx), 2);
-}

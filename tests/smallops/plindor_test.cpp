@@ -70,45 +70,6 @@ protected:
 
 } // namespace
 
-TEST_F(Plindor, TagListOrderAndRecords)
-{
-    const auto &info = op.info();
-    EXPECT_EQ(info.tagOrder, smallTagOrder(3));
-    EXPECT_EQ(info.attributes, 0u);
-    EXPECT_TRUE(info.oneInput);
-    EXPECT_EQ(info.interface, 2u);
-    expectRevision(info, "Plindor");
-    ASSERT_EQ(info.params.size(), 3u);
-    const uint16_t labels[] = {610, 620, 630};
-    const uint16_t kinds[] = {PARAM_RECT, PARAM_RECT, PARAM_COLOR};
-    const uint32_t flags[] = {2, 2, 1};
-    for (unsigned i = 0; i < 3; ++i) {
-        EXPECT_EQ(info.params[i].labelId, labels[i]);
-        EXPECT_EQ(info.params[i].kind, kinds[i]);
-        EXPECT_EQ(info.params[i].flags, flags[i]);
-    }
-}
-
-TEST(PlindorDefaults, RecordContentsAsLoaded)
-{
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    ASSERT_EXIT(
-        {
-            LoadedOperator fresh;
-            if (!fresh.open(testsupport::operatorPath("Plindor"))) std::exit(1);
-            auto &s = testsupport::param<RectParam>(fresh, 0);
-            auto &d = testsupport::param<RectParam>(fresh, 1);
-            bool ok = s.minWidth == 4 && s.minHeight == 4 && s.maxWidth == 999 &&
-                      s.maxHeight == 999 && s.x == 200 && s.y == 100 && s.width == 64 &&
-                      s.height == 32 && d.minWidth == 999 && d.minHeight == 999 &&
-                      d.maxWidth == 999 && d.maxHeight == 999 && d.x == 64 && d.y == 32 &&
-                      d.width == 64 && d.height == 32 &&
-                      pixelWord(testsupport::param<ColorParam>(fresh, 2).color) == BLUE_DEFAULT;
-            std::exit(ok ? 0 : 2);
-        },
-        ::testing::ExitedWithCode(0), "");
-}
-
 TEST_F(Plindor, DestinationFollowsSourceOnlyForParameterZero)
 {
     setRect(source(), 10, 20, 100, 50);
@@ -132,15 +93,6 @@ TEST_F(Plindor, DestinationFollowsSourceOnlyForParameterZero)
     EXPECT_EQ(d.width, 100);
     EXPECT_EQ(d.height, 50);
     EXPECT_EQ(source().minWidth, 4);   // the source keeps its own limits
-}
-
-TEST_F(Plindor, OtherActionsReturnZero)
-{
-    for (uint16_t a : {0, 1, 2, 5, 6, 7, 99}) {
-        OperatorContext ctx = makeContext(a);
-        EXPECT_EQ(testsupport::call(op, ctx), 0) << a;
-    }
-    EXPECT_TRUE(logLines().empty());
 }
 
 TEST_F(Plindor, OverlapShowsTheInputBlockAndFillsTheRest)
@@ -296,11 +248,3 @@ TEST_F(Plindor, FailedRendersLogOnceAndHoldNothing)
     EXPECT_EQ(totalLeaked(), 0u);
 }
 
-TEST_F(Plindor, PutFieldResultIsReturned)
-{
-    setInputFields(0, {makeField(8, 4)});
-    setPutResult(6);
-    OperatorContext ctx = renderContext();
-    EXPECT_EQ(testsupport::call(op, ctx), 6);
-    EXPECT_EQ(totalLeaked(), 0u);
-}

@@ -56,42 +56,6 @@ protected:
 
 } // namespace
 
-TEST_F(Quorvel, TagListOrderAndRecords)
-{
-    const auto &info = op.info();
-    EXPECT_EQ(info.tagOrder, smallTagOrder(2));
-    EXPECT_EQ(info.attributes, 0u);
-    EXPECT_FALSE(info.oneInput);
-    EXPECT_EQ(info.interface, 2u);
-    expectRevision(info, "Quorvel");
-    ASSERT_EQ(info.params.size(), 2u);
-    EXPECT_EQ(info.params[0].labelId, 710);
-    EXPECT_EQ(info.params[1].labelId, 720);
-    EXPECT_EQ(info.params[0].kind, PARAM_RECT);
-    EXPECT_EQ(info.params[1].kind, PARAM_RECT);
-    EXPECT_EQ(info.params[0].flags, 3u);
-    EXPECT_EQ(info.params[1].flags, 2u);
-}
-
-TEST(QuorvelDefaults, RecordContentsAsLoaded)
-{
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    ASSERT_EXIT(
-        {
-            LoadedOperator fresh;
-            if (!fresh.open(testsupport::operatorPath("Quorvel"))) std::exit(1);
-            auto &s = testsupport::param<RectParam>(fresh, 0);
-            auto &d = testsupport::param<RectParam>(fresh, 1);
-            bool ok = s.minWidth == 4 && s.minHeight == 4 && s.maxWidth == 999 &&
-                      s.maxHeight == 999 && s.x == 200 && s.y == 100 && s.width == 64 &&
-                      s.height == 32 && d.minWidth == 999 && d.minHeight == 999 &&
-                      d.maxWidth == 999 && d.maxHeight == 999 && d.x == 64 && d.y == 32 &&
-                      d.width == 64 && d.height == 32;
-            std::exit(ok ? 0 : 2);
-        },
-        ::testing::ExitedWithCode(0), "");
-}
-
 TEST_F(Quorvel, DestinationFollowsSourceOnlyForParameterZero)
 {
     setRect(source(), 10, 20, 100, 50);
@@ -111,15 +75,6 @@ TEST_F(Quorvel, DestinationFollowsSourceOnlyForParameterZero)
     EXPECT_EQ(d.maxHeight, 50);
     EXPECT_EQ(d.width, 100);
     EXPECT_EQ(d.height, 50);
-}
-
-TEST_F(Quorvel, OtherActionsReturnZero)
-{
-    for (uint16_t a : {0, 1, 2, 5, 6, 7, 99}) {
-        OperatorContext ctx = makeContext(a);
-        EXPECT_EQ(testsupport::call(op, ctx), 0) << a;
-    }
-    EXPECT_TRUE(logLines().empty());
 }
 
 TEST_F(Quorvel, CopiesTheBlockAndKeepsTheRest)
@@ -259,12 +214,3 @@ TEST_F(Quorvel, FailedRendersLogOnceAndHoldNothing)
     EXPECT_EQ(totalLeaked(), 0u);
 }
 
-TEST_F(Quorvel, PutFieldResultIsReturned)
-{
-    setInputFields(0, {makeField(8, 4)});
-    setInputFields(1, {makeField(8, 4)});
-    setPutResult(4);
-    OperatorContext ctx = renderContext();
-    EXPECT_EQ(testsupport::call(op, ctx), 4);
-    EXPECT_EQ(totalLeaked(), 0u);
-}

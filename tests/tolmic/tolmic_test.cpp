@@ -58,57 +58,6 @@ protected:
 
 } // namespace
 
-TEST_F(Tolmic, TagListOrderAndDefaults)
-{
-    const auto &info = op.info();
-    EXPECT_EQ(info.tagOrder, (std::vector<TagWord>{OPE_ATTRIBUTES, OPE_ONEINPUT, OPE_ACTION,
-                                                    OPE_REVISION, OPE_INTERFACE, OPE_PARAM0,
-                                                    OPE_PARAM1, OPE_PARAM2, OPE_PARAM3}));
-    EXPECT_EQ(info.attributes, 0u);
-    EXPECT_TRUE(info.oneInput);
-    ASSERT_EQ(info.params.size(), 4u);
-    const uint16_t labels[] = {1610, 1620, 1630, 1640};
-    const uint16_t kinds[] = {PARAM_RECT, PARAM_SLIDER, PARAM_SLIDER, PARAM_SLIDER};
-    for (unsigned i = 0; i < 4; ++i) {
-        EXPECT_EQ(info.params[i].labelId, labels[i]);
-        EXPECT_EQ(info.params[i].kind, kinds[i]);
-        EXPECT_EQ(info.params[i].flags, 0u);
-    }
-    EXPECT_EQ(sample().minWidth, 1);
-    EXPECT_EQ(sample().maxWidth, 320);
-    EXPECT_EQ(sample().maxHeight, 200);
-    EXPECT_EQ(slider(1).maximum, 100u);
-    EXPECT_EQ(slider(2).maximum, 200u);
-    EXPECT_EQ(slider(1).word8, 750u);
-}
-
-TEST(TolmicDefaults, RecordContentsAsLoaded)
-{
-    // The records are process-wide: check them in a fresh process.
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    ASSERT_EXIT(
-        {
-            LoadedOperator fresh;
-            if (!fresh.open(testsupport::operatorPath("Tolmic"))) std::exit(1);
-            auto &r = testsupport::param<RectParam>(fresh, 0);
-            bool ok = r.x == 500 && r.y == 50 && r.width == 64 && r.height == 32 &&
-                      testsupport::param<SliderParam>(fresh, 1).value == 90 &&
-                      testsupport::param<SliderParam>(fresh, 2).value == 120 &&
-                      testsupport::param<SliderParam>(fresh, 3).value == 80;
-            std::exit(ok ? 0 : 2);
-        },
-        ::testing::ExitedWithCode(0), "");
-}
-
-TEST_F(Tolmic, ActionsOtherThanRenderReturnZero)
-{
-    for (uint16_t a : {0, 1, 2, 4, 5, 6, 7, 8, 99, 65535}) {
-        OperatorContext ctx = makeContext(a);
-        EXPECT_EQ(testsupport::call(op, ctx), 0) << a;
-    }
-    EXPECT_TRUE(logLines().empty());
-}
-
 TEST_F(Tolmic, SampledColourIsNearAndStrengthened)
 {
     // Average of the 2x2 sample: Y 100, U 100, V 100.
@@ -274,7 +223,6 @@ TEST_F(Tolmic, TablesMatchThePlainFormulaOnRandomPictures)
         slider(2).value = s[1];
         slider(3).value = s[2];
         FieldImage in = testsupport::randomField(64, 32, seed++);
-        // Plant near pixels around the sample's average so both paths run.
         FieldImage out = render(in);
         CachedAverage avg{};
         Picture pic{in.pixels.data(), in.bufferWidth, in.bufferHeight, 0, 0, in.width, in.height};
@@ -326,14 +274,6 @@ TEST_F(Tolmic, NoInputLogsLine89AndReturnsMinusOne)
     FieldImage out = render(keep);
     EXPECT_EQ(out.at(0, 0).u, uint8_t(int(120.0 * (90 - 128) / 100 + 128)));
     EXPECT_EQ(totalLeaked(), 0u);
-}
-
-TEST_F(Tolmic, PutFieldResultIsReturned)
-{
-    setInputFields(0, {makeField(2, 2)});
-    setPutResult(3);
-    OperatorContext ctx = makeContext(OPACT_RENDER, 0, 2);
-    EXPECT_EQ(testsupport::call(op, ctx), 3);
 }
 
 TEST_F(Tolmic, NearFarThresholdMatchesThePlainFormulaForEveryTolerance)

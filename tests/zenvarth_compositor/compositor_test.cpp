@@ -8,6 +8,7 @@
 #include <random>
 
 #include "BoxBlur.h"
+#include "Pattern.h"
 #include "passes.h"
 
 using passes::Scene;

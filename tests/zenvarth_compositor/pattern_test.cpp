@@ -8,7 +8,7 @@
 #include <fstream>
 #include <numeric>
 
-#include "BoxBlur.h"
+#include "Pattern.h"
 #include "contract/host_calls.h"
 #include "hostrt/session.h"
 #include "media/png_io.h"

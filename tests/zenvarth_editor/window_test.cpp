@@ -11,7 +11,6 @@
 
 #include "EditorState.h"
 #include "SettingsTable.h"
-#include "hostgui/gui.h"
 #include "hostrt/gui_session.h"
 #include "testsupport.h"
 
@@ -75,7 +74,7 @@ TEST(EditorWindow, OpensAnswersTheFrameSliderAndCloses)
     EXPECT_EQ(hostrt::callOperator(zenvarthAction, ctx), 0);
     user.join();
     ASSERT_TRUE(pushed);
-    EXPECT_TRUE(hostgui::Gui::get().frontEnd().isWindow());
+    EXPECT_TRUE(hostrt::gui::shownInWindow());
     EXPECT_EQ(hostrt::lastCallHeld(), 0u);
     EXPECT_EQ(zv::settings.editorFrame, 1u);
     EXPECT_EQ(zv::foregroundPicture, nullptr);

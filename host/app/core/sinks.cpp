@@ -18,20 +18,12 @@
 #include "media/png_io.h"
 #include "media/y4m.h"
 #include "media/yuv_rgb.h"
+#include "ophost/file_names.h"
 #include "ophost/run.h"
 
 namespace ophost {
 
 namespace {
-
-bool endsWith(const std::string &s, const char *suffix)
-{
-    size_t n = std::strlen(suffix);
-    if (s.size() < n) return false;
-    for (size_t i = 0; i < n; ++i)
-        if (std::tolower(static_cast<unsigned char>(s[s.size() - n + i])) != suffix[i]) return false;
-    return true;
-}
 
 class Y4mSink : public FrameSink {
 public:

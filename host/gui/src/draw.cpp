@@ -6,7 +6,8 @@
 #include <map>
 #include <memory>
 
-#include "hostgui/gui.h"
+#include "hostgui/settings.h"
+#include "hostgui/types.h"
 
 namespace hostgui {
 
@@ -131,7 +132,7 @@ struct FontCache {
 
     TTF_Font *font(int height)
     {
-        const std::string &want = Gui::get().settings.fontPath;
+        const std::string &want = settings().fontPath;
         if (want != path) {
             for (auto &f : fonts)
                 if (f.second) TTF_CloseFont(f.second);

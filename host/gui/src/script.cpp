@@ -5,8 +5,10 @@
 #include <deque>
 #include <sstream>
 
-#include "hostgui/gui.h"
-#include "media/png_io.h"
+#include "dialogs.h"
+#include "frontend.h"
+#include "hostgui/registry.h"
+#include "input.h"
 
 namespace hostgui {
 
@@ -48,6 +50,60 @@ bool toInt(const std::string &s, int &v)
     v = int(x);
     return true;
 }
+
+// ---------------------------------------------------------------- finding what shows a text
+
+bool findText(const std::string &text, SurfaceId &surface, Rect &found)
+{
+    const PopupMenu &menu = popupMenu();
+    if (menu.gadget) {
+        if (const Gadget *g = gadget(menu.gadget)) {
+            for (size_t i = 0; i < g->entries.size(); ++i)
+                if (!g->entries[i].isPicture && g->entries[i].text == text) {
+                    surface = panelSurface(g->panel);
+                    found = Rect{menu.rect.x + 2, menu.rect.y + 2 + int(i) * menu.itemHeight, menu.rect.w - 4,
+                                 menu.itemHeight};
+                    return true;
+                }
+        }
+    }
+    if (Dialog *d = topDialog()) {
+        if (d->findText(text, panelRectOnSurface(d->panel), found)) {
+            surface = d->surface;
+            return true;
+        }
+    }
+    // Exact shown text first, then labels, then help texts of image buttons.
+    for (int pass = 0; pass < 3; ++pass)
+        for (const auto &[h, g] : gadgets()) {
+            if (!gadgetVisible(g)) continue;
+            bool hit = pass == 0 ? (g.kind != GADGET_SLIDER && shownText(g) == text)
+                     : pass == 1 ? g.text == text
+                                 : g.help == text;
+            if (!hit) continue;
+            surface = panelSurface(g.panel);
+            found = gadgetRectOnSurface(g);
+            return true;
+        }
+    return false;
+}
+
+bool sliderPoint(const std::string &label, int32_t value, SurfaceId &surface, int &fromX, int &toX, int &y)
+{
+    for (const auto &[h, g] : gadgets()) {
+        if (g.kind != GADGET_SLIDER || !gadgetVisible(g) || g.text != label) continue;
+        Rect r = gadgetRectOnSurface(g);
+        Rect t = sliderTrack(r);
+        surface = panelSurface(g.panel);
+        fromX = sliderXFor(g, t, g.value);
+        toX = sliderXFor(g, t, value);
+        y = r.cy();
+        return true;
+    }
+    return false;
+}
+
+// ---------------------------------------------------------------- the front end
 
 class ScriptFrontEnd : public FrontEnd {
 public:
@@ -120,7 +176,7 @@ private:
     {
         std::string msg = name_ + ":" + std::to_string(line) + ": " + what;
         std::fprintf(stderr, "%s\n", msg.c_str());
-        Gui::get().scriptErrors.push_back(msg);
+        addScriptError(msg);
     }
 
     void push(InputEvent::Type type, SurfaceId s, int x, int y)
@@ -167,7 +223,6 @@ private:
             return true;
         };
         int v[4];
-        Gui &gui = Gui::get();
         if (cmd == "click" || cmd == "down" || cmd == "up" || cmd == "move") {
             if (!ints(2, v)) return usage(line, cmd + " X Y");
             if (cmd == "click") click(s, v[0], v[1]);
@@ -181,8 +236,8 @@ private:
             Item it;
             it.event.type = InputEvent::Wheel;
             it.event.surface = s;
-            it.event.x = gui.hoverSurfaceX;
-            it.event.y = gui.hoverSurfaceY;
+            it.event.x = hoverPoint().x;
+            it.event.y = hoverPoint().y;
             it.event.amount = v[0];
             pending_.push_back(it);
         } else if (cmd == "key") {
@@ -216,7 +271,7 @@ private:
             if (w.size() != 2) return usage(line, cmd + " \"TEXT\"");
             SurfaceId at;
             Rect r;
-            if (!gui.findText(w[1], at, r)) {
+            if (!findText(w[1], at, r)) {
                 error(line, "nothing shows the text \"" + w[1] + "\"");
                 return false;
             }
@@ -225,19 +280,19 @@ private:
         } else if (cmd == "click-handle") {
             int h;
             if (w.size() != 2 || !toInt(w[1], h)) return usage(line, "click-handle HANDLE");
-            Gadget *g = gui.gadget(TgHandle(h));
-            if (!g || !gui.gadgetVisible(*g)) {
+            const Gadget *g = gadget(TgHandle(h));
+            if (!g || !gadgetVisible(*g)) {
                 error(line, "no gadget " + w[1] + " is shown");
                 return false;
             }
-            Rect r = gui.gadgetRectOnSurface(*g);
-            click(gui.panelSurface(g->panel), r.cx(), r.cy());
+            Rect r = gadgetRectOnSurface(*g);
+            click(panelSurface(g->panel), r.cx(), r.cy());
         } else if (cmd == "set-slider") {
             int value;
             if (w.size() != 3 || !toInt(w[2], value)) return usage(line, "set-slider \"LABEL\" VALUE");
             SurfaceId at;
             int fromX, toX, y;
-            if (!gui.sliderPoint(w[1], value, at, fromX, toX, y)) {
+            if (!sliderPoint(w[1], value, at, fromX, toX, y)) {
                 error(line, "no slider labelled \"" + w[1] + "\"");
                 return false;
             }
@@ -246,7 +301,7 @@ private:
             if (w.size() != 3) return usage(line, "pick \"POPUP\" \"ENTRY\"");
             SurfaceId at;
             Rect r;
-            if (!gui.findText(w[1], at, r)) {
+            if (!findText(w[1], at, r)) {
                 error(line, "nothing shows the text \"" + w[1] + "\"");
                 return false;
             }
@@ -265,11 +320,10 @@ private:
             }
         } else if (cmd == "check") {
             if (w.size() != 2) return usage(line, "check NAME");
-            if (!gui.checkHandler) {
+            if (!runCheck(w[1])) {
                 error(line, "no check handler for '" + w[1] + "'");
                 return false;
             }
-            gui.checkHandler(w[1]);
         } else if (cmd == "print") {
             std::string text;
             for (size_t i = 1; i < w.size(); ++i) text += (i > 1 ? " " : "") + w[i];

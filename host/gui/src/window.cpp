@@ -2,7 +2,10 @@
 // SDL2 window; mouse and keys become the toolkit's input events.
 #include <SDL.h>
 
-#include "hostgui/gui.h"
+#include "frontend.h"
+#include "hostgui/registry.h"
+#include "hostgui/surfaces.h"
+#include "hostgui/input.h"
 
 namespace hostgui {
 
@@ -64,7 +67,6 @@ public:
 
     void present() override
     {
-        Gui &gui = Gui::get();
         layout();
         bool resized = texW_ != deskW_ || texH_ != deskH_;
         if (texture_ && resized) {
@@ -78,14 +80,14 @@ public:
             texW_ = deskW_;
             texH_ = deskH_;
             SDL_RenderSetLogicalSize(renderer_, deskW_, deskH_);
-            SDL_SetWindowTitle(window_, gui.topScreen() ? gui.topScreen()->title.c_str() : "ophost");
+            SDL_SetWindowTitle(window_, topScreen() ? topScreen()->title.c_str() : "ophost");
         }
         if (!texture_) return;
         std::vector<Rgba> desk(size_t(deskW_) * size_t(deskH_), Rgba{16, 16, 16, 255});
         Canvas c;
-        gui.compose(SurfaceId::Screen, c);
+        compose(SurfaceId::Screen, c);
         blit(desk, c, 0);
-        gui.compose(SurfaceId::Monitor, c);
+        compose(SurfaceId::Monitor, c);
         blit(desk, c, monitorX_);
         SDL_UpdateTexture(texture_, nullptr, desk.data(), deskW_ * 4);
         SDL_RenderClear(renderer_);
@@ -121,9 +123,8 @@ private:
 
     void layout()
     {
-        Gui &gui = Gui::get();
-        int sw = gui.surfaceWidth(SurfaceId::Screen), sh = gui.surfaceHeight(SurfaceId::Screen);
-        int mw = gui.surfaceWidth(SurfaceId::Monitor), mh = gui.surfaceHeight(SurfaceId::Monitor);
+        int sw = surfaceWidth(SurfaceId::Screen), sh = surfaceHeight(SurfaceId::Screen);
+        int mw = surfaceWidth(SurfaceId::Monitor), mh = surfaceHeight(SurfaceId::Monitor);
         monitorX_ = sw + GAP;
         deskW_ = sw + GAP + mw;
         deskH_ = std::max(sh, mh);
@@ -199,10 +200,10 @@ private:
             event.type = InputEvent::Wheel;
             int x, y;
             SDL_GetMouseState(&x, &y);
-            Gui &gui = Gui::get();
-            event.surface = gui.hoverSurface;
-            event.x = gui.hoverSurfaceX;
-            event.y = gui.hoverSurfaceY;
+                const HoverPoint at = hoverPoint();
+            event.surface = at.surface;
+            event.x = at.x;
+            event.y = at.y;
             event.amount = e.wheel.y;
             return true;
         }

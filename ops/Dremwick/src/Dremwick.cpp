@@ -16,9 +16,13 @@ constexpr const char *SOURCE_NAME = "src\\Dremwick";
 
 const uint32_t maskSideEntries[] = {511, 512, 0};   // inside, outside
 
-ChoiceParam maskSide = {{PARAM_CHOICE, 510, 0}, maskSideEntries, 0};
-RectParam maskRegion = {{PARAM_RECT, 520, 2}, 4, 4, 999, 999, 200, 100, 64, 32};
-ColorParam maskColor = {{PARAM_COLOR, 530, 1}, pixelFromWord(BLUE_DEFAULT)};
+ChoiceParam maskSide = {.header = {.kind = PARAM_CHOICE, .labelId = 510, .flags = 0},
+                        .entries = maskSideEntries, .value = 0};
+RectParam maskRegion = {.header = {.kind = PARAM_RECT, .labelId = 520, .flags = 2},
+                        .minWidth = 4, .minHeight = 4, .maxWidth = 999, .maxHeight = 999,
+                        .x = 200, .y = 100, .width = 64, .height = 32};
+ColorParam maskColor = {.header = {.kind = PARAM_COLOR, .labelId = 530, .flags = 1},
+                        .color = pixelFromWord(BLUE_DEFAULT)};
 
 const char revision[] = "$Id: Dremwick 1.0 2026/12/08 17:00:00 zenvarth-team $";
 

@@ -1,6 +1,7 @@
 // Plindor: rectangle move. Builds the result in a work picture: a copy of
 // the input with the source block painted over by the fill colour and the
 // block, as it was in the input, put at the destination.
+#include <algorithm>
 #include <cstring>
 
 #include "contract/helpers.h"
@@ -15,9 +16,14 @@ namespace {
 
 constexpr const char *SOURCE_NAME = "src\\Plindor";
 
-RectParam sourceRect = {{PARAM_RECT, 610, 2}, 4, 4, 999, 999, 200, 100, 64, 32};
-RectParam destinationRect = {{PARAM_RECT, 620, 2}, 999, 999, 999, 999, 64, 32, 64, 32};
-ColorParam fillColor = {{PARAM_COLOR, 630, 1}, pixelFromWord(BLUE_DEFAULT)};
+RectParam sourceRect = {.header = {.kind = PARAM_RECT, .labelId = 610, .flags = 2},
+                        .minWidth = 4, .minHeight = 4, .maxWidth = 999, .maxHeight = 999,
+                        .x = 200, .y = 100, .width = 64, .height = 32};
+RectParam destinationRect = {.header = {.kind = PARAM_RECT, .labelId = 620, .flags = 2},
+                             .minWidth = 999, .minHeight = 999, .maxWidth = 999, .maxHeight = 999,
+                             .x = 64, .y = 32, .width = 64, .height = 32};
+ColorParam fillColor = {.header = {.kind = PARAM_COLOR, .labelId = 630, .flags = 1},
+                        .color = pixelFromWord(BLUE_DEFAULT)};
 
 const char revision[] = "$Id: Plindor 1.0 2026/12/08 17:00:00 zenvarth-team $";
 
@@ -32,11 +38,6 @@ TagWord tagList[] = {
     OPE_PARAM2, TagWord(&fillColor),
     OPE_END,
 };
-
-// ---------------------------------------------------------------- pixel helpers
-
-int32_t lesser(int32_t a, int32_t b) { return a < b ? a : b; }
-int32_t greater(int32_t a, int32_t b) { return a > b ? a : b; }
 
 // ---------------------------------------------------------------- render
 
@@ -64,8 +65,8 @@ int32_t render(OperatorContext *ctx)
 
     // Rows and columns both buffers hold: the copy, and every source pixel
     // read, stay inside them even when the host hands out unequal sizes.
-    const int32_t commonWidth = greater(0, lesser(input->bufferWidth, work->bufferWidth));
-    const int32_t commonHeight = greater(0, lesser(input->bufferHeight, work->bufferHeight));
+    const int32_t commonWidth = std::max<int32_t>(0, std::min<int32_t>(input->bufferWidth, work->bufferWidth));
+    const int32_t commonHeight = std::max<int32_t>(0, std::min<int32_t>(input->bufferHeight, work->bufferHeight));
     if (commonWidth == 0 || commonHeight == 0) {
         // Nothing in common to copy.
     } else if (commonWidth == input->bufferWidth && commonWidth == work->bufferWidth) {

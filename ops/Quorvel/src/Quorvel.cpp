@@ -14,8 +14,12 @@ namespace {
 
 constexpr const char *SOURCE_NAME = "src\\Quorvel";
 
-RectParam sourceRect = {{PARAM_RECT, 710, 3}, 4, 4, 999, 999, 200, 100, 64, 32};
-RectParam destinationRect = {{PARAM_RECT, 720, 2}, 999, 999, 999, 999, 64, 32, 64, 32};
+RectParam sourceRect = {.header = {.kind = PARAM_RECT, .labelId = 710, .flags = 3},
+                        .minWidth = 4, .minHeight = 4, .maxWidth = 999, .maxHeight = 999,
+                        .x = 200, .y = 100, .width = 64, .height = 32};
+RectParam destinationRect = {.header = {.kind = PARAM_RECT, .labelId = 720, .flags = 2},
+                             .minWidth = 999, .minHeight = 999, .maxWidth = 999, .maxHeight = 999,
+                             .x = 64, .y = 32, .width = 64, .height = 32};
 
 const char revision[] = "$Id: Quorvel 1.0 2026/12/08 17:00:00 zenvarth-team $";
 

@@ -15,10 +15,15 @@ namespace {
 
 constexpr const char *SOURCE_NAME = "src\\Tolmic";
 
-RectParam sampleArea = {{PARAM_RECT, 1610, 0}, 1, 1, 320, 200, 500, 50, 64, 32};
-SliderParam tolerance = {{PARAM_SLIDER, 1620, 0}, SLIDER_WORD8, 0, 0, 100, 90};
-SliderParam nearChroma = {{PARAM_SLIDER, 1630, 0}, SLIDER_WORD8, 0, 0, 200, 120};
-SliderParam farChroma = {{PARAM_SLIDER, 1640, 0}, SLIDER_WORD8, 0, 0, 200, 80};
+RectParam sampleArea = {.header = {.kind = PARAM_RECT, .labelId = 1610, .flags = 0},
+                        .minWidth = 1, .minHeight = 1, .maxWidth = 320, .maxHeight = 200,
+                        .x = 500, .y = 50, .width = 64, .height = 32};
+SliderParam tolerance = {.header = {.kind = PARAM_SLIDER, .labelId = 1620, .flags = 0},
+                         .word8 = SLIDER_WORD8, .word12 = 0, .minimum = 0, .maximum = 100, .value = 90};
+SliderParam nearChroma = {.header = {.kind = PARAM_SLIDER, .labelId = 1630, .flags = 0},
+                          .word8 = SLIDER_WORD8, .word12 = 0, .minimum = 0, .maximum = 200, .value = 120};
+SliderParam farChroma = {.header = {.kind = PARAM_SLIDER, .labelId = 1640, .flags = 0},
+                         .word8 = SLIDER_WORD8, .word12 = 0, .minimum = 0, .maximum = 200, .value = 80};
 
 const char revision[] = "$Id: Tolmic 1.0 2026/12/08 09:00:00 zenvarth-team $";
 

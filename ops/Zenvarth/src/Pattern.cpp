@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "BoxBlur.h"
+#include "Pattern.h"
 #include "ZenvarthRender.h"
 #include "contract/host_calls.h"
 

@@ -104,36 +104,31 @@ void printColorJson(uint32_t word)
                 media::formatRgbColor(p).c_str());
 }
 
-void showPlain(const Record &record)
+// How one form (plain lines or JSON) prints each kind of field.
+struct ShowForm {
+    void (*text)(const std::string &text);
+    void (*color)(uint32_t word);
+    void (*rect)(SettingsRect r);
+    void (*point)(SettingsRect r);
+};
+
+void printField(const Record &record, const SettingsField &f, const ShowForm &form)
 {
-    for (const SettingsField &f : settingsFields()) {
-        std::printf("%s=", f.name);
-        switch (f.kind) {
-        case FieldKind::Text:
-            for (unsigned char c : patternText(record, f)) {
-                if (c < 0x20 || c >= 0x7F || c == '\\') std::printf("\\x%02X", c);
-                else std::putchar(c);
-            }
-            break;
-        case FieldKind::Color:
-            printColorPlain(readUnsigned(record.data(), f));
-            break;
-        case FieldKind::Unsigned:
-        case FieldKind::Reserved:
-            std::printf("%" PRIu32, readUnsigned(record.data(), f));
-            break;
-        case FieldKind::Rect: {
-            SettingsRect r = readRect(record.data(), f);
-            std::printf("%d,%d,%d,%d", r.x, r.y, r.width, r.height);
-            break;
-        }
-        case FieldKind::Point: {
-            SettingsRect r = readRect(record.data(), f);
-            std::printf("%d,%d", r.x, r.y);
-            break;
-        }
-        }
-        std::putchar('\n');
+    switch (f.kind) {
+    case FieldKind::Text: form.text(patternText(record, f)); break;
+    case FieldKind::Color: form.color(readUnsigned(record.data(), f)); break;
+    case FieldKind::Unsigned:
+    case FieldKind::Reserved: std::printf("%" PRIu32, readUnsigned(record.data(), f)); break;
+    case FieldKind::Rect: form.rect(readRect(record.data(), f)); break;
+    case FieldKind::Point: form.point(readRect(record.data(), f)); break;
+    }
+}
+
+void printTextPlain(const std::string &text)
+{
+    for (unsigned char c : text) {
+        if (c < 0x20 || c >= 0x7F || c == '\\') std::printf("\\x%02X", c);
+        else std::putchar(c);
     }
 }
 
@@ -149,6 +144,31 @@ void printJsonString(const std::string &text)
     std::putchar('"');
 }
 
+const ShowForm PLAIN = {
+    printTextPlain,
+    printColorPlain,
+    [](SettingsRect r) { std::printf("%d,%d,%d,%d", r.x, r.y, r.width, r.height); },
+    [](SettingsRect r) { std::printf("%d,%d", r.x, r.y); },
+};
+
+const ShowForm JSON = {
+    printJsonString,
+    printColorJson,
+    [](SettingsRect r) {
+        std::printf("{\"x\": %d, \"y\": %d, \"width\": %d, \"height\": %d}", r.x, r.y, r.width, r.height);
+    },
+    [](SettingsRect r) { std::printf("{\"x\": %d, \"y\": %d}", r.x, r.y); },
+};
+
+void showPlain(const Record &record)
+{
+    for (const SettingsField &f : settingsFields()) {
+        std::printf("%s=", f.name);
+        printField(record, f, PLAIN);
+        std::putchar('\n');
+    }
+}
+
 void showJson(const Record &record)
 {
     std::printf("{");
@@ -156,29 +176,7 @@ void showJson(const Record &record)
     for (const SettingsField &f : settingsFields()) {
         std::printf("%s  \"%s\": ", separator, f.name);
         separator = ",\n";
-        switch (f.kind) {
-        case FieldKind::Text:
-            printJsonString(patternText(record, f));
-            break;
-        case FieldKind::Color:
-            printColorJson(readUnsigned(record.data(), f));
-            break;
-        case FieldKind::Unsigned:
-        case FieldKind::Reserved:
-            std::printf("%" PRIu32, readUnsigned(record.data(), f));
-            break;
-        case FieldKind::Rect: {
-            SettingsRect r = readRect(record.data(), f);
-            std::printf("{\"x\": %d, \"y\": %d, \"width\": %d, \"height\": %d}", r.x, r.y, r.width,
-                        r.height);
-            break;
-        }
-        case FieldKind::Point: {
-            SettingsRect r = readRect(record.data(), f);
-            std::printf("{\"x\": %d, \"y\": %d}", r.x, r.y);
-            break;
-        }
-        }
+        printField(record, f, JSON);
     }
     std::printf("\n}\n");
 }

@@ -73,7 +73,8 @@ struct Framebuffer {
     int width = 0, height = 0;
     std::vector<uint8_t> rgba;   // width * height * 4
 };
-// The surface as shown: background, panels, overlay, requesters.
+// The surface as shown: background, overlay, panels, requesters, an open
+// menu, the help text.
 Framebuffer capture(SurfaceId surface);
 bool saveScreenshot(SurfaceId surface, const std::string &path, std::string &error);
 // The overlay pixel (all four bytes 0 where nothing was drawn).
@@ -114,6 +115,8 @@ struct PointerState {
 };
 PointerState pointerState();
 bool colorBarShown();
+// True when the surfaces show in an SDL2 window (else the input is a script).
+bool shownInWindow();
 
 // Every message posted to any queue since the last reset, in order.
 std::vector<std::vector<uint8_t>> postedMessages();

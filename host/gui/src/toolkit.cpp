@@ -1,0 +1,20 @@
+// Resetting the whole toolkit, part by part.
+#include "dialogs.h"
+#include "frontend.h"
+#include "hostgui/gui.h"
+#include "input.h"
+
+namespace hostgui {
+
+void resetToolkit()
+{
+    resetDialogs();
+    resetRegistry();
+    resetSettings();
+    resetInput();
+    resetMessages();
+    resetSurfaces();
+    resetFrontEnd();
+}
+
+} // namespace hostgui
