@@ -210,12 +210,7 @@ void showPreview()
 void renderPreview()
 {
     if (picturesReady()) {
-        buildStartingMatte();
-        runKeyer();
-        runMovePass();
-        runMaskPass();
-        runKeyEdgePass();
-        runCompositor();
+        runPasses();
         showPreview();
     }
     if (busyShown) {

@@ -197,6 +197,16 @@ void restoreRenderSettings()
     settings.fadeOutFrames = storedFadeOut;
 }
 
+void runPasses()
+{
+    buildStartingMatte();
+    runKeyer();
+    runMovePass();
+    runMaskPass();
+    runKeyEdgePass();
+    runCompositor();
+}
+
 int32_t renderField(OperatorContext *ctx)
 {
     renderContext = ctx;
@@ -217,12 +227,7 @@ int32_t renderField(OperatorContext *ctx)
     prepareRenderSettings(*ctx);
     if (!patternBuffer) loadPattern();
 
-    buildStartingMatte();
-    runKeyer();
-    runMovePass();
-    runMaskPass();
-    runKeyEdgePass();
-    runCompositor();
+    runPasses();
 
     restoreRenderSettings();
 

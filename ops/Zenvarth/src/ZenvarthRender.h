@@ -34,6 +34,9 @@ void runMovePass();
 void runMaskPass();
 void runKeyEdgePass();
 void runCompositor();
+// All six in that order, on the render statics: the render driver and the
+// editor's preview key the same way.
+void runPasses();
 
 // Loads the wipe pattern when the effect needs it.
 void loadPattern();
