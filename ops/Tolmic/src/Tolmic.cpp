@@ -153,7 +153,7 @@ int32_t render(OperatorContext *ctx)
     for (int32_t r = area.y0; r < area.y1; ++r) {
         Pixel *row = picture->pixels + int64_t(r) * picture->bufferWidth;
         if (inRange) {
-            isolateRow(row + area.x0, area.x1 - area.x0, rule);
+            if (area.x1 > area.x0) isolateRow(row + area.x0, area.x1 - area.x0, rule);
             continue;
         }
         for (int32_t c = area.x0; c < area.x1; ++c) {

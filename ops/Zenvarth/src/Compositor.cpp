@@ -278,8 +278,10 @@ void shadowComposite(const Planes &p, const ByteTable &fade, bool faded, Pixel s
     ByteTable strength;
     for (uint32_t b = 0; b < 256; ++b) strength[b] = fade[b * shadow.alpha / 255];
     // Columns whose sample lies inside the picture: x + dx in [0, width).
-    const int32_t firstColumn = dx < 0 ? -dx : 0;
-    const int32_t endColumn = dx > 0 ? width - dx : width;
+    // A shadow farther than the picture is wide samples nothing: clamp both
+    // to the row, so the loops below never leave it.
+    const int32_t firstColumn = dx < 0 ? (-dx < width ? -dx : width) : 0;
+    const int32_t endColumn = dx > 0 ? (dx < width ? width - dx : 0) : width;
     const __m128i shadowColour = _mm_setr_epi16(0, shadow.v, shadow.u, shadow.y, 0, shadow.v, shadow.u, shadow.y);
     const __m128i shadowAlpha = _mm_set1_epi16(shadow.alpha);
 
