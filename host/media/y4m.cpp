@@ -9,6 +9,7 @@
 #include <cstring>
 #include <sstream>
 
+#include "contract/helpers.h"
 #include "media/limits.h"
 
 namespace media {
@@ -161,6 +162,105 @@ std::string formatY4mHeader(const Y4mHeader &h)
     return s;
 }
 
+namespace {
+
+// A pixel seen as its 32-bit word (key in the low byte, Y in the high one),
+// so that the row loops below are plain integer arithmetic the compiler
+// turns into vector code.
+typedef uint32_t PixelWord __attribute__((may_alias));
+
+OPS_VECTOR_KERNEL void packRow444(Pixel *dst, const uint8_t *ys, const uint8_t *us, const uint8_t *vs,
+                                  const uint8_t *as, int w)
+{
+    PixelWord *out = reinterpret_cast<PixelWord *>(dst);
+    if (as) {
+        for (int x = 0; x < w; ++x)
+            out[x] = uint32_t(as[x]) | uint32_t(vs[x]) << 8 | uint32_t(us[x]) << 16 | uint32_t(ys[x]) << 24;
+    } else {
+        for (int x = 0; x < w; ++x) out[x] = 255u | uint32_t(vs[x]) << 8 | uint32_t(us[x]) << 16 | uint32_t(ys[x]) << 24;
+    }
+}
+
+// Each chroma sample over the two pixels it covers (one at an odd right edge).
+OPS_VECTOR_KERNEL void packRowHalf(Pixel *dst, const uint8_t *ys, const uint8_t *us, const uint8_t *vs, int w)
+{
+    PixelWord *out = reinterpret_cast<PixelWord *>(dst);
+    const int pairs = w / 2;
+    for (int i = 0; i < pairs; ++i) {
+        const uint32_t c = 255u | uint32_t(vs[i]) << 8 | uint32_t(us[i]) << 16;
+        out[2 * i] = c | uint32_t(ys[2 * i]) << 24;
+        out[2 * i + 1] = c | uint32_t(ys[2 * i + 1]) << 24;
+    }
+    if (w & 1) out[w - 1] = 255u | uint32_t(vs[pairs]) << 8 | uint32_t(us[pairs]) << 16 | uint32_t(ys[w - 1]) << 24;
+}
+
+OPS_VECTOR_KERNEL void unpackLuma(const Pixel *src, uint8_t *ys, int w)
+{
+    const PixelWord *in = reinterpret_cast<const PixelWord *>(src);
+    for (int x = 0; x < w; ++x) ys[x] = uint8_t(in[x] >> 24);
+}
+
+OPS_VECTOR_KERNEL void unpackChroma444(const Pixel *src, uint8_t *us, uint8_t *vs, uint8_t *as, int w)
+{
+    const PixelWord *in = reinterpret_cast<const PixelWord *>(src);
+    for (int x = 0; x < w; ++x) {
+        us[x] = uint8_t(in[x] >> 16);
+        vs[x] = uint8_t(in[x] >> 8);
+    }
+    if (as)
+        for (int x = 0; x < w; ++x) as[x] = uint8_t(in[x]);
+}
+
+// The rounded average of U and V over two columns of `LINES` lines, for
+// each chroma sample whose two columns are both inside the row.
+template <int LINES>
+inline __attribute__((always_inline)) void averagePairs(const Pixel *const *lines, uint8_t *us, uint8_t *vs, int pairs)
+{
+    constexpr uint32_t n = 2 * LINES;
+    const PixelWord *l0 = reinterpret_cast<const PixelWord *>(lines[0]);
+    const PixelWord *l1 = reinterpret_cast<const PixelWord *>(lines[LINES > 1 ? 1 : 0]);
+    const PixelWord *l2 = reinterpret_cast<const PixelWord *>(lines[LINES > 2 ? 2 : 0]);
+    for (int i = 0; i < pairs; ++i) {
+        uint32_t su = (l0[2 * i] >> 16 & 255) + (l0[2 * i + 1] >> 16 & 255);
+        uint32_t sv = (l0[2 * i] >> 8 & 255) + (l0[2 * i + 1] >> 8 & 255);
+        if (LINES > 1) {
+            su += (l1[2 * i] >> 16 & 255) + (l1[2 * i + 1] >> 16 & 255);
+            sv += (l1[2 * i] >> 8 & 255) + (l1[2 * i + 1] >> 8 & 255);
+        }
+        if (LINES > 2) {
+            su += (l2[2 * i] >> 16 & 255) + (l2[2 * i + 1] >> 16 & 255);
+            sv += (l2[2 * i] >> 8 & 255) + (l2[2 * i + 1] >> 8 & 255);
+        }
+        us[i] = uint8_t((su + n / 2) / n);
+        vs[i] = uint8_t((sv + n / 2) / n);
+    }
+}
+
+OPS_VECTOR_KERNEL void averagePairs1(const Pixel *const *l, uint8_t *us, uint8_t *vs, int pairs) { averagePairs<1>(l, us, vs, pairs); }
+OPS_VECTOR_KERNEL void averagePairs2(const Pixel *const *l, uint8_t *us, uint8_t *vs, int pairs) { averagePairs<2>(l, us, vs, pairs); }
+OPS_VECTOR_KERNEL void averagePairs3(const Pixel *const *l, uint8_t *us, uint8_t *vs, int pairs) { averagePairs<3>(l, us, vs, pairs); }
+
+// The chroma samples from `first` on of one chroma row, column by column.
+void averageColumns(const Pixel *const *lines, int lineCount, int sx, int w, int first, int cw, uint8_t *us,
+                    uint8_t *vs)
+{
+    for (int cx = first; cx < cw; ++cx) {
+        unsigned su = 0, sv = 0, n = 0;
+        for (int k = 0; k < lineCount; ++k)
+            for (int dx = 0; dx < sx && cx * sx + dx < w; ++dx) {
+                const Pixel &p = lines[k][cx * sx + dx];
+                su += p.u;
+                sv += p.v;
+                ++n;
+            }
+        if (n == 0) n = 1;
+        us[cx] = uint8_t((su + n / 2) / n);
+        vs[cx] = uint8_t((sv + n / 2) / n);
+    }
+}
+
+} // namespace
+
 void decodeY4mFrame(const Y4mHeader &h, const uint8_t *planes, VideoFrame &frame)
 {
     decodeY4mFrame(h, planes, frame, y4mFieldChroma(h));
@@ -173,31 +273,39 @@ void encodeY4mFrame(const Y4mHeader &h, const VideoFrame &frame, uint8_t *planes
 
 void decodeY4mFrame(const Y4mHeader &h, const uint8_t *planes, VideoFrame &frame, bool fieldChroma)
 {
+    frame.width = h.width;
+    frame.height = h.height;
+    frame.pixels.resize(size_t(h.width) * size_t(h.height));
+    decodeY4mRows(h, planes, frameRows(frame), fieldChroma);
+}
+
+void encodeY4mFrame(const Y4mHeader &h, const VideoFrame &frame, uint8_t *planes, bool fieldChroma)
+{
+    encodeY4mRows(h, frameRows(frame), planes, fieldChroma);
+}
+
+void decodeY4mRows(const Y4mHeader &h, const uint8_t *planes, const FrameRows &rows, bool fieldChroma)
+{
     const int w = h.width, ht = h.height;
-    frame.width = w;
-    frame.height = ht;
-    frame.pixels.resize(size_t(w) * size_t(ht));
     const int cw = chromaWidth(h), ch = chromaHeight(h);
     const uint8_t *yPlane = planes;
     const uint8_t *uPlane = yPlane + size_t(w) * ht;
     const uint8_t *vPlane = uPlane + size_t(cw) * ch;
     const uint8_t *aPlane = vPlane + size_t(cw) * ch;
-    const int xShift = cw == w ? 0 : 1;
+    const bool full = cw == w;
     const bool halfHeight = ch != ht;
     const bool alpha = h.chroma == Chroma::C444alpha;
     for (int y = 0; y < ht; ++y) {
-        Pixel *row = &frame.pixels[size_t(y) * w];
         const uint8_t *ys = yPlane + size_t(y) * w;
         const int cy = halfHeight ? chromaRowOf(y, ch, fieldChroma) : y;
         const uint8_t *us = uPlane + size_t(cy) * cw;
         const uint8_t *vs = vPlane + size_t(cy) * cw;
-        const uint8_t *as = aPlane + size_t(y) * w;
-        for (int x = 0; x < w; ++x)
-            row[x] = Pixel{alpha ? as[x] : uint8_t(255), vs[x >> xShift], us[x >> xShift], ys[x]};
+        if (full) packRow444(rows.row(y), ys, us, vs, alpha ? aPlane + size_t(y) * w : nullptr, w);
+        else packRowHalf(rows.row(y), ys, us, vs, w);
     }
 }
 
-void encodeY4mFrame(const Y4mHeader &h, const VideoFrame &frame, uint8_t *planes, bool fieldChroma)
+void encodeY4mRows(const Y4mHeader &h, const ConstFrameRows &rows, uint8_t *planes, bool fieldChroma)
 {
     const int w = h.width, ht = h.height;
     const int cw = chromaWidth(h), ch = chromaHeight(h);
@@ -205,16 +313,12 @@ void encodeY4mFrame(const Y4mHeader &h, const VideoFrame &frame, uint8_t *planes
     uint8_t *uPlane = yPlane + size_t(w) * ht;
     uint8_t *vPlane = uPlane + size_t(cw) * ch;
     uint8_t *aPlane = vPlane + size_t(cw) * ch;
-    for (int y = 0; y < ht; ++y) {
-        const Pixel *row = &frame.pixels[size_t(y) * w];
-        for (int x = 0; x < w; ++x) yPlane[size_t(y) * w + x] = row[x].y;
-    }
+    for (int y = 0; y < ht; ++y) unpackLuma(rows.row(y), yPlane + size_t(y) * w, w);
     if (h.chroma == Chroma::C444 || h.chroma == Chroma::C444alpha) {
-        for (size_t i = 0; i < frame.pixels.size(); ++i) {
-            uPlane[i] = frame.pixels[i].u;
-            vPlane[i] = frame.pixels[i].v;
-            if (h.chroma == Chroma::C444alpha) aPlane[i] = frame.pixels[i].alpha;
-        }
+        const bool alpha = h.chroma == Chroma::C444alpha;
+        for (int y = 0; y < ht; ++y)
+            unpackChroma444(rows.row(y), uPlane + size_t(y) * w, vPlane + size_t(y) * w,
+                            alpha ? aPlane + size_t(y) * w : nullptr, w);
         return;
     }
     // Each chroma sample: the rounded average of the pixels it covers, that
@@ -222,32 +326,23 @@ void encodeY4mFrame(const Y4mHeader &h, const VideoFrame &frame, uint8_t *planes
     const int sx = cw == w ? 1 : 2;
     const bool halfHeight = ch != ht;
     // Up to three lines per row (the last row of a short field).
-    std::vector<int> lines(size_t(ch) * 3, -1);
+    std::vector<int> lineCount(size_t(ch), 0);
+    std::vector<const Pixel *> lines(size_t(ch) * 3, nullptr);
     for (int y = 0; y < ht; ++y) {
-        const int cy = halfHeight ? chromaRowOf(y, ch, fieldChroma) : y;
-        for (int k = 0; k < 3; ++k) {
-            if (lines[size_t(cy) * 3 + size_t(k)] < 0) {
-                lines[size_t(cy) * 3 + size_t(k)] = y;
-                break;
-            }
-        }
+        const size_t cy = size_t(halfHeight ? chromaRowOf(y, ch, fieldChroma) : y);
+        if (lineCount[cy] < 3) lines[cy * 3 + size_t(lineCount[cy]++)] = rows.row(y);
     }
     for (int cy = 0; cy < ch; ++cy) {
-        for (int cx = 0; cx < cw; ++cx) {
-            unsigned su = 0, sv = 0, n = 0;
-            for (int k = 0; k < 3 && lines[size_t(cy) * 3 + size_t(k)] >= 0; ++k) {
-                const int line = lines[size_t(cy) * 3 + size_t(k)];
-                for (int dx = 0; dx < sx && cx * sx + dx < w; ++dx) {
-                    const Pixel &p = frame.pixels[size_t(line) * w + size_t(cx * sx + dx)];
-                    su += p.u;
-                    sv += p.v;
-                    ++n;
-                }
-            }
-            if (n == 0) n = 1;   // a row no line reads (cannot happen for even heights)
-            uPlane[size_t(cy) * cw + cx] = uint8_t((su + n / 2) / n);
-            vPlane[size_t(cy) * cw + cx] = uint8_t((sv + n / 2) / n);
-        }
+        const Pixel *const *rowLines = &lines[size_t(cy) * 3];
+        uint8_t *us = uPlane + size_t(cy) * cw, *vs = vPlane + size_t(cy) * cw;
+        const int n = lineCount[size_t(cy)];
+        // Whole pairs of columns in vector loops, a last odd column apart.
+        int pairs = sx == 2 ? w / 2 : 0;
+        if (n == 1) averagePairs1(rowLines, us, vs, pairs);
+        else if (n == 2) averagePairs2(rowLines, us, vs, pairs);
+        else if (n == 3) averagePairs3(rowLines, us, vs, pairs);
+        else pairs = 0;
+        averageColumns(rowLines, n, sx, w, pairs, cw, us, vs);
     }
 }
 
@@ -402,6 +497,36 @@ bool Y4mReader::skipFrame(std::string &error)
 
 bool Y4mReader::next(VideoFrame &frame, std::string &error)
 {
+    if (!nextPlanes(error)) return false;
+    decodeY4mFrame(header_, buffer_.data(), frame, frameFieldChroma_);
+    return true;
+}
+
+bool Y4mReader::read(int index, VideoFrame &frame, std::string &error)
+{
+    if (!readPlanes(index, error)) return false;
+    decodeY4mFrame(header_, buffer_.data(), frame, frameFieldChroma_);
+    return true;
+}
+
+bool Y4mReader::readFields(int index, std::vector<Pixel> &top, std::vector<Pixel> &bottom, std::string &error)
+{
+    if (header_.height % 2 != 0) {
+        error = name_ + ": frame height " + std::to_string(header_.height) + " is odd (fields need an even one)";
+        return false;
+    }
+    // The data first: a stream that ends early costs no room for its fields.
+    if (!readPlanes(index, error)) return false;
+    const size_t n = size_t(header_.width) * size_t(header_.height / 2);
+    if (top.size() != n) top.resize(n);
+    if (bottom.size() != n) bottom.resize(n);
+    decodeY4mRows(header_, buffer_.data(), fieldRows(top.data(), bottom.data(), header_.width), frameFieldChroma_);
+    return true;
+}
+
+// Reads the next frame's planes into buffer_.
+bool Y4mReader::nextPlanes(std::string &error)
+{
     error.clear();
     if (ended_) return false;
     if (seekable_ && positionedAt_ != nextIndex_ && size_t(nextIndex_) < offsets_.size()) {
@@ -441,14 +566,14 @@ bool Y4mReader::next(VideoFrame &frame, std::string &error)
                 std::to_string(frameBytes_) + " bytes)";
         return false;
     }
-    decodeY4mFrame(header_, buffer_.data(), frame, frameFieldChroma_);
     ++nextIndex_;
     if (seekable_ && size_t(nextIndex_) == offsets_.size()) offsets_.push_back(std::ftell(file_));
     positionedAt_ = nextIndex_;
     return true;
 }
 
-bool Y4mReader::read(int index, VideoFrame &frame, std::string &error)
+// Reads the planes of frame `index` into buffer_.
+bool Y4mReader::readPlanes(int index, std::string &error)
 {
     error.clear();
     if (index < 0) return false;
@@ -460,7 +585,7 @@ bool Y4mReader::read(int index, VideoFrame &frame, std::string &error)
         if (count_ >= 0 && index >= count_) return false;
         nextIndex_ = index;
         ended_ = false;
-        return next(frame, error);
+        return nextPlanes(error);
     }
     // Forwards: skip frames up to `index`.
     positionedAt_ = -1;
@@ -485,7 +610,7 @@ bool Y4mReader::read(int index, VideoFrame &frame, std::string &error)
         if (seekable_ && size_t(nextIndex_) == offsets_.size()) offsets_.push_back(std::ftell(file_));
     }
     positionedAt_ = nextIndex_;
-    bool ok = next(frame, error);
+    bool ok = nextPlanes(error);
     if (!ok && error.empty()) count_ = index;
     return ok;
 }
@@ -554,7 +679,12 @@ bool Y4mWriter::write(const VideoFrame &frame, std::string &error)
                 "x" + std::to_string(header_.height);
         return false;
     }
-    encodeY4mFrame(header_, frame, buffer_.data());
+    return write(frameRows(frame), error);
+}
+
+bool Y4mWriter::write(const ConstFrameRows &rows, std::string &error)
+{
+    encodeY4mRows(header_, rows, buffer_.data(), y4mFieldChroma(header_));
     // Every frame of a mixed stream is written interlaced, top field first.
     const bool mixed = header_.interlace == Interlace::Mixed;
     const char *marker = mixed ? (header_.chroma == Chroma::C420 ? "FRAME Itii\n" : "FRAME Iti\n") : "FRAME\n";

@@ -57,7 +57,8 @@ std::vector<Pixel> spareBuffer(size_t pixels)
         spare[pick] = std::move(spare.back());
         spare.pop_back();
     }
-    buffer.clear();
+    // Its old pixels stay: every user fills it whole, and one that fills a
+    // buffer of the same size again then pays no fill first.
     return buffer;
 }
 
@@ -164,6 +165,7 @@ void clearInputs()
 }
 
 void setPutHandler(PutHandler handler) { state().putHandler = std::move(handler); }
+void setPutTaker(PutTaker taker) { state().putTaker = std::move(taker); }
 const std::vector<FieldImage> &putFields() { return state().putFields; }
 void clearPutFields() { state().putFields.clear(); }
 void setPutResult(int32_t result) { state().putResult = result; }
@@ -232,6 +234,7 @@ void resetSession()
     State &s = state();
     s.inputs[0] = s.inputs[1] = nullptr;
     s.putHandler = nullptr;
+    s.putTaker = nullptr;
     s.putFields.clear();
     s.putResult = 0;
     s.standardSet = false;

@@ -30,6 +30,7 @@ struct State {
     int32_t opVersion = 4;
     std::vector<LogLine> log;
     std::function<void(const LogLine &)> logListener;
+    PutTaker putTaker;
     std::map<Picture *, std::unique_ptr<OwnedPicture>> held;
     // Pixel buffers of pictures given back, kept for the next pictures so
     // that a render does not pay for fresh memory (page faults) every field.

@@ -39,9 +39,11 @@ try {
 int32_t opPutField(Picture *picture)
 try {
     State &s = state();
-    if (!picture || s.held.find(picture) == s.held.end()) return -1;
+    auto it = picture ? s.held.find(picture) : s.held.end();
+    if (it == s.held.end()) return -1;
     int32_t result = s.putResult;
-    if (s.putHandler) result = s.putHandler(*picture);
+    if (s.putTaker) result = s.putTaker(*picture, it->second->buffer);
+    else if (s.putHandler) result = s.putHandler(*picture);
     else s.putFields.push_back(fieldFromPicture(*picture));
     releasePicture(picture);
     return result;

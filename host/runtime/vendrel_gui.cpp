@@ -91,6 +91,8 @@ int32_t opPreview(int32_t)
     if (!previewTarget(action, section)) return -1;
     State &s = state();
     PutHandler saved = s.putHandler;
+    PutTaker savedTaker = std::move(s.putTaker);
+    s.putTaker = nullptr;
     std::vector<FieldImage> pair;
     s.putHandler = [&pair](const Picture &p) {
         pair.push_back(fieldFromPicture(p));
@@ -132,6 +134,7 @@ int32_t opPreview(int32_t)
     ctx.action = OPACT_RELEASE;
     action(&ctx);
     s.putHandler = saved;
+    s.putTaker = std::move(savedTaker);
     return 0;
 }
 

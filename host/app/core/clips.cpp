@@ -91,6 +91,18 @@ public:
         return true;
     }
 
+    // Straight from the file's planes into the two fields, without a frame
+    // in between (a frame already decoded is split).
+    bool fields(int index, FieldPair &out, media::VideoFrame &, std::string &error) override
+    {
+        error.clear();
+        if (const media::VideoFrame *cached = cache_.find(index)) {
+            splitFrame(*cached, out);
+            return true;
+        }
+        return reader_.readFields(index, out.field[0], out.field[1], error);
+    }
+
 private:
     // A pipe's length is known only at its end: copy the rest of it to an
     // anonymous temporary file in $TMPDIR, which then serves every frame,
@@ -182,6 +194,13 @@ public:
         error.clear();
         if (index < 0) return false;
         out = frame_;
+        return true;
+    }
+    bool fields(int index, FieldPair &out, media::VideoFrame &, std::string &error) override
+    {
+        error.clear();
+        if (index < 0) return false;
+        splitFrame(frame_, out);
         return true;
     }
     const std::string &name() const override { return name_; }

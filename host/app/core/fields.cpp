@@ -2,7 +2,39 @@
 
 #include <cstring>
 
+#include "ophost/run.h"
+
 namespace ophost {
+
+void splitFrame(const media::VideoFrame &frame, FieldPair &pair)
+{
+    const int w = frame.width, h = frame.height / 2;
+    const size_t n = size_t(w) * size_t(h);
+    for (int parity = 0; parity < 2; ++parity) {
+        std::vector<Pixel> &field = pair.field[parity];
+        if (field.size() != n) field.resize(n);
+        for (int row = 0; row < h; ++row)
+            std::memcpy(&field[size_t(row) * w], &frame.pixels[size_t(2 * row + parity) * w], size_t(w) * sizeof(Pixel));
+    }
+}
+
+bool Clip::fields(int index, FieldPair &out, media::VideoFrame &scratch, std::string &error)
+{
+    if (!frame(index, scratch, error)) return false;
+    splitFrame(scratch, out);
+    return true;
+}
+
+bool FrameSink::writeRows(const media::ConstFrameRows &rows, int width, int height, media::VideoFrame &scratch,
+                          std::string &error)
+{
+    scratch.width = width;
+    scratch.height = height;
+    scratch.pixels.resize(size_t(width) * size_t(height));
+    for (int y = 0; y < height; ++y)
+        std::memcpy(&scratch.pixels[size_t(y) * width], rows.row(y), size_t(width) * sizeof(Pixel));
+    return write(scratch, error);
+}
 
 void splitField(const media::VideoFrame &frame, int parity, hostrt::FieldImage &field)
 {

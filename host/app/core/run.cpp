@@ -2,12 +2,80 @@
 // action 2. Inputs are read a frame at a time as the renders ask for them.
 #include <chrono>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 #include <new>
+#include <utility>
 
 #include "ophost/fields.h"
 #include "ophost/run.h"
+#include "pipeline.h"
 
 namespace ophost {
+
+namespace {
+
+// An input whose frames a reader thread has ready in order: each field is
+// handed to the operator by giving its picture the buffer the reader
+// filled. A field asked for out of that order (an earlier frame, or one
+// handed already) stops the reader and is read as SectionInput reads it,
+// as is every field after it.
+struct OverlappedInput {
+    SectionInput plain;
+    std::unique_ptr<FrameReader> reader;
+    BufferPool *pool = nullptr;
+    bool bottomFirst = false;
+    int16_t width = 0, height = 0;
+    FieldPair current;
+    int currentIndex = -1;
+    bool handed[2] = {false, false};
+
+    ~OverlappedInput() { stop(); }
+
+    void stop()
+    {
+        reader.reset();
+        if (pool) pool->give(current);
+        currentIndex = -1;
+    }
+
+    bool get(int32_t n, hostrt::FieldImage &out)
+    {
+        if (!reader) return plain.get(n, out);
+        if (!plain.clip || n < 0 || uint32_t(n) >= plain.fieldCount) return false;
+        const int index = plain.firstFrame + n / 2;
+        const int parity = fieldParity(n, bottomFirst);
+        if (index != currentIndex || handed[parity]) {
+            if (index < reader->nextIndex()) {
+                stop();
+                return plain.get(n, out);
+            }
+            while (currentIndex != index) {
+                int got = -1;
+                std::string fault;
+                if (!reader->next(current, got, fault)) {
+                    if (fault.empty())
+                        fault = plain.clip->name() + ": ended at frame " + std::to_string(reader->nextIndex()) +
+                                "; the section needs frames " + std::to_string(plain.firstFrame) + " to " +
+                                std::to_string(plain.endFrame - 1);
+                    if (plain.error.empty()) plain.error = fault;
+                    currentIndex = -1;
+                    return false;
+                }
+                currentIndex = got;
+                handed[0] = handed[1] = false;
+            }
+        }
+        out.bufferWidth = out.width = width;
+        out.bufferHeight = out.height = height;
+        out.x = out.y = 0;
+        std::swap(out.pixels, current.field[parity]);
+        handed[parity] = true;
+        return true;
+    }
+};
+
+} // namespace
 
 std::string checkInputs(Clip &in0, Clip *in1)
 {
@@ -200,20 +268,51 @@ RunResult runRender(OperatorActionFn action, const std::string &opName, Clip &in
         return fail("preview scale " + std::to_string(options.previewNum) + "/" + std::to_string(options.previewDen) +
                     " gives fields of " + std::to_string(outW) + "x" + std::to_string(outFieldH));
 
-    // Session: inputs, output, host answers.
+    // Session: inputs, output, host answers. With overlap, each input is
+    // read ahead and the output written behind on threads of their own.
+    const bool overlapInputs = options.overlap && !options.preview;
+    BufferPool pool;   // outlives the threads that use it
     SessionInputs inputs;
+    OverlappedInput overlapped[2];
+    std::unique_ptr<FrameWriter> writer;
     inputs.attach(in0, in1, sectionFirst, fieldCount, options.preview, options.previewNum, options.previewDen);
+    if (overlapInputs) {
+        Clip *clips[2] = {&in0, in1};
+        for (int i = 0; i < 2; ++i) {
+            if (!clips[i]) continue;
+            OverlappedInput &o = overlapped[i];
+            o.plain = inputs.inputs[i];
+            o.pool = &pool;
+            o.bottomFirst = clips[i]->bottomFirst();
+            o.width = int16_t(fieldW);
+            o.height = int16_t(fieldH);
+            o.reader = std::make_unique<FrameReader>(*clips[i], sectionFirst + int(firstField / 2),
+                                                     sectionFirst + int(endField / 2), pool);
+            hostrt::setInput(i, [&o](int32_t n, hostrt::FieldImage &f) { return o.get(n, f); });
+        }
+    }
+    if (options.overlap) writer = std::make_unique<FrameWriter>(out, outW, 2 * outFieldH, pool);
+    auto inputError = [&]() {
+        if (!overlapInputs) return inputs.firstError();
+        for (const OverlappedInput &o : overlapped)
+            if (!o.plain.error.empty()) return o.plain.error;
+        return std::string();
+    };
     hostrt::setStandardSize(int16_t(outW), int16_t(outFieldH));
     hostrt::VisibleArea visible = options.visible;
     if (!options.visibleSet) visible = hostrt::VisibleArea{0, 0, int16_t(in0.width()), int16_t(in0.height())};
     hostrt::setVisibleArea(visible);
 
-    media::VideoFrame outFrame;   // allocated when the first field comes back
+    // The frame being rendered, as its two fields: each field handed back
+    // takes its place by buffer when it can, else by copy.
+    FieldPair outPair;
+    media::VideoFrame scratch;
+    const size_t outFieldPixels = size_t(outW) * size_t(outFieldH);
     int32_t current = -1;
     int puts = 0;
     std::string putError;
     const bool bottomFirst = in0.bottomFirst();
-    hostrt::setPutHandler([&](const Picture &picture) -> int32_t {
+    hostrt::setPutTaker([&](const Picture &picture, std::vector<Pixel> &buffer) -> int32_t {
         ++puts;
         if (picture.bufferWidth != outW || picture.bufferHeight != outFieldH || !picture.pixels) {
             if (putError.empty())
@@ -222,10 +321,25 @@ RunResult runRender(OperatorActionFn action, const std::string &opName, Clip &in
                            " picture for a " + std::to_string(outW) + "x" + std::to_string(outFieldH) + " field";
             return 0;
         }
-        if (outFrame.pixels.empty()) outFrame.resize(outW, 2 * outFieldH);
-        weaveField(picture.pixels, picture.bufferWidth, fieldParity(current, bottomFirst), outFrame);
+        std::vector<Pixel> &slot = outPair.field[fieldParity(current, bottomFirst)];
+        if (picture.pixels == buffer.data() && buffer.size() == outFieldPixels) {
+            std::swap(slot, buffer);   // the runtime keeps the one given back for later pictures
+        } else {
+            if (slot.size() != outFieldPixels) slot.resize(outFieldPixels);
+            std::memcpy(slot.data(), picture.pixels, outFieldPixels * sizeof(Pixel));
+        }
         return 0;
     });
+    auto writeFrame = [&](std::string &fault) {
+        bool ok = writer ? writer->write(std::move(outPair), fault)
+                         : out.writeRows(media::fieldRows(std::as_const(outPair.field[0]).data(), std::as_const(outPair.field[1]).data(), outW),
+                                         outW, 2 * outFieldH, scratch, fault);
+        if (!writer) pool.give(outPair);
+        outPair = FieldPair{};
+        outPair.field[0] = pool.take();
+        outPair.field[1] = pool.take();
+        return ok;
+    };
 
     auto started = std::chrono::steady_clock::now();
     OperatorContext ctx = hostrt::makeContext(OPACT_INIT, 0, fieldCount);
@@ -246,7 +360,7 @@ RunResult runRender(OperatorActionFn action, const std::string &opName, Clip &in
         int32_t rendered = hostrt::callOperator(action, ctx);
         result.leaked += hostrt::lastCallHeld();
         const std::string where = "field " + std::to_string(k) + " (frame " + std::to_string(sectionFirst + int(k / 2)) + ")";
-        error = inputs.firstError();
+        error = inputError();
         if (!error.empty()) break;
         if (rendered == -1) {
             error = opName + ": the render of " + where + " failed";
@@ -261,15 +375,19 @@ RunResult runRender(OperatorActionFn action, const std::string &opName, Clip &in
             break;
         }
         ++result.fields;
-        if (k % 2 == 1 && !out.write(outFrame, error)) break;
+        if (k % 2 == 1 && !writeFrame(error)) break;
         if (options.progress) options.progress(result.fields, endField - firstField);
     }
 
     ctx = hostrt::makeContext(OPACT_RELEASE, 0, fieldCount);
     hostrt::callOperator(action, ctx);
     result.leaked += hostrt::lastCallHeld();
+    hostrt::setPutTaker(nullptr);
     hostrt::setPutHandler(nullptr);
     inputs.detach();
+    for (OverlappedInput &o : overlapped) o.stop();
+    if (writer && error.empty()) writer->finish(error);
+    writer.reset();   // the sink is this thread's again
 
     if (!error.empty()) return fail(error);
     if (!out.finish(error)) return fail(error);

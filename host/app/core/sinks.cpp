@@ -38,14 +38,38 @@ public:
 
     bool write(const media::VideoFrame &frame, std::string &error) override
     {
+        if (!start(frame.width, frame.height, error)) return false;
+        return writer_.write(frame, error);
+    }
+
+    bool writeRows(const media::ConstFrameRows &rows, int width, int height, media::VideoFrame &,
+                   std::string &error) override
+    {
+        if (!start(width, height, error)) return false;
+        if (width != writer_.header().width || height != writer_.header().height) {
+            error = name_ + ": a " + std::to_string(width) + "x" + std::to_string(height) + " frame in a " +
+                    std::to_string(writer_.header().width) + "x" + std::to_string(writer_.header().height) +
+                    " stream";
+            return false;
+        }
+        return writer_.write(rows, error);
+    }
+
+    bool finish(std::string &error) override { return out_.commit(error); }
+    void abandon() override { out_.abandon(); }
+
+private:
+    // The stream header, before the first frame.
+    bool start(int width, int height, std::string &error)
+    {
         if (!out_.file()) {
             error = name_ + ": not open";
             return false;
         }
         if (!started_) {
             media::Y4mHeader h;
-            h.width = frame.width;
-            h.height = frame.height;
+            h.width = width;
+            h.height = height;
             h.chroma = format_.chroma;
             h.interlace = !format_.interlaced ? media::Interlace::Progressive
                           : format_.mixed      ? media::Interlace::Mixed
@@ -60,13 +84,9 @@ public:
             if (!writer_.open(out_.file(), name_, h, error)) return false;
             started_ = true;
         }
-        return writer_.write(frame, error);
+        return true;
     }
 
-    bool finish(std::string &error) override { return out_.commit(error); }
-    void abandon() override { out_.abandon(); }
-
-private:
     OutputFormat format_;
     std::string name_;
     media::OutputFile out_;

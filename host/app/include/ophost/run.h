@@ -16,6 +16,15 @@
 
 namespace ophost {
 
+// A frame kept as its two fields, each in a buffer of its own: field[0]
+// holds the frame's even lines (the top field), field[1] its odd ones.
+struct FieldPair {
+    std::vector<Pixel> field[2];
+};
+
+// Splits `frame` into `pair` (buffers of the right size are reused as they are).
+void splitFrame(const media::VideoFrame &frame, FieldPair &pair);
+
 // A source of frames: random access by frame number.
 class Clip {
 public:
@@ -42,6 +51,9 @@ public:
     // Frame `index`; false with error empty when past the end, or with the
     // fault named.
     virtual bool frame(int index, media::VideoFrame &out, std::string &error) = 0;
+    // The same frame as its two fields; `scratch` is the caller's, for a
+    // clip that reads whole frames first.
+    virtual bool fields(int index, FieldPair &out, media::VideoFrame &scratch, std::string &error);
     virtual const std::string &name() const = 0;
 };
 
@@ -66,6 +78,11 @@ class FrameSink {
 public:
     virtual ~FrameSink() = default;
     virtual bool write(const media::VideoFrame &frame, std::string &error) = 0;
+    // A frame of `width` x `height` from rows held anywhere (its two fields
+    // as an operator handed them back); `scratch` is the caller's, for a
+    // sink that takes whole frames.
+    virtual bool writeRows(const media::ConstFrameRows &rows, int width, int height, media::VideoFrame &scratch,
+                           std::string &error);
     // Completes the output (renames temporary files into place).
     virtual bool finish(std::string &error) = 0;
     // Removes whatever was written (after a failed run).
@@ -141,6 +158,10 @@ struct RunOptions {
     hostrt::VisibleArea visible;   // default: 0, 0, frame width, frame height
     // Called after each field with (fields done, fields to render).
     std::function<void(uint32_t, uint32_t)> progress;
+    // Inputs read and the output written on threads of their own while the
+    // operator renders (off: every step on the calling thread, one after
+    // the other, as the bench measures the operator's own cost).
+    bool overlap = true;
 };
 
 struct RunResult {

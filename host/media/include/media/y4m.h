@@ -60,6 +60,10 @@ void decodeY4mFrame(const Y4mHeader &header, const uint8_t *planes, VideoFrame &
 void encodeY4mFrame(const Y4mHeader &header, const VideoFrame &frame, uint8_t *planes);
 void decodeY4mFrame(const Y4mHeader &header, const uint8_t *planes, VideoFrame &frame, bool fieldChroma);
 void encodeY4mFrame(const Y4mHeader &header, const VideoFrame &frame, uint8_t *planes, bool fieldChroma);
+// The same to and from rows held anywhere: a frame, or its two fields in
+// buffers of their own (`rows` has room for the header's width and height).
+void decodeY4mRows(const Y4mHeader &header, const uint8_t *planes, const FrameRows &rows, bool fieldChroma);
+void encodeY4mRows(const Y4mHeader &header, const ConstFrameRows &rows, uint8_t *planes, bool fieldChroma);
 
 // Reads a stream frame by frame; on a seekable file also by frame number.
 class Y4mReader {
@@ -83,11 +87,16 @@ public:
     // Frame number `index` (0 = first). Seekable files go there directly;
     // a pipe can only go forwards.
     bool read(int index, VideoFrame &frame, std::string &error);
+    // The same as its two fields (the even lines, the odd ones); the
+    // buffers are resized to fit. The height must be even.
+    bool readFields(int index, std::vector<Pixel> &top, std::vector<Pixel> &bottom, std::string &error);
     // Number of frames; on a pipe reads nothing and answers -1.
     int frameCount(std::string &error);
     int nextIndex() const { return nextIndex_; }
 
 private:
+    bool nextPlanes(std::string &error);
+    bool readPlanes(int index, std::string &error);
     bool readFrameHeader(bool &atEnd, std::string &error);
     bool skipFrame(std::string &error);
     std::string where(int index) const;
@@ -118,6 +127,8 @@ public:
     // Writes to `file` (not closed by the writer).
     bool open(FILE *file, const std::string &name, const Y4mHeader &header, std::string &error);
     bool write(const VideoFrame &frame, std::string &error);
+    // A frame of the stream's size, from rows held anywhere.
+    bool write(const ConstFrameRows &rows, std::string &error);
     bool flush(std::string &error);
     const Y4mHeader &header() const { return header_; }
 

@@ -33,10 +33,18 @@ FieldImage makeField(int width, int height, Pixel fill = Pixel{255, 128, 128, 16
 FieldImage fieldFromPicture(const Picture &picture);
 
 // Answers opGetField for one input: fills `out` and returns true, or returns
-// false when the field is unavailable.
+// false when the field is unavailable. `out.pixels` arrives as a buffer kept
+// from earlier pictures, holding whatever it held: fill it whole, or swap in
+// a buffer of the field's size (the provider then owns the one it got).
 using FieldProvider = std::function<bool(int32_t fieldNumber, FieldImage &out)>;
 // Receives each picture handed back with opPutField; returns its result.
 using PutHandler = std::function<int32_t(const Picture &picture)>;
+// The same, and the picture's pixel buffer (bufferWidth * bufferHeight
+// pixels, at picture.pixels unless the operator pointed the record
+// elsewhere): the picture is released right after, so the taker may swap
+// the buffer for one of its own (the runtime keeps that one for later
+// pictures) instead of copying the pixels.
+using PutTaker = std::function<int32_t(const Picture &picture, std::vector<Pixel> &buffer)>;
 
 struct LogLine {
     int32_t severity;
@@ -57,6 +65,8 @@ void setInput(int input, FieldProvider provider);
 void setInputFields(int input, std::vector<FieldImage> fields);
 void clearInputs();
 void setPutHandler(PutHandler handler);
+// Takes precedence over the put handler while set.
+void setPutTaker(PutTaker taker);
 // Without a handler the runtime keeps every put field here.
 const std::vector<FieldImage> &putFields();
 void clearPutFields();
