@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "media/y4m.h"
@@ -279,6 +280,109 @@ TEST(Y4mChroma, MixedStreamFollowsEachFramesFlag)
         for (int y = 0; y < 4; ++y) EXPECT_EQ(got.at(0, y).u, want[y]) << "frame " << reader.nextIndex() - 1 << " line " << y;
     }
     std::remove(path.c_str());
+}
+
+// The conversion as plain per-pixel arithmetic, to check the vector loops
+// against.
+int plainChromaRow(int y, int rows, bool fieldChroma)
+{
+    if (!fieldChroma) return y >> 1;
+    int row = ((y >> 2) << 1) | (y & 1);
+    while (row >= rows && row >= 2) row -= 2;
+    return row < rows ? row : rows - 1;
+}
+
+void plainDecode(const Y4mHeader &h, const uint8_t *planes, VideoFrame &frame, bool fieldChroma)
+{
+    const int w = h.width, ht = h.height;
+    const bool half = h.chroma == Chroma::C420 || h.chroma == Chroma::C422;
+    const int cw = half ? (w + 1) / 2 : w, ch = h.chroma == Chroma::C420 ? (ht + 1) / 2 : ht;
+    frame.resize(w, ht);
+    const uint8_t *u = planes + size_t(w) * ht, *v = u + size_t(cw) * ch, *a = v + size_t(cw) * ch;
+    for (int y = 0; y < ht; ++y) {
+        const int cy = ch != ht ? plainChromaRow(y, ch, fieldChroma) : y;
+        for (int x = 0; x < w; ++x) {
+            const size_t c = size_t(cy) * cw + size_t(half ? x / 2 : x);
+            frame.at(x, y) = Pixel{h.chroma == Chroma::C444alpha ? a[size_t(y) * w + x] : uint8_t(255), v[c], u[c],
+                                   planes[size_t(y) * w + x]};
+        }
+    }
+}
+
+void plainEncode(const Y4mHeader &h, const VideoFrame &frame, uint8_t *planes, bool fieldChroma)
+{
+    const int w = h.width, ht = h.height;
+    const bool half = h.chroma == Chroma::C420 || h.chroma == Chroma::C422;
+    const int cw = half ? (w + 1) / 2 : w, ch = h.chroma == Chroma::C420 ? (ht + 1) / 2 : ht;
+    uint8_t *u = planes + size_t(w) * ht, *v = u + size_t(cw) * ch, *a = v + size_t(cw) * ch;
+    std::vector<unsigned> su(size_t(cw) * ch), sv(su.size()), n(su.size());
+    std::vector<int> lines(static_cast<size_t>(ch));
+    for (int y = 0; y < ht; ++y) {
+        const int cy = ch != ht ? plainChromaRow(y, ch, fieldChroma) : y;
+        const bool counted = lines[size_t(cy)]++ < 3;   // a row takes three lines at most
+        for (int x = 0; x < w; ++x) {
+            const Pixel &p = frame.at(x, y);
+            planes[size_t(y) * w + x] = p.y;
+            if (h.chroma == Chroma::C444alpha) a[size_t(y) * w + x] = p.alpha;
+            const size_t c = size_t(cy) * cw + size_t(half ? x / 2 : x);
+            if (!counted) continue;
+            su[c] += p.u;
+            sv[c] += p.v;
+            ++n[c];
+        }
+    }
+    for (size_t c = 0; c < su.size(); ++c) {
+        const unsigned k = n[c] ? n[c] : 1;
+        u[c] = uint8_t((su[c] + k / 2) / k);
+        v[c] = uint8_t((sv[c] + k / 2) / k);
+    }
+}
+
+// Every layout, field or frame chroma, widths around the vector sizes and
+// heights whose last chroma row gathers one, two or three lines: the
+// conversion gives the plain arithmetic's bytes, and converting a frame's
+// two fields gives what converting the frame gives.
+TEST(Y4mChroma, VectorLoopsGiveThePlainArithmeticsBytes)
+{
+    for (Chroma chroma : {Chroma::C444alpha, Chroma::C444, Chroma::C422, Chroma::C420}) {
+        for (bool fields : {false, true}) {
+            for (int w : {1, 2, 3, 7, 16, 31, 33, 67}) {
+                for (int h : {2, 4, 6, 10, 14}) {
+                    const std::string what = std::string(media::chromaName(chroma)) + " " + std::to_string(w) + "x" +
+                                             std::to_string(h) + (fields ? " by field" : "");
+                    Y4mHeader header;
+                    header.width = w;
+                    header.height = h;
+                    header.chroma = chroma;
+                    std::vector<uint8_t> planes(media::y4mFrameBytes(header));
+                    std::mt19937 rng(uint32_t(w * 131 + h * 7 + int(chroma)));
+                    for (uint8_t &b : planes) b = uint8_t(rng());
+
+                    VideoFrame got, want;
+                    media::decodeY4mFrame(header, planes.data(), got, fields);
+                    plainDecode(header, planes.data(), want, fields);
+                    ASSERT_TRUE(sameFrame(got, want)) << what;
+                    std::vector<Pixel> top(size_t(w) * (h / 2)), bottom(top.size());
+                    media::decodeY4mRows(header, planes.data(), media::fieldRows(top.data(), bottom.data(), w), fields);
+                    for (int y = 0; y < h; ++y)
+                        for (int x = 0; x < w; ++x)
+                            ASSERT_EQ(pixelWord((y % 2 ? bottom : top)[size_t(y / 2) * w + x]), pixelWord(want.at(x, y)))
+                                << what << " field line " << y;
+
+                    const VideoFrame frame = randomFrame(w, h, uint32_t(w + h), chroma == Chroma::C444alpha);
+                    std::vector<uint8_t> encoded(planes.size()), plain(planes.size()), fromFields(planes.size());
+                    media::encodeY4mFrame(header, frame, encoded.data(), fields);
+                    plainEncode(header, frame, plain.data(), fields);
+                    ASSERT_EQ(encoded, plain) << what;
+                    for (int y = 0; y < h; ++y)
+                        for (int x = 0; x < w; ++x) (y % 2 ? bottom : top)[size_t(y / 2) * w + x] = frame.at(x, y);
+                    media::encodeY4mRows(header, media::fieldRows(std::as_const(top).data(), std::as_const(bottom).data(), w),
+                                         fromFields.data(), fields);
+                    ASSERT_EQ(fromFields, plain) << what;
+                }
+            }
+        }
+    }
 }
 
 TEST(Y4mChroma, DownsamplingAveragesWithRounding)
