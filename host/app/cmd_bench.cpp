@@ -115,8 +115,10 @@ double median(std::vector<double> values)
 
 // The machine's own floor for the bytes the copy floor moves: per field,
 // `copies` plain copies of a field-sized block (each input's frame read
-// and its field split off, and the output woven back), from blocks that
-// rotate as the run's frames do, so the caches hold no more than in a run.
+// and its field split off; the output field is handed over, not copied),
+// from blocks that rotate as the run's frames do, so the caches hold no
+// more than in a run. One thread does them all, where the run reads its
+// inputs on threads of their own.
 double memoryFloorSeconds(size_t fieldBytes, int copies, uint32_t fields)
 {
     constexpr int BLOCKS = 8;
@@ -281,7 +283,7 @@ int runBench(int argc, char **argv)
             copyTimes.push_back(floor.seconds);
             opTimes.push_back(run.seconds);
             fieldsRun = run.fields;
-            memoryTimes.push_back(memoryFloorSeconds(fieldBytes, twoInputs ? 5 : 3, run.fields));
+            memoryTimes.push_back(memoryFloorSeconds(fieldBytes, twoInputs ? 4 : 2, run.fields));
         }
         const double opSeconds = median(opTimes), copySeconds = median(copyTimes), memorySeconds = median(memoryTimes);
         const double mp = double(size.width) * size.height / 1e6;

@@ -194,8 +194,9 @@ inline void blendSpan(Pixel *row, int32_t c0, int32_t c1, const BlendLanes &lane
 // built for AVX2 and for the x86-64 baseline, the one to run chosen when
 // the library loads, so the binaries run on any x86-64. OPS_BASELINE_ONLY
 // builds the baseline alone (to test it on a machine with AVX2).
+// The sanitizers' runtimes are not ready when the loader picks a clone.
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_ADDRESS__) && \
-    !defined(OPS_BASELINE_ONLY)
+    !defined(__SANITIZE_THREAD__) && !defined(OPS_BASELINE_ONLY)
 #define OPS_VECTOR_KERNEL __attribute__((optimize("tree-vectorize"), target_clones("avx2", "default")))
 #elif defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
 #define OPS_VECTOR_KERNEL __attribute__((optimize("tree-vectorize")))
