@@ -46,12 +46,26 @@ public:
 
     bool frame(int index, media::VideoFrame &out, std::string &error) override
     {
+        if (!fetch(index, error)) return false;
+        out = last_;
+        return true;
+    }
+
+    // Split straight from the decoded frame, without a copy of it first.
+    bool fields(int index, FieldPair &out, media::VideoFrame &, std::string &error) override
+    {
+        if (!fetch(index, error)) return false;
+        splitFrame(last_, out);
+        return true;
+    }
+
+private:
+    // Makes frame `index` the last one taken (last_).
+    bool fetch(int index, std::string &error)
+    {
         error.clear();
         if (index < 0) return false;
-        if (index == lastIndex_) {
-            out = last_;
-            return true;
-        }
+        if (index == lastIndex_) return true;
         // Going back, or before the frames read ahead: start again.
         if (index < nextWanted_) {
             stop();
@@ -80,12 +94,9 @@ public:
         wake_.notify_all();
         lastIndex_ = index;
         nextWanted_ = index + 1;
-        lock.unlock();
-        out = last_;
         return true;
     }
 
-private:
     void start()
     {
         if (worker_.joinable()) return;
