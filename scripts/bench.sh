@@ -58,10 +58,12 @@ cat "$bg" "$fg" > /dev/null
 # Every ffmpeg thread count set to 1.
 ff=(ffmpeg -v error -nostdin -y -threads 1 -filter_threads 1 -filter_complex_threads 1)
 one=(-threads 1)
-names=(ffmpeg-key zenvarth quorvel dremwick ffmpeg-one ffmpeg-two)
+names=(ffmpeg-key zenvarth glow shadow quorvel dremwick ffmpeg-one ffmpeg-two)
 declare -A label=(
     [ffmpeg-key]="ffmpeg -threads 1 chromakey + overlay"
     [zenvarth]="ophost render Zenvarth (keyer 1, key on the backing)"
+    [glow]="  the same, glow size 30"
+    [shadow]="  the same, drop shadow softness 30, distance 30"
     [quorvel]="ophost render Quorvel (two inputs, almost no work)"
     [dremwick]="ophost render Dremwick (one input, almost no work)"
     [ffmpeg-one]="ffmpeg -threads 1 pass-through, one input"
@@ -73,6 +75,10 @@ run() {
         -filter_complex "[1:v]chromakey=color=$key:similarity=0.12:blend=0.04[k];[0:v][k]overlay=format=yuv444" \
         "${one[@]}" -pix_fmt yuv444p -f yuv4mpegpipe - ;;
     zenvarth) "$ophost" render Zenvarth --in0 "$bg" --in1 "$fg" -o - --set keyerType=1 --set keyColor="#1313FF" ;;
+    glow) "$ophost" render Zenvarth --in0 "$bg" --in1 "$fg" -o - --set keyerType=1 --set keyColor="#1313FF" \
+        --set effectType=1 --set glowSize=30 ;;
+    shadow) "$ophost" render Zenvarth --in0 "$bg" --in1 "$fg" -o - --set keyerType=1 --set keyColor="#1313FF" \
+        --set effectType=2 --set shadowSoftness=30 --set shadowDistance=30 ;;
     quorvel) "$ophost" render Quorvel --in0 "$bg" --in1 "$fg" -o - ;;
     dremwick) "$ophost" render Dremwick --in0 "$bg" -o - ;;
     ffmpeg-one) "${ff[@]}" "${one[@]}" -i "$bg" "${one[@]}" -f yuv4mpegpipe - ;;
@@ -114,5 +120,7 @@ done
 echo
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", (b > 0 ? a / b : 0)}'; }
 echo "Zenvarth is $(ratio "${med[ffmpeg-key]}" "${med[zenvarth]}")x faster than ffmpeg's chromakey + overlay (target: at least 10)"
+echo "Glow of size 30 over the plain composite: $(ratio "${med[glow]}" "${med[zenvarth]}") (target: at most 1.5)"
+echo "Drop shadow of softness 30 over the plain composite: $(ratio "${med[shadow]}" "${med[zenvarth]}") (target: at most 1.5)"
 echo "Dremwick over ffmpeg's one-input pass-through: $(ratio "${med[dremwick]}" "${med[ffmpeg-one]}") (target: at most 2)"
 echo "Quorvel over ffmpeg's two-input pass-through: $(ratio "${med[quorvel]}" "${med[ffmpeg-two]}") (target: at most 2)"
