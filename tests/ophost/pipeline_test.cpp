@@ -18,6 +18,7 @@
 #include "ophost/fields.h"
 #include "ophost/run.h"
 #include "testsupport.h"
+#include "y4m_files.h"
 
 namespace {
 
@@ -35,24 +36,6 @@ std::vector<media::VideoFrame> noiseFrames(int w, int h, int count, uint32_t see
 std::string tempPath(const std::string &name)
 {
     return testing::TempDir() + "pipeline_" + std::to_string(::getpid()) + "_" + name;
-}
-
-void writeY4m(const std::string &path, media::Chroma chroma, media::Interlace order,
-              const std::vector<media::VideoFrame> &frames)
-{
-    media::Y4mHeader h;
-    h.width = frames[0].width;
-    h.height = frames[0].height;
-    h.chroma = chroma;
-    h.interlace = order;
-    FILE *f = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    media::Y4mWriter writer;
-    std::string error;
-    ASSERT_TRUE(writer.open(f, path, h, error)) << error;
-    for (const media::VideoFrame &frame : frames) ASSERT_TRUE(writer.write(frame, error)) << error;
-    ASSERT_TRUE(writer.flush(error)) << error;
-    std::fclose(f);
 }
 
 std::unique_ptr<ophost::Clip> openOrFail(const std::string &path)
@@ -175,9 +158,9 @@ TEST(Pipeline, OverlappedRunsGiveTheFramesOfThePlainRun)
 {
     const int W = 37, H = 10, FRAMES = 5;
     auto a = noiseFrames(W, H, FRAMES, 1), b = noiseFrames(W, H, FRAMES, 2);
-    writeY4m(tempPath("420t.y4m"), media::Chroma::C420, media::Interlace::TopFirst, a);
-    writeY4m(tempPath("422b.y4m"), media::Chroma::C422, media::Interlace::BottomFirst, b);
-    writeY4m(tempPath("444a.y4m"), media::Chroma::C444alpha, media::Interlace::Progressive, b);
+    writeY4m(tempPath("420t.y4m"), W, H, media::Chroma::C420, media::Interlace::TopFirst, a);
+    writeY4m(tempPath("422b.y4m"), W, H, media::Chroma::C422, media::Interlace::BottomFirst, b);
+    writeY4m(tempPath("444a.y4m"), W, H, media::Chroma::C444alpha, media::Interlace::Progressive, b);
     std::vector<std::unique_ptr<ophost::Clip>> inputs;
     inputs.push_back(ophost::memoryClip(a));
     inputs.push_back(openOrFail(tempPath("420t.y4m")));

@@ -20,6 +20,7 @@
 #include "ophost/fields.h"
 #include "ophost/run.h"
 #include "testsupport.h"
+#include "y4m_files.h"
 
 namespace {
 
@@ -101,23 +102,6 @@ std::vector<media::VideoFrame> randomFrames(int w, int h, int count, uint32_t se
         }
     }
     return frames;
-}
-
-void writeY4m(const std::string &file, int w, int h, media::Chroma chroma, media::Interlace order,
-              const std::vector<media::VideoFrame> &frames)
-{
-    media::Y4mHeader header;
-    header.width = w;
-    header.height = h;
-    header.chroma = chroma;
-    header.interlace = order;
-    FILE *f = std::fopen(file.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    media::Y4mWriter writer;
-    std::string error;
-    ASSERT_TRUE(writer.open(f, file, header, error)) << error;
-    for (const auto &frame : frames) ASSERT_TRUE(writer.write(frame, error)) << error;
-    std::fclose(f);
 }
 
 std::vector<media::VideoFrame> readY4m(const std::string &file, media::Y4mHeader *header = nullptr)
