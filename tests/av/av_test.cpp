@@ -23,16 +23,11 @@
 #include "media/y4m.h"
 #include "media/yuv_rgb.h"
 #include "ophost/run.h"
+#include "testsupport.h"
 
 namespace {
 
-std::string slurp(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using testsupport::slurp;
 
 std::string q(const std::string &s) { return "'" + s + "'"; }
 

@@ -24,20 +24,9 @@
 
 namespace {
 
-const std::string OPHOST = std::string(OPS_BIN_DIR) + "/ophost";
-
-struct Ran {
-    int status = -1;
-    std::string out, err;
-};
-
-std::string slurp(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+const std::string OPHOST = testsupport::programPath("ophost");
+using testsupport::Ran;
+using testsupport::slurp;
 
 bool exists(const std::string &path)
 {
@@ -58,16 +47,7 @@ protected:
     std::string path(const std::string &name) const { return dir_ + "/" + name; }
 
     // Runs a shell command line in the test folder, capturing both streams.
-    Ran shell(const std::string &line)
-    {
-        Ran r;
-        std::string cmd = "cd '" + dir_ + "' && { " + line + " ; } > .out 2> .err";
-        int raw = std::system(cmd.c_str());
-        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        r.out = slurp(path(".out"));
-        r.err = slurp(path(".err"));
-        return r;
-    }
+    Ran shell(const std::string &line) { return testsupport::runShell(dir_, line); }
     Ran ophost(const std::string &args) { return shell("'" + OPHOST + "' " + args); }
 
     // Names in the folder other than the capture files.

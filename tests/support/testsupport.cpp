@@ -1,5 +1,10 @@
 #include "testsupport.h"
 
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <fstream>
+
 #include <random>
 #include <sstream>
 
@@ -48,6 +53,27 @@ hostrt::FieldImage randomField(int width, int height, uint32_t seed)
         p = pixelFromWord(w);
     }
     return f;
+}
+
+std::string programPath(const std::string &name) { return std::string(OPS_BIN_DIR) + "/" + name; }
+
+Ran runShell(const std::string &folder, const std::string &line)
+{
+    Ran r;
+    std::string cmd = "cd '" + folder + "' && { " + line + " ; } > .out 2> .err";
+    int raw = std::system(cmd.c_str());
+    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    r.out = slurp(folder + "/.out");
+    r.err = slurp(folder + "/.err");
+    return r;
+}
+
+std::string slurp(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
 }
 
 } // namespace testsupport

@@ -35,4 +35,21 @@ inline bool samePixel(Pixel a, Pixel b) { return pixelWord(a) == pixelWord(b); }
 // A field of random pixels, deterministic from the seed.
 hostrt::FieldImage randomField(int width, int height, uint32_t seed);
 
+// ---- the built programs, run from a shell
+
+// The path of a built program (ophost, zvpreset).
+std::string programPath(const std::string &name);
+
+struct Ran {
+    int status = -1;   // the exit status; -1 when the shell did not exit
+    std::string out, err;
+};
+
+// Runs a shell command line in `folder`, capturing both streams (through
+// the files .out and .err there).
+Ran runShell(const std::string &folder, const std::string &line);
+
+// A whole file's bytes (empty when it cannot be read).
+std::string slurp(const std::string &path);
+
 } // namespace testsupport

@@ -13,20 +13,9 @@
 
 namespace {
 
-const std::string OPHOST = std::string(OPS_BIN_DIR) + "/ophost";
-
-struct Ran {
-    int status = -1;
-    std::string out, err;
-};
-
-std::string slurp(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+const std::string OPHOST = testsupport::programPath("ophost");
+using testsupport::Ran;
+using testsupport::slurp;
 
 std::string hexOf(const std::string &bytes)
 {
@@ -59,14 +48,8 @@ protected:
     // Runs ophost edit with QVHOME in the test folder and no display.
     Ran edit(const std::string &args)
     {
-        Ran r;
-        std::string cmd = "cd '" + dir_ + "' && { env -u DISPLAY -u WAYLAND_DISPLAY QVHOME='" + dir_ +
-                          "/home' '" + OPHOST + "' edit " + args + " ; } > .out 2> .err";
-        int raw = std::system(cmd.c_str());
-        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        r.out = slurp(path(".out"));
-        r.err = slurp(path(".err"));
-        return r;
+        return testsupport::runShell(dir_, "env -u DISPLAY -u WAYLAND_DISPLAY QVHOME='" + dir_ + "/home' '" + OPHOST +
+                                               "' edit " + args);
     }
 };
 
