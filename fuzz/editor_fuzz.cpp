@@ -10,24 +10,12 @@
 #include <unistd.h>
 #include <vector>
 
-#include "ZenvarthSettings.h"
 #include "fuzz_input.h"
 #include "hostrt/gui_session.h"
 #include "hostrt/session.h"
-
-extern "C" int32_t OperatorAction(OperatorContext *ctx);
-extern "C" TagWord *GetOperatorInfo();
+#include "zenvarth_block.h"
 
 namespace {
-
-ZenvarthSettings *settingsBlock()
-{
-    TagWord *list = GetOperatorInfo();
-    for (int i = 0; list[i] != OPE_END; i += 2)
-        if (list[i] == OPE_SETTINGS)
-            return static_cast<ZenvarthSettings *>(reinterpret_cast<SettingsDescriptor *>(list[i + 1])->block);
-    __builtin_trap();
-}
 
 // The keys a user may press; each input byte names one.
 const char *const KEYS[] = {

@@ -3,23 +3,11 @@
 #include <cstring>
 #include <vector>
 
-#include "ZenvarthSettings.h"
 #include "fuzz_input.h"
 #include "hostrt/session.h"
-
-extern "C" int32_t OperatorAction(OperatorContext *ctx);
-extern "C" TagWord *GetOperatorInfo();
+#include "zenvarth_block.h"
 
 namespace {
-
-ZenvarthSettings *settingsBlock()
-{
-    TagWord *list = GetOperatorInfo();
-    for (int i = 0; list[i] != OPE_END; i += 2)
-        if (list[i] == OPE_SETTINGS)
-            return static_cast<ZenvarthSettings *>(reinterpret_cast<SettingsDescriptor *>(list[i + 1])->block);
-    __builtin_trap();
-}
 
 hostrt::FieldImage field(FuzzInput &in, int16_t w, int16_t h)
 {
