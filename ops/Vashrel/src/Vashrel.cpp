@@ -174,6 +174,10 @@ struct LaneTables {
     uint32_t shifts[DISTANCE_STEPS];
     uint32_t cuts[DISTANCE_STEPS];   // 255 in byte 0 and for a channel without a cut
     uint32_t subtractBytes, addBytes;
+    // The words are those of step 0 up to step lastFull (the full shift)
+    // and those of the last step from step firstNone on (no shift): eight
+    // pixels all inside one of those runs need no table look-up.
+    int32_t lastFull, firstNone;
 };
 
 LaneTables lanes;
@@ -215,6 +219,13 @@ void buildLaneTables(const CachedAverage &avg, int32_t tol, Pixel target)
         lanes.shifts[k] = shift;
         lanes.cuts[k] = cut;
     }
+    constexpr int LAST = DISTANCE_STEPS - 1;
+    int k = 0;
+    while (k < LAST && lanes.shifts[k + 1] == lanes.shifts[0] && lanes.cuts[k + 1] == lanes.cuts[0]) ++k;
+    lanes.lastFull = k;
+    k = LAST;
+    while (k > 0 && lanes.shifts[k - 1] == lanes.shifts[LAST] && lanes.cuts[k - 1] == lanes.cuts[LAST]) --k;
+    lanes.firstNone = k;
     lanes.subtractBytes = lanes.addBytes = 0;
     for (int ch = 0; ch < 3; ++ch) {
         uint32_t bytes = 0xFFu << (8 * ch + 8);
@@ -273,8 +284,8 @@ void shiftRowLanes(Pixel *row, int32_t count, const LaneRule &rule)
 // Eight whole pixels at a time: |b - average| per byte with saturating
 // subtractions, summed with the weights 2, 2, 1 for V, U, Y by two
 // multiply-adds (the distance step, one 32-bit lane per pixel); the step's
-// word gathered, applied with saturating byte arithmetic, and the cuts
-// gathered only when a step of the eight has one.
+// word gathered (unless all eight share it), applied with saturating byte
+// arithmetic, and the cuts gathered only when a step of the eight has one.
 __attribute__((target("avx2"))) void shiftRowAvx2(Pixel *row, int32_t count, const LaneRule &rule)
 {
     const __m256i average = _mm256_set1_epi32(int32_t(rule.average));
@@ -287,12 +298,20 @@ __attribute__((target("avx2"))) void shiftRowAvx2(Pixel *row, int32_t count, con
     const __m256i low = _mm256_set1_epi32(int32_t(rule.low)), high = _mm256_set1_epi32(int32_t(rule.high));
     const int *shifts = reinterpret_cast<const int *>(lanes.shifts);
     const int *cuts = reinterpret_cast<const int *>(lanes.cuts);
+    const __m256i lastFull = _mm256_set1_epi32(lanes.lastFull), firstNone = _mm256_set1_epi32(lanes.firstNone);
+    const __m256i fullShift = _mm256_set1_epi32(int32_t(lanes.shifts[0]));
+    const __m256i noShift = _mm256_set1_epi32(int32_t(lanes.shifts[DISTANCE_STEPS - 1]));
     int32_t c = 0;
     for (; c + 8 <= count; c += 8) {
         __m256i p = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(row + c));
         __m256i apart = _mm256_or_si256(_mm256_subs_epu8(p, average), _mm256_subs_epu8(average, p));
         __m256i steps = _mm256_madd_epi16(_mm256_maddubs_epi16(apart, weights), ones);
-        __m256i shift = _mm256_i32gather_epi32(shifts, steps, 4);
+        __m256i pastFull = _mm256_cmpgt_epi32(steps, lastFull);
+        __m256i beforeNone = _mm256_cmpgt_epi32(firstNone, steps);
+        __m256i shift;
+        if (_mm256_testz_si256(pastFull, pastFull)) shift = fullShift;
+        else if (_mm256_testz_si256(beforeNone, beforeNone)) shift = noShift;
+        else shift = _mm256_i32gather_epi32(shifts, steps, 4);
         __m256i r = _mm256_adds_epu8(_mm256_subs_epu8(p, _mm256_and_si256(shift, subtractBytes)),
                                      _mm256_and_si256(shift, addBytes));
         if (!_mm256_testz_si256(shift, hasCut)) {
