@@ -199,8 +199,9 @@ void laneChannel(double offset, uint8_t &magnitude, uint8_t &cut)
         if (last < 0) --up;
         else if (last < 255) cut = uint8_t(last);
     }
-    int size = up < 0 ? -up : up;
-    magnitude = uint8_t(size > 255 ? 255 : size);   // beyond 255 every byte clamps alike
+    // |offset| <= 255, and a step down from ceil(offset) happens only when
+    // the offset lies just above an integer, so |S| <= 255.
+    magnitude = uint8_t(up < 0 ? -up : up);
 }
 
 void buildLaneTables(const CachedAverage &avg, int32_t tol, Pixel target)
