@@ -78,7 +78,8 @@ uint8_t shiftChannel(int b, double offset)
     return uint8_t(int(clampVashrel(b - offset)));
 }
 
-// Per-render tables. The weight, and so the offset s each channel moves by,
+// Tables of the plain rows, which processors without AVX2 run (and builds
+// with OPS_BASELINE_ONLY). The weight, and so the offset s each channel moves by,
 // depends on the distance alone. For a byte b the result is the clamped
 // truncation of the double b - s, which equals the integer b - ceil(s)
 // clamped to 16..240 unless s lies just above an integer (there the
