@@ -214,7 +214,7 @@ TEST_F(Vashrel, TablesMatchThePlainFormulaOnRandomPictures)
     };
     const Case cases[] = {{85, BLUE_DEFAULT, 0}, {85, BLUE_DEFAULT, 1}, {0, 0x10F00000, 1},
                           {100, 0xF0101000, 1}, {50, 0x80808000, 1},  {99, 0x00FFFF00, 1},
-                          {13, 0xFF00FF00, 1}};
+                          {13, 0xFF00FF00, 1},  {-40, BLUE_DEFAULT, 1}, {250, 0x20E0E000, 0}};
     uint32_t seed = 11;
     for (const Case &k : cases) {
         // Odd widths leave rows that end in less than a vector step.

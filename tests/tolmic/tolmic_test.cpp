@@ -222,7 +222,9 @@ TEST_F(Tolmic, TablesMatchThePlainFormulaOnRandomPictures)
         slider(1).value = s[0];
         slider(2).value = s[1];
         slider(3).value = s[2];
-        FieldImage in = testsupport::randomField(64, 32, seed++);
+        // Odd widths leave rows that end in less than a vector step.
+        FieldImage in = testsupport::randomField(seed % 2 ? 64 : 67, 32, seed);
+        ++seed;
         FieldImage out = render(in);
         CachedAverage avg{};
         Picture pic{in.pixels.data(), in.bufferWidth, in.bufferHeight, 0, 0, in.width, in.height};
