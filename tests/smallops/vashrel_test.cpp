@@ -243,6 +243,42 @@ TEST_F(Vashrel, TablesMatchThePlainFormulaOnRandomPictures)
     }
 }
 
+// Tolerance, target and lumaMode are read at every render: changing any of
+// them within a run (the average staying) shows at the next render.
+TEST_F(Vashrel, SettingsChangedWithinARunTakeEffectAtTheNextRender)
+{
+    FieldImage in = testsupport::randomField(45, 40, 5);
+    CachedAverage avg{};
+    Picture pic{in.pixels.data(), in.bufferWidth, in.bufferHeight, 0, 0, in.width, in.height};
+    takeAverage(avg, pic, PlacedRect{0, 0, 2, 2});
+    for (int i = 1; i < 800; ++i) {
+        Pixel &p = in.pixels[90 + size_t(i) * 2];
+        p.y = uint8_t(avg.y + i % 61 - 30);
+        p.u = uint8_t(avg.u + i % 37 - 18);
+        p.v = uint8_t(avg.v - i % 41 + 20);
+    }
+    struct Step {
+        int32_t tol;
+        Pixel target;
+        uint32_t lumaMode;
+    };
+    const Step steps[] = {{85, px(57, 240, 110), 1}, {60, px(57, 240, 110), 1},
+                          {60, px(57, 240, 111), 1}, {60, px(57, 200, 111), 1},
+                          {60, px(20, 200, 111), 1}, {60, px(20, 200, 111), 0},
+                          {85, px(57, 240, 110), 1}};
+    testsupport::callAction(op, OPACT_INIT);
+    for (const Step &k : steps) {
+        tolerance().value = k.tol;
+        target().color = k.target;
+        lumaMode().value = k.lumaMode;
+        FieldImage out = renderOne(op, in);
+        for (size_t i = 0; i < in.pixels.size(); ++i)
+            ASSERT_TRUE(testsupport::samePixel(
+                out.pixels[i], plainVashrel(in.pixels[i], avg, k.tol, k.target, k.lumaMode)))
+                << "pixel " << i << " tolerance " << k.tol;
+    }
+}
+
 TEST_F(Vashrel, TablesMatchThePlainFormulaOnEveryColour)
 {
     // Every Y, U, V combination once, in a 4096 x 4096 field, against

@@ -177,7 +177,8 @@ __attribute__((target("avx2"))) void isolateRowAvx2(Pixel *row, int32_t count, R
     const __m256i offset = _mm256_set1_epi16(12800), magic = _mm256_set1_epi16(int16_t(41944));
     const __m256i place = _mm256_setr_epi8(-1, 0, 2, -1, -1, 4, 6, -1, -1, 8, 10, -1, -1, 12, 14, -1,
                                            -1, 0, 2, -1, -1, 4, 6, -1, -1, 8, 10, -1, -1, 12, 14, -1);
-    const __m256i keepLow = _mm256_set1_epi32(word(0, 0, 0, 15)), keepHigh = _mm256_set1_epi32(word(255, 0, 0, 240));
+    const __m256i keepLow = _mm256_set1_epi32(word(0, 0, 0, 15));
+    const __m256i keepHigh = _mm256_set1_epi32(word(255, 0, 0, 240));
     int32_t c = 0;
     for (; c + 8 <= count; c += 8) {
         __m256i p = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(row + c));
@@ -188,7 +189,8 @@ __attribute__((target("avx2"))) void isolateRowAvx2(Pixel *row, int32_t count, R
         __m256i m = _mm256_add_epi16(_mm256_min_epi16(_mm256_max_epi16(n, lowest), highest), offset);
         __m256i q = _mm256_srli_epi16(_mm256_mulhi_epu16(m, magic), 6);
         __m256i kept = _mm256_min_epu8(_mm256_max_epu8(p, keepLow), keepHigh);
-        _mm256_storeu_si256(reinterpret_cast<__m256i *>(row + c), _mm256_or_si256(kept, _mm256_shuffle_epi8(q, place)));
+        _mm256_storeu_si256(reinterpret_cast<__m256i *>(row + c),
+                            _mm256_or_si256(kept, _mm256_shuffle_epi8(q, place)));
     }
     for (; c < count; ++c) isolatePixel(row[c], rule);
 }

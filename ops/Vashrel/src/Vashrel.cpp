@@ -262,7 +262,8 @@ inline Pixel shiftPixelLanes(Pixel p, const LaneRule &rule)
 {
     uint32_t word;
     std::memcpy(&word, &p, sizeof word);
-    int32_t k = std::abs(int(p.y) - int(rule.average >> 24)) + 2 * std::abs(int(p.u) - int(rule.average >> 16 & 255)) +
+    int32_t k = std::abs(int(p.y) - int(rule.average >> 24)) +
+                2 * std::abs(int(p.u) - int(rule.average >> 16 & 255)) +
                 2 * std::abs(int(p.v) - int(rule.average >> 8 & 255));
     const uint32_t shift = lanes.shifts[k], cut = lanes.cuts[k];
     uint32_t out = 0;
