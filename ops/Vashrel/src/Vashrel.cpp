@@ -278,12 +278,12 @@ inline Pixel shiftPixelLanes(Pixel p, const LaneRule &rule)
     std::memcpy(&p, &out, sizeof out);
     return p;
 }
+#if VASHREL_AVX2
 void shiftRowLanes(Pixel *row, int32_t count, const LaneRule &rule)
 {
     for (int32_t c = 0; c < count; ++c) row[c] = shiftPixelLanes(row[c], rule);
 }
 
-#if VASHREL_AVX2
 // Eight whole pixels at a time: |b - average| per byte with saturating
 // subtractions, summed with the weights 2, 2, 1 for V, U, Y by two
 // multiply-adds (the distance step, one 32-bit lane per pixel); the step's
