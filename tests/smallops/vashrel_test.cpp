@@ -214,10 +214,12 @@ TEST_F(Vashrel, TablesMatchThePlainFormulaOnRandomPictures)
     };
     const Case cases[] = {{85, BLUE_DEFAULT, 0}, {85, BLUE_DEFAULT, 1}, {0, 0x10F00000, 1},
                           {100, 0xF0101000, 1}, {50, 0x80808000, 1},  {99, 0x00FFFF00, 1},
-                          {13, 0xFF00FF00, 1}};
+                          {13, 0xFF00FF00, 1},  {-40, BLUE_DEFAULT, 1}, {250, 0x20E0E000, 0}};
     uint32_t seed = 11;
     for (const Case &k : cases) {
-        FieldImage in = testsupport::randomField(96, 48, seed++);
+        // Odd widths leave rows that end in less than a vector step.
+        FieldImage in = testsupport::randomField(seed % 2 ? 96 : 101, 48, seed);
+        ++seed;
         CachedAverage avg{};
         Picture pic{in.pixels.data(), in.bufferWidth, in.bufferHeight, 0, 0, in.width, in.height};
         takeAverage(avg, pic, PlacedRect{0, 0, 2, 2});
@@ -241,6 +243,42 @@ TEST_F(Vashrel, TablesMatchThePlainFormulaOnRandomPictures)
     }
 }
 
+// Tolerance, target and lumaMode are read at every render: changing any of
+// them within a run (the average staying) shows at the next render.
+TEST_F(Vashrel, SettingsChangedWithinARunTakeEffectAtTheNextRender)
+{
+    FieldImage in = testsupport::randomField(45, 40, 5);
+    CachedAverage avg{};
+    Picture pic{in.pixels.data(), in.bufferWidth, in.bufferHeight, 0, 0, in.width, in.height};
+    takeAverage(avg, pic, PlacedRect{0, 0, 2, 2});
+    for (int i = 1; i < 800; ++i) {
+        Pixel &p = in.pixels[90 + size_t(i) * 2];
+        p.y = uint8_t(avg.y + i % 61 - 30);
+        p.u = uint8_t(avg.u + i % 37 - 18);
+        p.v = uint8_t(avg.v - i % 41 + 20);
+    }
+    struct Step {
+        int32_t tol;
+        Pixel target;
+        uint32_t lumaMode;
+    };
+    const Step steps[] = {{85, px(57, 240, 110), 1}, {60, px(57, 240, 110), 1},
+                          {60, px(57, 240, 111), 1}, {60, px(57, 200, 111), 1},
+                          {60, px(20, 200, 111), 1}, {60, px(20, 200, 111), 0},
+                          {85, px(57, 240, 110), 1}};
+    testsupport::callAction(op, OPACT_INIT);
+    for (const Step &k : steps) {
+        tolerance().value = k.tol;
+        target().color = k.target;
+        lumaMode().value = k.lumaMode;
+        FieldImage out = renderOne(op, in);
+        for (size_t i = 0; i < in.pixels.size(); ++i)
+            ASSERT_TRUE(testsupport::samePixel(
+                out.pixels[i], plainVashrel(in.pixels[i], avg, k.tol, k.target, k.lumaMode)))
+                << "pixel " << i << " tolerance " << k.tol;
+    }
+}
+
 TEST_F(Vashrel, TablesMatchThePlainFormulaOnEveryColour)
 {
     // Every Y, U, V combination once, in a 4096 x 4096 field, against
@@ -252,24 +290,43 @@ TEST_F(Vashrel, TablesMatchThePlainFormulaOnEveryColour)
         Pixel average;
         int32_t tol;
         Pixel target;
+        bool shortRowsToo;   // also through the rows that end short of a vector step
     };
     const Case cases[] = {{px(100, 100, 100), 85, pixelFromWord(BLUE_DEFAULT)},
                           {px(0, 255, 0), 97, px(255, 0, 255)},
                           {px(128, 128, 128), 30, px(16, 240, 17)},
                           // Offsets a hair above an integer (e.g. -109.99999999999999),
                           // where the double rounding of b - s decides the byte.
-                          {px(100, 20, 100), 85, px(210, 240, 200)}};
+                          {px(100, 20, 100), 85, px(210, 240, 200)},
+                          // There the rounding goes up only for bytes above a cut:
+                          // V 68 (offset -220 at d = 3 000), Y 59 (offset -253).
+                          {px(0, 5, 20), 30, px(253, 255, 240), true},
+                          // Up for byte 255 alone (offset 150 at d = 1 920).
+                          {px(201, 230, 230), 15, px(51, 80, 80), true}};
+    // The same colours again in rows of seven pixels, shorter than a vector
+    // step, over as many fields as the 16-bit picture height needs.
+    std::vector<FieldImage> strips;
+    for (size_t first = 0; first < cube.pixels.size(); first += 7 * 32767) {
+        strips.push_back(makeField(7, 32767));
+        for (size_t i = 0; i < strips.back().pixels.size(); ++i)
+            strips.back().pixels[i] = cube.pixels[(first + i) % cube.pixels.size()];
+    }
     for (const Case &k : cases) {
+        std::vector<const FieldImage *> pictures{&cube};
+        if (k.shortRowsToo)
+            for (const FieldImage &strip : strips) pictures.push_back(&strip);
         tolerance().value = k.tol;
         target().color = k.target;
         lumaMode().value = 1;
         startRunWithAverage(k.average);
-        FieldImage out = renderOne(op, cube);
         CachedAverage avg{true, k.average.y, k.average.u, k.average.v};
-        for (size_t i = 0; i < cube.pixels.size(); ++i)
-            ASSERT_TRUE(testsupport::samePixel(
-                out.pixels[i], plainVashrel(cube.pixels[i], avg, k.tol, k.target, 1)))
-                << "pixel " << i << " tolerance " << k.tol;
+        for (const FieldImage *in : pictures) {
+            FieldImage out = renderOne(op, *in);
+            for (size_t i = 0; i < in->pixels.size(); ++i)
+                ASSERT_TRUE(testsupport::samePixel(
+                    out.pixels[i], plainVashrel(in->pixels[i], avg, k.tol, k.target, 1)))
+                    << "pixel " << i << " of " << in->width << " wide rows, tolerance " << k.tol;
+        }
     }
 }
 

@@ -6,6 +6,15 @@
 #include "contract/helpers.h"
 #include "contract/host_calls.h"
 
+// Hand-written AVX2 rows beside the compiler's, picked at load time when
+// the processor has AVX2; OPS_BASELINE_ONLY leaves them out.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(OPS_BASELINE_ONLY)
+#define TOLMIC_AVX2 1
+#include <immintrin.h>
+#else
+#define TOLMIC_AVX2 0
+#endif
+
 extern "C" OPERATOR_EXPORT int32_t OperatorAction(OperatorContext *ctx);
 extern "C" OPERATOR_EXPORT TagWord *GetOperatorInfo();
 
@@ -80,6 +89,8 @@ int32_t firstFarDistance(int32_t tol)
     return lo;
 }
 
+// Only factors outside 0..200 (which a settings file can hold) need the
+// byte tables; the row workers compute the rest.
 void buildTables(const CachedAverage &avg, int32_t tol, int32_t nearFactor, int32_t farFactor)
 {
     for (int b = 0; b < 256; ++b) {
@@ -116,20 +127,84 @@ struct RowRule {
     int16_t nearFactor, farFactor;
 };
 
+inline __attribute__((always_inline)) void isolatePixel(Pixel &pixel, const RowRule &rule)
+{
+    Pixel p = pixel;
+    int16_t y = p.y, u = p.u, v = p.v;
+    int16_t dy = int16_t(y - rule.avgY), du = int16_t(u - rule.avgU), dv = int16_t(v - rule.avgV);
+    uint16_t d = uint16_t(30 * uint16_t(dy < 0 ? -dy : dy) + 60 * uint16_t(du < 0 ? -du : du) +
+                          60 * uint16_t(dv < 0 ? -dv : dv));
+    int16_t factor = d >= rule.farFrom ? rule.farFactor : rule.nearFactor;
+    p.v = uint8_t(scaledChroma(factor, v));
+    p.u = uint8_t(scaledChroma(factor, u));
+    p.y = uint8_t(y < 15 ? 15 : y > 240 ? 240 : y);
+    pixel = p;
+}
+
 OPS_VECTOR_KERNEL void isolateRow(Pixel *row, int32_t count, RowRule rule)
 {
-    for (int32_t c = 0; c < count; ++c) {
-        Pixel p = row[c];
-        int16_t y = p.y, u = p.u, v = p.v;
-        int16_t dy = int16_t(y - rule.avgY), du = int16_t(u - rule.avgU), dv = int16_t(v - rule.avgV);
-        uint16_t d = uint16_t(30 * uint16_t(dy < 0 ? -dy : dy) + 60 * uint16_t(du < 0 ? -du : du) +
-                              60 * uint16_t(dv < 0 ? -dv : dv));
-        int16_t factor = d >= rule.farFrom ? rule.farFactor : rule.nearFactor;
-        p.v = uint8_t(scaledChroma(factor, v));
-        p.u = uint8_t(scaledChroma(factor, u));
-        p.y = uint8_t(y < 15 ? 15 : y > 240 ? 240 : y);
-        row[c] = p;
+    for (int32_t c = 0; c < count; ++c) isolatePixel(row[c], rule);
+}
+
+#if TOLMIC_AVX2
+// The same rule on eight whole pixels at a time, without taking the
+// pixels apart into planes:
+// - |b - average| per byte with saturating subtractions; summed with the
+//   weights 2, 2, 1 for V, U, Y (and 0 for alpha) by two multiply-adds,
+//   that is d / 30, one 32-bit lane per pixel (at most 1 275);
+// - the factor bytes of each pixel, 0 f f 0, times the chroma bytes taken
+//   as c - 128 (the top bit flipped): one multiply-add gives f * (V - 128)
+//   and f * (U - 128) in the pixel's two 16-bit halves;
+// - the clamp to 15..240 moves ahead of the division: the quotient is
+//   below 15 exactly when the numerator is below 1 500, and above 240
+//   exactly when it is 24 100 or more;
+// - luma keeps its byte, clamped bytewise; alpha passes through.
+__attribute__((target("avx2"))) void isolateRowAvx2(Pixel *row, int32_t count, RowRule rule)
+{
+    auto word = [](int alpha, int v, int u, int y) {
+        return int32_t(uint32_t(alpha) | uint32_t(v) << 8 | uint32_t(u) << 16 | uint32_t(y) << 24);
+    };
+    const __m256i average = _mm256_set1_epi32(word(0, rule.avgV, rule.avgU, rule.avgY));
+    const __m256i weights = _mm256_set1_epi32(word(0, 2, 2, 1));
+    const __m256i ones = _mm256_set1_epi16(1);
+    // d >= farFrom exactly when d / 30 > lastNear.
+    const __m256i lastNear = _mm256_set1_epi32((int32_t(rule.farFrom) + 29) / 30 - 1);
+    const __m256i nearBytes = _mm256_set1_epi32(word(0, rule.nearFactor, rule.nearFactor, 0));
+    const __m256i farBytes = _mm256_set1_epi32(word(0, rule.farFactor, rule.farFactor, 0));
+    const __m256i topBits = _mm256_set1_epi8(char(0x80));
+    // Both bounds apply before the offset: n + 12 800 can pass 32 767.
+    const __m256i lowest = _mm256_set1_epi16(1500 - 12800), highest = _mm256_set1_epi16(24099 - 12800);
+    const __m256i offset = _mm256_set1_epi16(12800), magic = _mm256_set1_epi16(int16_t(41944));
+    const __m256i place = _mm256_setr_epi8(-1, 0, 2, -1, -1, 4, 6, -1, -1, 8, 10, -1, -1, 12, 14, -1,
+                                           -1, 0, 2, -1, -1, 4, 6, -1, -1, 8, 10, -1, -1, 12, 14, -1);
+    const __m256i keepLow = _mm256_set1_epi32(word(0, 0, 0, 15));
+    const __m256i keepHigh = _mm256_set1_epi32(word(255, 0, 0, 240));
+    int32_t c = 0;
+    for (; c + 8 <= count; c += 8) {
+        __m256i p = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(row + c));
+        __m256i apart = _mm256_or_si256(_mm256_subs_epu8(p, average), _mm256_subs_epu8(average, p));
+        __m256i steps = _mm256_madd_epi16(_mm256_maddubs_epi16(apart, weights), ones);
+        __m256i factor = _mm256_blendv_epi8(nearBytes, farBytes, _mm256_cmpgt_epi32(steps, lastNear));
+        __m256i n = _mm256_maddubs_epi16(factor, _mm256_xor_si256(p, topBits));
+        __m256i m = _mm256_add_epi16(_mm256_min_epi16(_mm256_max_epi16(n, lowest), highest), offset);
+        __m256i q = _mm256_srli_epi16(_mm256_mulhi_epu16(m, magic), 6);
+        __m256i kept = _mm256_min_epu8(_mm256_max_epu8(p, keepLow), keepHigh);
+        _mm256_storeu_si256(reinterpret_cast<__m256i *>(row + c),
+                            _mm256_or_si256(kept, _mm256_shuffle_epi8(q, place)));
     }
+    for (; c < count; ++c) isolatePixel(row[c], rule);
+}
+#endif
+
+// The row worker for this machine, chosen once.
+using RowWorker = void (*)(Pixel *, int32_t, RowRule);
+RowWorker chooseRowWorker()
+{
+#if TOLMIC_AVX2
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx2")) return isolateRowAvx2;
+#endif
+    return isolateRow;
 }
 
 // ---------------------------------------------------------------- render
@@ -143,17 +218,19 @@ int32_t render(OperatorContext *ctx)
     }
     sampleAverageOnce(average, *picture, sampleArea, ctx);
 
-    buildTables(average, tolerance.value, nearChroma.value, farChroma.value);
+    static const RowWorker isolateRowHere = chooseRowWorker();
     ClippedSpan area = activeArea(*picture);
     const bool inRange = nearChroma.value >= 0 && nearChroma.value <= 200 && farChroma.value >= 0 &&
                          farChroma.value <= 200;
+    if (inRange) tables.farFrom = firstFarDistance(tolerance.value);
+    else buildTables(average, tolerance.value, nearChroma.value, farChroma.value);
     // farFrom is at most MAX_COLOR_DISTANCE + 1, which 16 bits hold.
     const RowRule rule{int16_t(average.y), int16_t(average.u), int16_t(average.v), uint16_t(tables.farFrom),
                        int16_t(nearChroma.value), int16_t(farChroma.value)};
     for (int32_t r = area.y0; r < area.y1; ++r) {
         Pixel *row = picture->pixels + int64_t(r) * picture->bufferWidth;
         if (inRange) {
-            if (area.x1 > area.x0) isolateRow(row + area.x0, area.x1 - area.x0, rule);
+            if (area.x1 > area.x0) isolateRowHere(row + area.x0, area.x1 - area.x0, rule);
             continue;
         }
         for (int32_t c = area.x0; c < area.x1; ++c) {

@@ -7,6 +7,15 @@
 #include "contract/helpers.h"
 #include "contract/host_calls.h"
 
+// Hand-written AVX2 rows beside the plain ones, picked at load time when
+// the processor has AVX2; OPS_BASELINE_ONLY leaves them out.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(OPS_BASELINE_ONLY)
+#define VASHREL_AVX2 1
+#include <immintrin.h>
+#else
+#define VASHREL_AVX2 0
+#endif
+
 extern "C" OPERATOR_EXPORT int32_t OperatorAction(OperatorContext *ctx);
 extern "C" OPERATOR_EXPORT TagWord *GetOperatorInfo();
 
@@ -69,7 +78,8 @@ uint8_t shiftChannel(int b, double offset)
     return uint8_t(int(clampVashrel(b - offset)));
 }
 
-// Per-render tables. The weight, and so the offset s each channel moves by,
+// Tables of the plain rows, which processors without AVX2 run (and builds
+// with OPS_BASELINE_ONLY). The weight, and so the offset s each channel moves by,
 // depends on the distance alone. For a byte b the result is the clamped
 // truncation of the double b - s, which equals the integer b - ceil(s)
 // clamped to 16..240 unless s lies just above an integer (there the
@@ -150,6 +160,198 @@ template <bool changeLuma> void shiftRow(Pixel *row, int32_t c0, int32_t c1)
     for (int32_t c = c0; c < c1; ++c) row[c] = shiftPixel<changeLuma>(row[c]);
 }
 
+// The same rule for byte lanes, one word per distance step, which a whole
+// pixel meets at once. With S = ceil(s) a channel's byte b becomes
+// b - S clamped, or, where s lies just above an integer, b - S + 1 clamped
+// for the bytes above a cut and b - S clamped for the others: the double
+// b - s lies in [b - S, b - S + 1], and it rounds up to b - S + 1 exactly
+// when the gap s - (S - 1) is at most half the spacing of doubles just
+// below b - S + 1, a spacing that only grows with b. The sign of S is the
+// sign of the channel's offset at every step, so one word holds |S| per
+// byte and the render's masks say which bytes subtract and which add.
+// Word bytes, from byte 0: a flag (some channel has a cut at this step),
+// then V, U, Y, as in a pixel.
+struct LaneTables {
+    uint32_t shifts[DISTANCE_STEPS];
+    uint32_t cuts[DISTANCE_STEPS];   // 255 in byte 0 and for a channel without a cut
+    uint32_t subtractBytes, addBytes;
+    // The words are those of step 0 up to step lastFull (the full shift)
+    // and those of the last step from step firstNone on (no shift): eight
+    // pixels all inside one of those runs need no table look-up.
+    int32_t lastFull, firstNone;
+};
+
+LaneTables lanes;
+
+constexpr uint32_t STEP_HAS_CUT = 1;
+
+uint8_t clampByte(int value) { return uint8_t(value < 16 ? 16 : value > 240 ? 240 : value); }
+
+// |S| and the cut of one channel at one step.
+void laneChannel(double offset, uint8_t &magnitude, uint8_t &cut)
+{
+    int up = int(std::ceil(offset));
+    double below = up - 1;
+    cut = 255;
+    if (offset > below && offset - below < 0x1p-20) {
+        int last = -1;   // the last byte the rule leaves at b - S
+        for (int b = 0; b < 256; ++b)
+            if (shiftChannel(b, offset) != clampByte(b - up + 1)) last = b;
+        if (last < 0) --up;
+        else if (last < 255) cut = uint8_t(last);
+    }
+    // |offset| <= 255, and a step down from ceil(offset) happens only when
+    // the offset lies just above an integer, so |S| <= 255.
+    magnitude = uint8_t(up < 0 ? -up : up);
+}
+
+void buildLaneTables(const CachedAverage &avg, int32_t tol, Pixel target)
+{
+    const int32_t deltas[3] = {avg.v - target.v, avg.u - target.u, avg.y - target.y};
+    for (int k = 0; k < DISTANCE_STEPS; ++k) {
+        double w = 255 - farness(30.0 * k, tol);
+        uint32_t shift = 0, cut = 255;
+        for (int ch = 0; ch < 3; ++ch) {
+            uint8_t magnitude, channelCut;
+            laneChannel(deltas[ch] * w / 255, magnitude, channelCut);
+            shift |= uint32_t(magnitude) << (8 * ch + 8);
+            cut |= uint32_t(channelCut) << (8 * ch + 8);
+            if (channelCut != 255) shift |= STEP_HAS_CUT;
+        }
+        lanes.shifts[k] = shift;
+        lanes.cuts[k] = cut;
+    }
+    constexpr int LAST = DISTANCE_STEPS - 1;
+    int k = 0;
+    while (k < LAST && lanes.shifts[k + 1] == lanes.shifts[0] && lanes.cuts[k + 1] == lanes.cuts[0]) ++k;
+    lanes.lastFull = k;
+    k = LAST;
+    while (k > 0 && lanes.shifts[k - 1] == lanes.shifts[LAST] && lanes.cuts[k - 1] == lanes.cuts[LAST]) --k;
+    lanes.firstNone = k;
+    lanes.subtractBytes = lanes.addBytes = 0;
+    for (int ch = 0; ch < 3; ++ch) {
+        uint32_t bytes = 0xFFu << (8 * ch + 8);
+        if (deltas[ch] >= 0) lanes.subtractBytes |= bytes;
+        else lanes.addBytes |= bytes;
+    }
+}
+
+// What a render adds to the lane tables: the bytes it changes.
+struct LaneRule {
+    uint32_t average;                 // 0, V, U, Y
+    uint32_t subtractBytes, addBytes; // the tables' masks, less luma in lumaMode 0
+    uint32_t carryBytes;              // 1 in each changed byte
+    uint32_t low, high;               // clamp bounds: 16 and 240 in changed bytes
+};
+
+LaneRule laneRule(const CachedAverage &avg, bool changeLuma)
+{
+    const uint32_t changed = changeLuma ? 0xFFFFFF00u : 0x00FFFF00u;
+    LaneRule rule;
+    rule.average = uint32_t(avg.v) << 8 | uint32_t(avg.u) << 16 | uint32_t(avg.y) << 24;
+    rule.subtractBytes = lanes.subtractBytes & changed;
+    rule.addBytes = lanes.addBytes & changed;
+    rule.carryBytes = 0x01010101u & changed;
+    rule.low = 0x10101010u & changed;
+    rule.high = (0xF0F0F0F0u & changed) | ~changed;
+    return rule;
+}
+
+// The byte rule for one pixel, as the vector rows apply it lane by lane.
+inline Pixel shiftPixelLanes(Pixel p, const LaneRule &rule)
+{
+    uint32_t word;
+    std::memcpy(&word, &p, sizeof word);
+    int32_t k = std::abs(int(p.y) - int(rule.average >> 24)) +
+                2 * std::abs(int(p.u) - int(rule.average >> 16 & 255)) +
+                2 * std::abs(int(p.v) - int(rule.average >> 8 & 255));
+    const uint32_t shift = lanes.shifts[k], cut = lanes.cuts[k];
+    uint32_t out = 0;
+    for (int i = 0; i < 32; i += 8) {
+        int b = int(word >> i & 255);
+        int r = b - int((shift & rule.subtractBytes) >> i & 255) + int((shift & rule.addBytes) >> i & 255);
+        if (b > int(cut >> i & 255)) r += int(rule.carryBytes >> i & 255);
+        int low = int(rule.low >> i & 255), high = int(rule.high >> i & 255);
+        r = r < low ? low : r > high ? high : r;
+        out |= uint32_t(r) << i;
+    }
+    std::memcpy(&p, &out, sizeof out);
+    return p;
+}
+#if VASHREL_AVX2
+void shiftRowLanes(Pixel *row, int32_t count, const LaneRule &rule)
+{
+    for (int32_t c = 0; c < count; ++c) row[c] = shiftPixelLanes(row[c], rule);
+}
+
+// Eight whole pixels at a time: |b - average| per byte with saturating
+// subtractions, summed with the weights 2, 2, 1 for V, U, Y by two
+// multiply-adds (the distance step, one 32-bit lane per pixel); the step's
+// word gathered (unless all eight share it), applied with saturating byte
+// arithmetic, and the cuts gathered only when a step of the eight has one.
+__attribute__((target("avx2"))) void shiftRowAvx2(Pixel *row, int32_t count, const LaneRule &rule)
+{
+    const __m256i average = _mm256_set1_epi32(int32_t(rule.average));
+    const __m256i weights = _mm256_set1_epi32(0x01020200);
+    const __m256i ones = _mm256_set1_epi16(1);
+    const __m256i subtractBytes = _mm256_set1_epi32(int32_t(rule.subtractBytes));
+    const __m256i addBytes = _mm256_set1_epi32(int32_t(rule.addBytes));
+    const __m256i carryBytes = _mm256_set1_epi32(int32_t(rule.carryBytes));
+    const __m256i hasCut = _mm256_set1_epi32(int32_t(STEP_HAS_CUT));
+    const __m256i low = _mm256_set1_epi32(int32_t(rule.low)), high = _mm256_set1_epi32(int32_t(rule.high));
+    const int *shifts = reinterpret_cast<const int *>(lanes.shifts);
+    const int *cuts = reinterpret_cast<const int *>(lanes.cuts);
+    const __m256i lastFull = _mm256_set1_epi32(lanes.lastFull), firstNone = _mm256_set1_epi32(lanes.firstNone);
+    const __m256i fullShift = _mm256_set1_epi32(int32_t(lanes.shifts[0]));
+    const __m256i noShift = _mm256_set1_epi32(int32_t(lanes.shifts[DISTANCE_STEPS - 1]));
+    int32_t c = 0;
+    for (; c + 8 <= count; c += 8) {
+        __m256i p = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(row + c));
+        __m256i apart = _mm256_or_si256(_mm256_subs_epu8(p, average), _mm256_subs_epu8(average, p));
+        __m256i steps = _mm256_madd_epi16(_mm256_maddubs_epi16(apart, weights), ones);
+        __m256i pastFull = _mm256_cmpgt_epi32(steps, lastFull);
+        __m256i beforeNone = _mm256_cmpgt_epi32(firstNone, steps);
+        __m256i shift;
+        if (_mm256_testz_si256(pastFull, pastFull)) shift = fullShift;
+        else if (_mm256_testz_si256(beforeNone, beforeNone)) shift = noShift;
+        else shift = _mm256_i32gather_epi32(shifts, steps, 4);
+        __m256i r = _mm256_adds_epu8(_mm256_subs_epu8(p, _mm256_and_si256(shift, subtractBytes)),
+                                     _mm256_and_si256(shift, addBytes));
+        if (!_mm256_testz_si256(shift, hasCut)) {
+            __m256i cut = _mm256_i32gather_epi32(cuts, steps, 4);
+            __m256i notAbove = _mm256_cmpeq_epi8(_mm256_min_epu8(p, cut), p);
+            r = _mm256_adds_epu8(r, _mm256_andnot_si256(notAbove, carryBytes));
+        }
+        r = _mm256_min_epu8(_mm256_max_epu8(r, low), high);
+        _mm256_storeu_si256(reinterpret_cast<__m256i *>(row + c), r);
+    }
+    shiftRowLanes(row + c, count - c, rule);
+}
+#endif
+
+using LaneWorker = void (*)(Pixel *, int32_t, const LaneRule &);
+
+// The lane rows for this machine, or none: then the byte maps serve.
+LaneWorker chooseLaneWorker()
+{
+#if VASHREL_AVX2
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx2")) return shiftRowAvx2;
+#endif
+    return nullptr;
+}
+
+// The tables depend on the average, the tolerance and the target alone:
+// they are built again only when one of those changes.
+struct TablesKey {
+    int32_t y, u, v, tol;
+    uint8_t targetY, targetU, targetV;
+    bool operator==(const TablesKey &) const = default;
+};
+
+bool haveTables = false;
+TablesKey builtFor;
+
 // ---------------------------------------------------------------- render
 
 int32_t render(OperatorContext *ctx)
@@ -161,12 +363,22 @@ int32_t render(OperatorContext *ctx)
     }
     sampleAverageOnce(average, *picture, sampleArea, ctx);
 
-    buildTables(average, tolerance.value, targetColor.color);
+    static const LaneWorker laneWorker = chooseLaneWorker();
+    const Pixel target = targetColor.color;
+    const TablesKey key{average.y, average.u, average.v, tolerance.value, target.y, target.u, target.v};
+    if (!haveTables || !(key == builtFor)) {
+        if (laneWorker) buildLaneTables(average, tolerance.value, target);
+        else buildTables(average, tolerance.value, target);
+        haveTables = true;
+        builtFor = key;
+    }
     const bool changeLuma = lumaMode.param.value != 0;
+    const LaneRule rule = laneRule(average, changeLuma);
     ClippedSpan area = activeArea(*picture);
     for (int32_t r = area.y0; r < area.y1; ++r) {
         Pixel *row = picture->pixels + int64_t(r) * picture->bufferWidth;
-        if (changeLuma) shiftRow<true>(row, area.x0, area.x1);
+        if (laneWorker) laneWorker(row + area.x0, area.x1 - area.x0, rule);
+        else if (changeLuma) shiftRow<true>(row, area.x0, area.x1);
         else shiftRow<false>(row, area.x0, area.x1);
     }
     return opPutField(picture);
