@@ -375,6 +375,8 @@ int32_t render(OperatorContext *ctx)
     const bool changeLuma = lumaMode.param.value != 0;
     const LaneRule rule = laneRule(average, changeLuma);
     ClippedSpan area = activeArea(*picture);
+    // An area with no columns has no rows to offset into (its buffer may be none).
+    if (area.x1 <= area.x0) area.y1 = area.y0;
     for (int32_t r = area.y0; r < area.y1; ++r) {
         Pixel *row = picture->pixels + int64_t(r) * picture->bufferWidth;
         if (laneWorker) laneWorker(row + area.x0, area.x1 - area.x0, rule);
