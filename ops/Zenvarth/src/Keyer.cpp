@@ -199,35 +199,83 @@ void keyByTables(const Pixel *fg, Pixel *out, size_t count)
     }
 }
 
-// Mode 1 as arithmetic for the compiler to vectorise: the same integer
-// steps the tables hold (distance, key of the distance, spill of the key,
-// clamp), worked per pixel. Every product fits 32 bits: the distance is at
-// most 1 275 and the scale between -4 650 and 3 000.
+// Mode 1 as arithmetic for the compiler to vectorise, without a division:
+// every quotient of the formula is a multiply and a shift that gives the
+// very quotient over the range it meets, and every value fits 16 bits, so
+// the loop runs sixteen pixels to a vector.
+//
+// The formula, per pixel with distance d = |dY| + 2|dU| + 2|dV| (at most
+// 1 275) and m = 100 - colorTolerance:
+//   a = d * m * 30 / 1500 - 100 = d * m / 50 - 100
+//   k = clamp(a * 255 / 55, 0, 255) = clamp(a * 51 / 11, 0, 255)
+//   spill of a channel = base * (255 - k) / 255, truncated toward zero
+// k is 0 wherever a < 0 and 255 from a = 55 on, so d may be limited to the
+// first distance that reaches a = 55 without changing k: d * m then stays
+// below 8 192. With m <= 0 every pixel gets k = 0.
 struct DistanceRule {
-    int32_t keyY, keyU, keyV;
-    int32_t scale;
-    int32_t spillY, spillU, spillV;   // the spill of key 0: (key - base) * 255 / 255
+    uint16_t keyY, keyU, keyV;
+    uint16_t m;        // 100 - colorTolerance, or 0 where that is not positive
+    uint16_t dLimit;   // the least d with d * m / 50 >= 155 (0 when m is 0)
+    // |base| per channel and whether the spill is added (base < 0) rather
+    // than taken away, as an all-ones mask.
+    uint16_t spillY, spillU, spillV;
+    uint16_t addY, addU, addV;
 };
 
-inline int32_t spillOf(int32_t base, int32_t k) { return base * (255 - k) / 255; }
+DistanceRule distanceRule(const Pixel &key, uint8_t tolerance)
+{
+    DistanceRule r{};
+    r.keyY = key.y;
+    r.keyU = key.u;
+    r.keyV = key.v;
+    const int32_t m = 100 - int32_t(tolerance);
+    r.m = uint16_t(m > 0 ? m : 0);
+    r.dLimit = uint16_t(r.m ? (155 * 50 + r.m - 1) / r.m : 0);
+    const int32_t bases[3] = {int32_t(key.y) - 16, int32_t(key.u) - 128, int32_t(key.v) - 128};
+    uint16_t *spill[3] = {&r.spillY, &r.spillU, &r.spillV};
+    uint16_t *add[3] = {&r.addY, &r.addU, &r.addV};
+    for (int c = 0; c < 3; ++c) {
+        *spill[c] = uint16_t(bases[c] < 0 ? -bases[c] : bases[c]);
+        *add[c] = bases[c] < 0 ? 0xFFFF : 0;
+    }
+    return r;
+}
+
+// x / 50 for x < 8 192, x * 51 / 11 for x * 51 < 65 536 and x / 255 for
+// x < 65 536, each as the high half of a 16 by 16-bit product and a shift.
+inline uint16_t over50(uint16_t x) { return uint16_t((uint32_t(x) * 5243u) >> 16 >> 2); }
+inline uint16_t over11(uint16_t x) { return uint16_t((uint32_t(x) * 5958u) >> 16); }
+inline uint16_t over255(uint16_t x) { return uint16_t((uint32_t(x) * 32897u) >> 16 >> 7); }
+
+inline uint16_t absDiff16(uint16_t a, uint16_t b) { return a > b ? uint16_t(a - b) : uint16_t(b - a); }
+
+// c minus the spill (plus it where the base is negative), limited to 16..240.
+inline uint8_t despill(uint16_t c, uint16_t spill, uint16_t add)
+{
+    const int16_t s = int16_t((spill ^ add) - add);   // spill, negated when added
+    int16_t v = int16_t(int16_t(c) - s);
+    v = v < 16 ? int16_t(16) : v > 240 ? int16_t(240) : v;
+    return uint8_t(v);
+}
 
 OPS_VECTOR_KERNEL void keyByDistance(const Pixel *fg, Pixel *out, size_t count, DistanceRule rule)
 {
     for (size_t i = 0; i < count; ++i) {
         const Pixel p = fg[i];
-        const int32_t y = p.y, u = p.u, v = p.v;
-        const int32_t dy = y - rule.keyY, du = u - rule.keyU, dv = v - rule.keyV;
-        const int32_t d = (dy < 0 ? -dy : dy) + 2 * (du < 0 ? -du : du) + 2 * (dv < 0 ? -dv : dv);
-        const int32_t a = d * rule.scale / 1500 - 100;
-        int32_t k = a * 255 / 55;
-        k = k < 0 ? 0 : k > 255 ? 255 : k;
-        const int32_t y2 = y - spillOf(rule.spillY, k), u2 = u - spillOf(rule.spillU, k), v2 = v - spillOf(rule.spillV, k);
+        const uint16_t y = p.y, u = p.u, v = p.v;
+        uint16_t d = uint16_t(absDiff16(y, rule.keyY) + 2 * (absDiff16(u, rule.keyU) + absDiff16(v, rule.keyV)));
+        d = d < rule.dLimit ? d : rule.dLimit;
+        const uint16_t q = over50(uint16_t(d * rule.m));
+        const uint16_t a = q > 100 ? uint16_t(q - 100) : uint16_t(0);
+        uint16_t k = over11(uint16_t(a * 51));
+        k = k < 255 ? k : uint16_t(255);
+        const uint16_t t = uint16_t(255 - k);
         const bool keyed = p.alpha != 0;
         Pixel o;
         o.alpha = uint8_t(keyed ? k : 0);
-        o.y = uint8_t(keyed ? (y2 < 16 ? 16 : y2 > 240 ? 240 : y2) : y);
-        o.u = uint8_t(keyed ? (u2 < 16 ? 16 : u2 > 240 ? 240 : u2) : u);
-        o.v = uint8_t(keyed ? (v2 < 16 ? 16 : v2 > 240 ? 240 : v2) : v);
+        o.y = keyed ? despill(y, over255(uint16_t(rule.spillY * t)), rule.addY) : p.y;
+        o.u = keyed ? despill(u, over255(uint16_t(rule.spillU * t)), rule.addU) : p.u;
+        o.v = keyed ? despill(v, over255(uint16_t(rule.spillV * t)), rule.addV) : p.v;
         out[i] = o;
     }
 }
@@ -426,9 +474,7 @@ void runKeyer()
     switch (settings.keyerType) {
     case KEY_COLOR_DISTANCE: {
         const Pixel &key = settings.keyColor;
-        keyByDistance(fg, out, count,
-                      DistanceRule{key.y, key.u, key.v, (100 - settings.colorTolerance) * 30, key.y - 16,
-                                   key.u - 128, key.v - 128});
+        keyByDistance(fg, out, count, distanceRule(key, settings.colorTolerance));
         break;
     }
     case KEY_RECTANGLE:
