@@ -9,6 +9,7 @@
 // Everything that depends only on the settings and the field (the fade of
 // each key value, the glow and shadow strength of each blurred value, the
 // wipe's weights for each pattern byte) is tabulated once per render.
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <cstring>
@@ -18,6 +19,11 @@
 #include "BoxBlur.h"
 #include "Pattern.h"
 #include "ZenvarthRender.h"
+#include "contract/helpers.h"
+
+// The vector helpers below are only ever inlined into the kernels, so the
+// ABI of 32-byte vector values passed between functions does not matter.
+#pragma GCC diagnostic ignored "-Wpsabi"
 
 namespace zenvarth {
 
@@ -101,21 +107,6 @@ struct Planes {
     size_t count;
 };
 
-void plainComposite(const Planes &p, const ByteTable &fade)
-{
-    for (size_t i = 0; i < p.count; ++i) {
-        Pixel &out = p.out[i];
-        if (p.fg[i].alpha == 0) {
-            takeColour(out, p.fg[i]);
-            continue;
-        }
-        uint32_t k = out.alpha == 0 ? 0 : fade[out.alpha];
-        if (k == 255) continue;
-        if (k == 0) takeColour(out, p.bg[i]);
-        else overKeyed(out, p.bg[i], k);
-    }
-}
-
 // Four pixels at a time in SSE2 (every x86-64 has it), each byte a 16-bit
 // lane (alpha, V, U, Y per pixel), for fields outside the fades, where
 // fade[v] is v. mix() lane by lane: every product sum stays below 65 535,
@@ -141,6 +132,73 @@ inline __m128i alphaLanes(__m128i w) { return _mm_shufflehi_epi16(_mm_shufflelo_
 inline __m128i pick(__m128i mask, __m128i a, __m128i b)
 {
     return _mm_or_si128(_mm_and_si128(mask, a), _mm_andnot_si128(mask, b));
+}
+
+// The plain composite of one pixel, by the rule.
+inline void plainPixel(const Pixel &fg, const Pixel &bg, Pixel &out, const ByteTable &fade)
+{
+    if (fg.alpha == 0) {
+        takeColour(out, fg);
+        return;
+    }
+    uint32_t k = out.alpha == 0 ? 0 : fade[out.alpha];
+    if (k == 255) return;
+    if (k == 0) takeColour(out, bg);
+    else overKeyed(out, bg, k);
+}
+
+// Four pixels as sixteen 16-bit lanes (alpha, V, U, Y each), written with
+// the compiler's vector types so that it builds the loop for AVX2 (one
+// register) and for the baseline (two).
+typedef uint8_t Bytes16 __attribute__((vector_size(16)));
+typedef uint16_t Lanes16 __attribute__((vector_size(32)));
+
+inline Lanes16 loadLanes(const Pixel *p)
+{
+    Bytes16 bytes;
+    std::memcpy(&bytes, p, sizeof bytes);
+    return __builtin_convertvector(bytes, Lanes16);
+}
+
+inline void storeLanes(Pixel *p, Lanes16 lanes)
+{
+    const Bytes16 bytes = __builtin_convertvector(lanes, Bytes16);
+    std::memcpy(p, &bytes, sizeof bytes);
+}
+
+// Each pixel's alpha lane over its four lanes.
+inline Lanes16 spreadAlpha(Lanes16 v)
+{
+    return __builtin_shufflevector(v, v, 0, 0, 0, 0, 4, 4, 4, 4, 8, 8, 8, 8, 12, 12, 12, 12);
+}
+
+// x / 255 for x <= 255 * 255: x + 1 + (x >> 8) stays below 65 536.
+inline Lanes16 lanesOver255(Lanes16 x) { return (x + 1 + (x >> 8)) >> 8; }
+
+// a * (255 - t) + c * t over 255, lane by lane.
+inline Lanes16 mixLanes16(Lanes16 a, Lanes16 c, Lanes16 t) { return lanesOver255(a * (255 - t) + c * t); }
+
+// The alpha lane of every pixel.
+const Lanes16 ALPHA_LANES = {0xFFFF, 0, 0, 0, 0xFFFF, 0, 0, 0, 0xFFFF, 0, 0, 0, 0xFFFF, 0, 0, 0};
+
+// Plain composite outside the fades: the key is its own weight, so key 0
+// gives the background and 255 keeps the output.
+OPS_VECTOR_KERNEL void plainUnfaded(const Pixel *fg, const Pixel *bg, Pixel *out, size_t count, size_t &done)
+{
+    size_t i = 0;
+    for (; i + 4 <= count; i += 4) {
+        const Lanes16 f = loadLanes(fg + i), b = loadLanes(bg + i), o = loadLanes(out + i);
+        const Lanes16 shown = spreadAlpha(f) == 0 ? f : mixLanes16(b, o, spreadAlpha(o));
+        storeLanes(out + i, ALPHA_LANES ? o : shown);
+    }
+    done = i;
+}
+
+void plainComposite(const Planes &p, const ByteTable &fade, bool faded)
+{
+    size_t i = 0;
+    if (!faded) plainUnfaded(p.fg, p.bg, p.out, p.count, i);
+    for (; i < p.count; ++i) plainPixel(p.fg[i], p.bg[i], p.out[i], fade);
 }
 
 // The glow composite of one pixel, by the rule.
@@ -187,13 +245,9 @@ void glowUnfaded(const Planes &p, Pixel glow, size_t &done)
 }
 
 // Glow: the key blurred and doubled, in glowColor, under the foreground.
-void glowComposite(const Planes &p, const ByteTable &fade, bool faded, Pixel glow)
+// `strength` holds fade(glow.alpha * min(2b, 255) / 255) for each blurred b.
+void glowComposite(const Planes &p, const ByteTable &fade, bool faded, Pixel glow, const ByteTable &strength)
 {
-    ByteTable strength;
-    for (uint32_t b = 0; b < 256; ++b) {
-        uint32_t doubled = 2 * b > 255 ? 255 : 2 * b;
-        strength[b] = fade[glow.alpha * doubled / 255];
-    }
     size_t i = 0;
     if (!faded) glowUnfaded(p, glow, i);
     for (; i < p.count; ++i) glowPixel(p.fg[i], p.bg[i], p.out[i], fade, strength, glow);
@@ -272,11 +326,11 @@ inline void shadowFour(Pixel *out, const Pixel *fg, const Pixel *bg, __m128i sam
     _mm_storeu_si128(reinterpret_cast<__m128i *>(out), _mm_packus_epi16(low, high));
 }
 
-void shadowComposite(const Planes &p, const ByteTable &fade, bool faded, Pixel shadow, int32_t width,
-                     int32_t height, int32_t dx, int32_t dy)
+// Rows begin..end-1 of the shadow composite; `p` holds the whole pictures
+// and `strength` fade(b * shadow.alpha / 255) for each blurred b.
+void shadowComposite(const Planes &p, const ByteTable &fade, bool faded, Pixel shadow, const ByteTable &strength,
+                     int32_t width, int32_t height, int32_t dx, int32_t dy, int32_t begin, int32_t end)
 {
-    ByteTable strength;
-    for (uint32_t b = 0; b < 256; ++b) strength[b] = fade[b * shadow.alpha / 255];
     // Columns whose sample lies inside the picture: x + dx in [0, width).
     // A shadow farther than the picture is wide samples nothing: clamp both
     // to the row, so the loops below never leave it.
@@ -285,7 +339,7 @@ void shadowComposite(const Planes &p, const ByteTable &fade, bool faded, Pixel s
     const __m128i shadowColour = _mm_setr_epi16(0, shadow.v, shadow.u, shadow.y, 0, shadow.v, shadow.u, shadow.y);
     const __m128i shadowAlpha = _mm_set1_epi16(shadow.alpha);
 
-    for (int32_t y = 0; y < height; ++y) {
+    for (int32_t y = begin; y < end; ++y) {
         const size_t row = size_t(y) * size_t(width);
         const int32_t sy = y + dy;
         const bool rowInside = sy >= 0 && sy < height;
@@ -316,13 +370,9 @@ void shadowComposite(const Planes &p, const ByteTable &fade, bool faded, Pixel s
 
 // Tint: inside the keying area the background's colour shows, its luma
 // scaled by tintBrightness where the key is.
-void tintComposite(const Planes &p, const ByteTable &fade)
+// `tinted` holds min(y * tintBrightness / 100, 255) for each luma y.
+void tintComposite(const Planes &p, const ByteTable &fade, const ByteTable &tinted)
 {
-    ByteTable tinted;
-    for (uint32_t y = 0; y < 256; ++y) {
-        uint32_t t = y * settings.tintBrightness / 100;
-        tinted[y] = uint8_t(t > 255 ? 255 : t);
-    }
     for (size_t i = 0; i < p.count; ++i) {
         Pixel &out = p.out[i];
         const Pixel &bg = p.bg[i];
@@ -340,17 +390,11 @@ void tintComposite(const Planes &p, const ByteTable &fade)
 // Pattern wipe: during a fade the foreground appears (or leaves) where the
 // pattern byte passes the threshold Q, and a band of wipeEdgeWidth pattern
 // levels around Q takes wipeEdgeColor. The key is not faded.
-void wipeComposite(const Planes &p, const uint8_t *pattern, bool fadeIn, int64_t threshold,
+// `pattern` starts at the first pixel of `p`; `takesPart` and `edgeWeight`
+// are indexed by the pattern byte.
+void wipeComposite(const Planes &p, const uint8_t *pattern, const ByteTable &takesPart, const ByteTable &edgeWeight,
                    Pixel edge)
 {
-    ByteTable takesPart;
-    ByteTable edgeWeight;   // t per pattern byte; 0 off the edge band
-    const int64_t width = settings.wipeEdgeWidth;
-    for (int64_t level = 0; level < 256; ++level) {
-        takesPart[size_t(level)] = fadeIn ? level < threshold : level >= threshold;
-        int64_t n = level > threshold ? level - threshold : threshold - level;
-        edgeWeight[size_t(level)] = width == 0 || n > width ? 0 : uint8_t((width - n) * 255 / width);
-    }
     for (size_t i = 0; i < p.count; ++i) {
         Pixel &out = p.out[i];
         if (p.fg[i].alpha == 0) {
@@ -366,62 +410,158 @@ void wipeComposite(const Planes &p, const uint8_t *pattern, bool fadeIn, int64_t
     }
 }
 
-} // namespace
-
-void runCompositor()
+// The pixel tables for a pattern wipe with threshold Q.
+void wipeTables(bool fadeIn, int64_t threshold, ByteTable &takesPart, ByteTable &edgeWeight)
 {
-    if (!foregroundPicture || !backgroundPicture || !outputPicture) return;
-    if (pictureWidth <= 0 || pictureHeight <= 0) return;
-    const bool preview = isPreviewRender();
-    const Planes planes{foregroundPicture->pixels, backgroundPicture->pixels, outputPicture->pixels,
-                        size_t(pictureWidth) * size_t(pictureHeight)};
-    const Fades fades = currentFades();
-    const ByteTable fade = fadeTable(fades);
+    const int64_t width = settings.wipeEdgeWidth;
+    for (int64_t level = 0; level < 256; ++level) {
+        takesPart[size_t(level)] = fadeIn ? level < threshold : level >= threshold;
+        int64_t n = level > threshold ? level - threshold : threshold - level;
+        edgeWeight[size_t(level)] = width == 0 || n > width ? 0 : uint8_t((width - n) * 255 / width);
+    }
+}
 
+enum class Effect { PLAIN, GLOW, SHADOW, TINT, WIPE };
+
+// What the compositor worked out for the render in progress: the effect
+// that applies after its fallbacks, and every table its pixel loops read.
+struct CompositePlan {
+    bool ready = false;
+    Effect effect = Effect::PLAIN;
+    bool faded = false;
+    ByteTable fade{};
+    ByteTable table{};   // glow or shadow strength, tinted luma, or the wipe's takesPart
+    ByteTable edgeWeight{};
+    Pixel colour{};
+    int32_t dx = 0, dy = 0;
+};
+
+CompositePlan plan;
+
+Effect chooseEffect(const Fades &fades, bool preview)
+{
     switch (settings.effectType) {
     case 1: {
         int32_t size = preview ? settings.glowSize / 3 : settings.glowSize;
-        if (size == 0 || !boxBlurKey(4 * size)) break;
-        glowComposite(planes, fade, fades.inFadeIn() || fades.inFadeOut(), settings.glowColor);
-        return;
+        if (size == 0 || !boxBlurKey(4 * size)) return Effect::PLAIN;
+        return Effect::GLOW;
     }
     case 2: {
         int32_t softness = preview ? settings.shadowSoftness / 3 : settings.shadowSoftness;
         if (softness > 0) {
-            if (!boxBlurKey(4 * softness)) break;
+            if (!boxBlurKey(4 * softness)) return Effect::PLAIN;
         } else {
-            for (size_t i = 0; i < planes.count; ++i)
-                backgroundPicture->pixels[i].alpha = planes.out[i].alpha;
+            const size_t count = size_t(pictureWidth) * size_t(pictureHeight);
+            for (size_t i = 0; i < count; ++i) backgroundPicture->pixels[i].alpha = outputPicture->pixels[i].alpha;
         }
-        int32_t dx, dy;
-        shadowOffset(preview, dx, dy);
-        shadowComposite(planes, fade, fades.inFadeIn() || fades.inFadeOut(), settings.shadowColor, pictureWidth,
-                        pictureHeight, dx, dy);
-        return;
+        return Effect::SHADOW;
     }
     case 3:
-        tintComposite(planes, fade);
-        return;
-    case 4: {
+        return Effect::TINT;
+    case 4:
         // A pattern scaled for pictures of another size is loaded again.
         if (patternBuffer && !patternFitsPictures()) loadPattern();
-        if (!patternFitsPictures()) break;
-        if (fades.inFadeIn()) {
-            wipeComposite(planes, patternBuffer, true, int64_t(fades.pos * 255 / fades.in),
-                          settings.wipeEdgeColor);
-            return;
-        }
-        if (fades.inFadeOut()) {
-            uint32_t q = 255 - (fades.count - fades.pos - 1) * 255 / fades.out;
-            wipeComposite(planes, patternBuffer, false, int64_t(q), settings.wipeEdgeColor);
-            return;
-        }
-        break;
-    }
+        if (!patternFitsPictures()) return Effect::PLAIN;
+        return fades.inFadeIn() || fades.inFadeOut() ? Effect::WIPE : Effect::PLAIN;
     default:
+        return Effect::PLAIN;
+    }
+}
+
+Planes rowsOf(int32_t begin, int32_t end)
+{
+    const size_t first = size_t(begin) * size_t(pictureWidth);
+    return Planes{foregroundPicture->pixels + first, backgroundPicture->pixels + first,
+                  outputPicture->pixels + first, size_t(end - begin) * size_t(pictureWidth)};
+}
+
+} // namespace
+
+bool compositorNeedsBlur()
+{
+    const bool preview = isPreviewRender();
+    if (settings.effectType == 1) return (preview ? settings.glowSize / 3 : settings.glowSize) != 0;
+    // The shadow reads the key of other rows, blurred or not.
+    return settings.effectType == 2;
+}
+
+bool prepareCompositor()
+{
+    plan.ready = false;
+    if (!foregroundPicture || !backgroundPicture || !outputPicture) return false;
+    if (pictureWidth <= 0 || pictureHeight <= 0) return false;
+    const bool preview = isPreviewRender();
+    const Fades fades = currentFades();
+    plan.fade = fadeTable(fades);
+    plan.faded = fades.inFadeIn() || fades.inFadeOut();
+    plan.effect = chooseEffect(fades, preview);
+
+    switch (plan.effect) {
+    case Effect::GLOW:
+        plan.colour = settings.glowColor;
+        for (uint32_t b = 0; b < 256; ++b) {
+            uint32_t doubled = 2 * b > 255 ? 255 : 2 * b;
+            plan.table[b] = plan.fade[plan.colour.alpha * doubled / 255];
+        }
+        break;
+    case Effect::SHADOW:
+        plan.colour = settings.shadowColor;
+        for (uint32_t b = 0; b < 256; ++b) plan.table[b] = plan.fade[b * plan.colour.alpha / 255];
+        shadowOffset(preview, plan.dx, plan.dy);
+        break;
+    case Effect::TINT:
+        for (uint32_t y = 0; y < 256; ++y) {
+            uint32_t t = y * settings.tintBrightness / 100;
+            plan.table[y] = uint8_t(t > 255 ? 255 : t);
+        }
+        break;
+    case Effect::WIPE:
+        plan.colour = settings.wipeEdgeColor;
+        if (fades.inFadeIn()) {
+            wipeTables(true, int64_t(fades.pos * 255 / fades.in), plan.table, plan.edgeWeight);
+        } else {
+            uint32_t q = 255 - (fades.count - fades.pos - 1) * 255 / fades.out;
+            wipeTables(false, int64_t(q), plan.table, plan.edgeWeight);
+        }
+        break;
+    case Effect::PLAIN:
         break;
     }
-    plainComposite(planes, fade);
+    plan.ready = true;
+    return true;
+}
+
+void compositeRows(int32_t begin, int32_t end)
+{
+    if (!plan.ready) return;
+    begin = std::max(begin, 0);
+    end = std::min(end, pictureHeight);
+    if (begin >= end) return;
+    const Planes rows = rowsOf(begin, end);
+    switch (plan.effect) {
+    case Effect::GLOW:
+        glowComposite(rows, plan.fade, plan.faded, plan.colour, plan.table);
+        break;
+    case Effect::SHADOW:
+        shadowComposite(rowsOf(0, pictureHeight), plan.fade, plan.faded, plan.colour, plan.table, pictureWidth,
+                        pictureHeight, plan.dx, plan.dy, begin, end);
+        break;
+    case Effect::TINT:
+        tintComposite(rows, plan.fade, plan.table);
+        break;
+    case Effect::WIPE:
+        wipeComposite(rows, patternBuffer + size_t(begin) * size_t(pictureWidth), plan.table, plan.edgeWeight,
+                      plan.colour);
+        break;
+    case Effect::PLAIN:
+        plainComposite(rows, plan.fade, plan.faded);
+        break;
+    }
+}
+
+void runCompositor()
+{
+    if (prepareCompositor()) compositeRows(0, pictureHeight);
 }
 
 } // namespace zenvarth

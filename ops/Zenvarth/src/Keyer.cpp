@@ -280,14 +280,15 @@ OPS_VECTOR_KERNEL void keyByDistance(const Pixel *fg, Pixel *out, size_t count, 
     }
 }
 
-void keyRectangle(const Pixel *fg, Pixel *out, int32_t width, int32_t height)
+// Rows begin..end-1 of the rectangle key.
+void keyRectangle(const Pixel *fg, Pixel *out, int32_t width, int32_t begin, int32_t end)
 {
     const SettingsRect &area = settings.keyArea;
     uint32_t inside = settings.keyAreaInvert != 0 ? 0xFFu : 0u;
     uint32_t outside = inside ^ 0xFFu;
     int32_t x0 = std::clamp(int32_t(area.x), 0, width);
     int32_t x1 = std::clamp(int32_t(area.x) + area.width, x0, width);
-    for (int32_t row = 0; row < height; ++row) {
+    for (int32_t row = begin; row < end; ++row) {
         bool rowInside = area.y <= row && row < int32_t(area.y) + area.height;
         int32_t c0 = rowInside ? x0 : width;
         int32_t c1 = rowInside ? x1 : width;
@@ -459,35 +460,76 @@ bool picturesFit(int32_t width, int32_t height)
     return holds(foregroundPicture) && holds(outputPicture);
 }
 
+// What the keyer worked out for the render in progress: the rule of mode 1
+// or the tables of modes 0 and 4 to 11 (mode 3 keys the whole picture at
+// once and has nothing to keep).
+DistanceRule preparedDistance;
+
+bool keyerReady = false;
+
+bool keyerPrepared()
+{
+    int32_t width = pictureWidth, height = pictureHeight;
+    if (!picturesFit(width, height)) return false;
+    switch (settings.keyerType) {
+    case KEY_COLOR_DISTANCE:
+        preparedDistance = distanceRule(settings.keyColor, settings.colorTolerance);
+        break;
+    case KEY_RECTANGLE:
+    case KEY_DOMINANCE:
+        break;
+    default:
+        buildKeepTables(settings.keyerType);
+        break;
+    }
+    return true;
+}
+
 } // namespace
+
+bool prepareKeyer()
+{
+    keyerReady = keyerPrepared();
+    return keyerReady;
+}
+
+bool keyerWorksByRows() { return settings.keyerType != KEY_DOMINANCE; }
+
+void keyRows(int32_t begin, int32_t end)
+{
+    if (!keyerReady || settings.keyerType == KEY_DOMINANCE) return;
+    begin = std::max(begin, 0);
+    end = std::min(end, pictureHeight);
+    if (begin >= end) return;
+    const size_t first = size_t(begin) * size_t(pictureWidth);
+    const size_t count = size_t(end - begin) * size_t(pictureWidth);
+    const Pixel *fg = foregroundPicture->pixels + first;
+    Pixel *out = outputPicture->pixels + first;
+
+    switch (settings.keyerType) {
+    case KEY_COLOR_DISTANCE:
+        keyByDistance(fg, out, count, preparedDistance);
+        break;
+    case KEY_RECTANGLE:
+        keyRectangle(foregroundPicture->pixels, outputPicture->pixels, pictureWidth, begin, end);
+        break;
+    default:
+        keyByTables(fg, out, count);
+        break;
+    }
+}
 
 // ---------------------------------------------------------------- pass
 
 void runKeyer()
 {
-    int32_t width = pictureWidth, height = pictureHeight;
-    if (!picturesFit(width, height)) return;
-    const Pixel *fg = foregroundPicture->pixels;
-    Pixel *out = outputPicture->pixels;
-    size_t count = size_t(width) * size_t(height);
-
-    switch (settings.keyerType) {
-    case KEY_COLOR_DISTANCE: {
-        const Pixel &key = settings.keyColor;
-        keyByDistance(fg, out, count, distanceRule(key, settings.colorTolerance));
-        break;
+    if (!prepareKeyer()) return;
+    if (settings.keyerType == KEY_DOMINANCE) {
+        keyByDominance(foregroundPicture->pixels, outputPicture->pixels,
+                       size_t(pictureWidth) * size_t(pictureHeight));
+        return;
     }
-    case KEY_RECTANGLE:
-        keyRectangle(fg, out, width, height);
-        break;
-    case KEY_DOMINANCE:
-        keyByDominance(fg, out, count);
-        break;
-    default:
-        buildKeepTables(settings.keyerType);
-        keyByTables(fg, out, count);
-        break;
-    }
+    keyRows(0, pictureHeight);
 }
 
 } // namespace zenvarth

@@ -38,6 +38,26 @@ void runCompositor();
 // editor's preview key the same way.
 void runPasses();
 
+// The passes row by row. Each pass but the move pass and the blurs works on
+// a pixel from that pixel alone (and the tables its settings give), so when
+// no blur and no move is wanted runPasses takes the pictures a band of rows
+// at a time through every pass while the band is in the cache, instead of
+// each pass walking the whole pictures. The prepare steps do the per-render
+// work once (tables, the pattern, and for the compositor any blur it needs)
+// and report whether the pass has pictures to work on; the row steps take
+// rows begin..end-1 and do nothing unless their pass was prepared.
+void startingMatteRows(int32_t begin, int32_t end);   // without matteDone
+bool prepareKeyer();
+bool keyerWorksByRows();   // every mode but the dominance key
+void keyRows(int32_t begin, int32_t end);
+void maskRows(int32_t begin, int32_t end);
+bool keyEdgeNeedsBlur();
+void prepareKeyEdge();
+void keyEdgeRows(int32_t begin, int32_t end);
+bool compositorNeedsBlur();
+bool prepareCompositor();
+void compositeRows(int32_t begin, int32_t end);
+
 // Loads the wipe pattern when the effect needs it.
 void loadPattern();
 void freePattern();
