@@ -15,6 +15,14 @@
 // they hold; they are written after the running sums and replace them.
 // Every window is limited to the picture, so a picture narrower or lower
 // than the window still gets averages of the samples it has.
+//
+// The rows come out one at a time, top to bottom: the vertical windows of
+// successive rows only ever move down (a top edge window ends further down
+// each row, a running window moves by one row, a bottom edge window loses
+// its first row), so one sum per column follows them, and each row's
+// column averages are blurred across at once. Nothing the size of the
+// picture is kept, and a caller may take the rows as the key they need
+// becomes ready.
 #include <algorithm>
 #include <cstdlib>
 
@@ -69,57 +77,14 @@ size_t reciprocalTableLength(int32_t width, int32_t height, int32_t size)
     return size_t(std::min<int64_t>(int64_t(size) + 1, longest)) + 1;
 }
 
-// Vertical pass: source alpha bytes into the temporary plane, window
-// `length` rows starting `offset` rows above. `sums` holds one running sum
-// per column.
-void blurColumns(const Pixel *source, uint32_t *plane, uint32_t *sums, int32_t width,
-                 int32_t height, int32_t length, int32_t offset, const uint64_t *reciprocals)
+OPS_VECTOR_KERNEL void addRow(uint32_t *sums, const Pixel *row, size_t count)
 {
-    const size_t w = size_t(width);
-    auto sourceRow = [&](int32_t r) { return source + size_t(r) * w; };
-    auto planeRow = [&](int32_t r) { return plane + size_t(r) * w; };
+    for (size_t x = 0; x < count; ++x) sums[x] += row[x].alpha;
+}
 
-    if (height >= length) {
-        std::fill(sums, sums + w, 0u);
-        for (int32_t r = 0; r < length; ++r) {
-            const Pixel *in = sourceRow(r);
-            for (size_t x = 0; x < w; ++x) sums[x] += in[x].alpha;
-        }
-        const int32_t last = offset + height - length;
-        for (int32_t p = offset;; ++p) {
-            divideSums(sums, planeRow(p), w, uint32_t(length));
-            if (p == last) break;
-            slideSums(sums, sourceRow(p - offset + length), sourceRow(p - offset), w);
-        }
-    }
-
-    // Top rows: windows from row 0 down to offset + i.
-    std::fill(sums, sums + w, 0u);
-    int32_t below = 0;   // rows summed so far: 0 .. below - 1
-    for (int32_t i = 0; i <= offset && i < height; ++i) {
-        int32_t end = std::min(offset + i, height - 1);
-        for (; below <= end; ++below) {
-            const Pixel *in = sourceRow(below);
-            for (size_t x = 0; x < w; ++x) sums[x] += in[x].alpha;
-        }
-        const uint64_t r = reciprocals[below];
-        uint32_t *out = planeRow(i);
-        for (size_t x = 0; x < w; ++x) out[x] = divideBy(sums[x], r);
-    }
-
-    // Bottom rows: windows from row height - 1 - offset - i up to the last.
-    std::fill(sums, sums + w, 0u);
-    int32_t from = height;   // rows summed so far: from .. height - 1
-    for (int32_t i = 0; i <= offset && i < height; ++i) {
-        int32_t begin = std::max(height - 1 - offset - i, 0);
-        while (from > begin) {
-            const Pixel *in = sourceRow(--from);
-            for (size_t x = 0; x < w; ++x) sums[x] += in[x].alpha;
-        }
-        const uint64_t r = reciprocals[height - from];
-        uint32_t *out = planeRow(height - 1 - i);
-        for (size_t x = 0; x < w; ++x) out[x] = divideBy(sums[x], r);
-    }
+OPS_VECTOR_KERNEL void subtractRow(uint32_t *sums, const Pixel *row, size_t count)
+{
+    for (size_t x = 0; x < count; ++x) sums[x] -= row[x].alpha;
 }
 
 // Horizontal pass over one row: temporary plane into destination alpha,
@@ -163,43 +128,107 @@ void blurRow(const uint32_t *in, Pixel *out, int32_t width, int32_t length, int3
 
 } // namespace
 
+// The rows of a vertical window, first..last, for output row `row`. The
+// bottom edge windows take precedence over the top ones, and both over the
+// running ones, as when they are written after them.
+void RowBlur::windowOf(int32_t row, int32_t &first, int32_t &last) const
+{
+    if (row >= height_ - 1 - above_) {
+        first = std::max(row - above_, 0);
+        last = height_ - 1;
+    } else if (row <= above_) {
+        first = 0;
+        last = std::min(above_ + row, height_ - 1);
+    } else {
+        first = row - above_;
+        last = row - above_ + rows_ - 1;
+    }
+}
+
+bool RowBlur::start(const Pixel *source, Pixel *destination, int32_t width, int32_t height, int32_t size,
+                    uint32_t *work)
+{
+    source_ = source;
+    destination_ = destination;
+    width_ = width;
+    height_ = height;
+    size_ = size;
+    next_ = 0;
+    summedFirst_ = 0;
+    summedEnd_ = 0;
+    if (width <= 0 || height <= 0 || size < 4 || !work) {
+        next_ = height_ = 0;
+        return false;
+    }
+    rows_ = size / 2;
+    above_ = size / 4;
+    const size_t tableLength = reciprocalTableLength(width, height, size);
+    reciprocals_ = reinterpret_cast<uint64_t *>(work);
+    reciprocals_[0] = 0;
+    for (size_t n = 1; n < tableLength; ++n) reciprocals_[n] = reciprocal(uint32_t(n));
+    sums_ = work + 2 * tableLength;
+    averages_ = sums_ + size_t(width);
+    scratch_ = averages_ + size_t(width);
+    std::fill(sums_, sums_ + size_t(width), 0u);
+    return true;
+}
+
+int32_t RowBlur::sourceRowsFor(int32_t end) const
+{
+    if (end <= 0 || height_ <= 0) return 0;
+    int32_t first = 0, last = 0;
+    windowOf(std::min(end, height_) - 1, first, last);
+    return last + 1;
+}
+
+void RowBlur::rowsUpTo(int32_t end)
+{
+    end = std::min(end, height_);
+    const size_t w = size_t(width_);
+    for (; next_ < end; ++next_) {
+        int32_t first = 0, last = 0;
+        windowOf(next_, first, last);
+        // Take in the rows entering the window, then let go of those that
+        // left it: the sums are whole numbers, the order does not matter.
+        // A running window moves by one row: both in one sweep.
+        if (last == summedEnd_ && first == summedFirst_ + 1) {
+            slideSums(sums_, source_ + size_t(summedEnd_++) * w, source_ + size_t(summedFirst_++) * w, w);
+        }
+        for (; summedEnd_ <= last; ++summedEnd_) addRow(sums_, source_ + size_t(summedEnd_) * w, w);
+        for (; summedFirst_ < first; ++summedFirst_) subtractRow(sums_, source_ + size_t(summedFirst_) * w, w);
+        divideSums(sums_, averages_, w, uint32_t(last - first + 1));
+        blurRow(averages_, destination_ + size_t(next_) * w, width_, size_, size_ / 2, reciprocals_, scratch_);
+    }
+}
+
 size_t blurWorkCells(int32_t width, int32_t height, int32_t size)
 {
     if (width <= 0 || height <= 0 || size < 4) return 0;
-    // reciprocal table (two cells an entry), the plane, one sum per column
-    return 2 * reciprocalTableLength(width, height, size) + size_t(width) * size_t(height) +
-           size_t(width);
+    // reciprocal table (two cells an entry), then one row each of column
+    // sums, column averages and row sums
+    return 2 * reciprocalTableLength(width, height, size) + 3 * size_t(width);
 }
 
 void blurAlphaPlane(const Pixel *source, Pixel *destination, int32_t width, int32_t height,
                     int32_t size, uint32_t *work)
 {
-    if (width <= 0 || height <= 0 || size < 4) return;
-    const int32_t rows = size / 2;      // window height
-    const int32_t above = size / 4;     // rows of the window above the pixel
-    const int32_t columns = size;       // window width
-    const int32_t left = size / 2;      // columns of the window left of the pixel
+    RowBlur blur;
+    if (blur.start(source, destination, width, height, size, work)) blur.rowsUpTo(height);
+}
 
-    const size_t tableLength = reciprocalTableLength(width, height, size);
-    auto *reciprocals = reinterpret_cast<uint64_t *>(work);
-    reciprocals[0] = 0;
-    for (size_t n = 1; n < tableLength; ++n) reciprocals[n] = reciprocal(uint32_t(n));
-    uint32_t *plane = work + 2 * tableLength;
-    uint32_t *sums = plane + size_t(width) * size_t(height);
-
-    blurColumns(source, plane, sums, width, height, rows, above, reciprocals);
-    for (int32_t y = 0; y < height; ++y) {
-        size_t at = size_t(y) * size_t(width);
-        blurRow(plane + at, destination + at, width, columns, left, reciprocals, sums);
-    }
+uint32_t *allocateBlurWork(int32_t size)
+{
+    if (size < 4 || !outputPicture || !backgroundPicture) return nullptr;
+    if (pictureWidth <= 0 || pictureHeight <= 0) return nullptr;
+    return static_cast<uint32_t *>(
+        blurPlaneAllocator(blurWorkCells(pictureWidth, pictureHeight, size) * sizeof(uint32_t)));
 }
 
 bool boxBlurKey(int32_t size)
 {
     if (size < 4 || !outputPicture || !backgroundPicture) return false;
     if (pictureWidth <= 0 || pictureHeight <= 0) return true;
-    size_t cells = blurWorkCells(pictureWidth, pictureHeight, size);
-    auto *work = static_cast<uint32_t *>(blurPlaneAllocator(cells * sizeof(uint32_t)));
+    uint32_t *work = allocateBlurWork(size);
     if (!work) return false;
     blurAlphaPlane(outputPicture->pixels, backgroundPicture->pixels, pictureWidth, pictureHeight,
                    size, work);

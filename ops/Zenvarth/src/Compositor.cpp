@@ -14,8 +14,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include <emmintrin.h>
-
 #include "BoxBlur.h"
 #include "Pattern.h"
 #include "ZenvarthRender.h"
@@ -107,33 +105,6 @@ struct Planes {
     size_t count;
 };
 
-// Four pixels at a time in SSE2 (every x86-64 has it), each byte a 16-bit
-// lane (alpha, V, U, Y per pixel), for fields outside the fades, where
-// fade[v] is v. mix() lane by lane: every product sum stays below 65 535,
-// where (x + 1 + (x >> 8)) >> 8 is x / 255 exactly. A weight of 0 gives the
-// first colour and 255 the second, so the per-pixel branches of the rules
-// (key 0 takes the colour under the foreground, key 255 keeps the output)
-// are the same mix.
-inline __m128i div255(__m128i x)
-{
-    return _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(x, _mm_set1_epi16(1)), _mm_srli_epi16(x, 8)), 8);
-}
-
-// a * (255 - t) + c * t over 255, lane by lane.
-inline __m128i mixLanes(__m128i a, __m128i c, __m128i t)
-{
-    return div255(_mm_add_epi16(_mm_mullo_epi16(a, _mm_sub_epi16(_mm_set1_epi16(255), t)), _mm_mullo_epi16(c, t)));
-}
-
-// Each pixel's alpha lane spread over its four lanes.
-inline __m128i alphaLanes(__m128i w) { return _mm_shufflehi_epi16(_mm_shufflelo_epi16(w, 0), 0); }
-
-// mask ? a : b, bit by bit.
-inline __m128i pick(__m128i mask, __m128i a, __m128i b)
-{
-    return _mm_or_si128(_mm_and_si128(mask, a), _mm_andnot_si128(mask, b));
-}
-
 // The plain composite of one pixel, by the rule.
 inline void plainPixel(const Pixel &fg, const Pixel &bg, Pixel &out, const ByteTable &fade)
 {
@@ -147,9 +118,14 @@ inline void plainPixel(const Pixel &fg, const Pixel &bg, Pixel &out, const ByteT
     else overKeyed(out, bg, k);
 }
 
-// Four pixels as sixteen 16-bit lanes (alpha, V, U, Y each), written with
-// the compiler's vector types so that it builds the loop for AVX2 (one
-// register) and for the baseline (two).
+// Outside the fades (where fade[v] is v) the plain, glow and shadow
+// composites work on four pixels as sixteen 16-bit lanes (alpha, V, U, Y
+// each), written with the compiler's vector types so that it builds the
+// loops for AVX2 (one register) and for the baseline (two). mix() lane by
+// lane: every weighted sum is at most 255 * 255. A weight of 0 gives the
+// first colour and 255 the second, so the per-pixel branches of the rules
+// (key 0 takes the colour under the foreground, key 255 keeps the output)
+// are the same mix.
 typedef uint8_t Bytes16 __attribute__((vector_size(16)));
 typedef uint16_t Lanes16 __attribute__((vector_size(32)));
 
@@ -215,31 +191,27 @@ inline void glowPixel(const Pixel &fg, const Pixel &bg, Pixel &out, const ByteTa
     else overKeyed(out, under, fade[out.alpha]);
 }
 
-// Glow outside the fades, two pixels at a time: the strength of a blurred
-// value b is glow.alpha * min(2b, 255) / 255 and the key's weight is L.
-void glowUnfaded(const Planes &p, Pixel glow, size_t &done)
+// A colour's V, U, Y in the colour lanes of four pixels, 0 in the alpha lanes.
+inline Lanes16 colourLanes(Pixel c)
 {
-    const __m128i glowColour = _mm_setr_epi16(0, glow.v, glow.u, glow.y, 0, glow.v, glow.u, glow.y);
-    const __m128i glowAlpha = _mm_set1_epi16(glow.alpha);
-    const __m128i alphaLane = _mm_setr_epi16(-1, 0, 0, 0, -1, 0, 0, 0);
-    const __m128i zero = _mm_setzero_si128();
-    // Two pixels in 16-bit lanes.
-    auto half = [&](__m128i o, __m128i b, __m128i f) {
-        const __m128i doubled = _mm_min_epi16(_mm_slli_epi16(alphaLanes(b), 1), _mm_set1_epi16(255));
-        const __m128i strength = div255(_mm_mullo_epi16(doubled, glowAlpha));
-        const __m128i under = mixLanes(b, glowColour, strength);
-        const __m128i colour = mixLanes(under, o, alphaLanes(o));
-        const __m128i shown = pick(_mm_cmpeq_epi16(alphaLanes(f), zero), f, colour);
-        return pick(alphaLane, o, shown);
-    };
+    return Lanes16{0, c.v, c.u, c.y, 0, c.v, c.u, c.y, 0, c.v, c.u, c.y, 0, c.v, c.u, c.y};
+}
+
+// Glow outside the fades, four pixels at a time: the strength of a blurred
+// value b is glow.alpha * min(2b, 255) / 255 and the key's weight is L.
+OPS_VECTOR_KERNEL void glowUnfaded(const Pixel *fg, const Pixel *bg, Pixel *out, size_t count, Pixel glow,
+                                   size_t &done)
+{
+    const Lanes16 colour = colourLanes(glow);
+    const uint16_t glowAlpha = glow.alpha;
     size_t i = 0;
-    for (; i + 4 <= p.count; i += 4) {
-        const __m128i o = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p.out + i));
-        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p.bg + i));
-        const __m128i f = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p.fg + i));
-        const __m128i low = half(_mm_unpacklo_epi8(o, zero), _mm_unpacklo_epi8(b, zero), _mm_unpacklo_epi8(f, zero));
-        const __m128i high = half(_mm_unpackhi_epi8(o, zero), _mm_unpackhi_epi8(b, zero), _mm_unpackhi_epi8(f, zero));
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(p.out + i), _mm_packus_epi16(low, high));
+    for (; i + 4 <= count; i += 4) {
+        const Lanes16 f = loadLanes(fg + i), b = loadLanes(bg + i), o = loadLanes(out + i);
+        Lanes16 doubled = spreadAlpha(b) * 2;
+        doubled = doubled < 255 ? doubled : 255;
+        const Lanes16 under = mixLanes16(b, colour, lanesOver255(doubled * glowAlpha));
+        const Lanes16 shown = spreadAlpha(f) == 0 ? f : mixLanes16(under, o, spreadAlpha(o));
+        storeLanes(out + i, ALPHA_LANES ? o : shown);
     }
     done = i;
 }
@@ -249,7 +221,7 @@ void glowUnfaded(const Planes &p, Pixel glow, size_t &done)
 void glowComposite(const Planes &p, const ByteTable &fade, bool faded, Pixel glow, const ByteTable &strength)
 {
     size_t i = 0;
-    if (!faded) glowUnfaded(p, glow, i);
+    if (!faded) glowUnfaded(p.fg, p.bg, p.out, p.count, glow, i);
     for (; i < p.count; ++i) glowPixel(p.fg[i], p.bg[i], p.out[i], fade, strength, glow);
 }
 
@@ -293,37 +265,32 @@ inline void shadowPixel(Pixel &out, const Pixel &fg, const Pixel &bg, uint32_t b
     else overKeyed(out, under, fade[key]);
 }
 
-// Four pixels outside the fades; `sample` holds the blurred key of each in
-// its alpha lanes. A strength of 0 (no sample) mixes nothing in, so the
-// rule's branches are these mixes: under the foreground the background
-// with the shadow over it, and outside the matte the foreground, or the
-// background where the key is and a shadow falls, with the shadow over it.
-inline void shadowFour(Pixel *out, const Pixel *fg, const Pixel *bg, __m128i sample, __m128i shadowColour,
-                       __m128i shadowAlpha)
+// Pixels outside the fades, four at a time; `samples` holds the blurred
+// key sampled for each pixel in its alpha bytes, or is null where every
+// sample lies outside the picture. A strength of 0 (no sample) mixes
+// nothing in, so the rule's branches are these mixes: under the foreground
+// the background with the shadow over it, and outside the matte the
+// foreground, or the background where the key is and a shadow falls, with
+// the shadow over it.
+OPS_VECTOR_KERNEL void shadowUnfaded(const Pixel *fg, const Pixel *bg, const Pixel *samples, Pixel *out,
+                                     size_t count, Pixel shadow, size_t &done)
 {
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i alphaLane = _mm_setr_epi16(-1, 0, 0, 0, -1, 0, 0, 0);
-    auto half = [&](__m128i o, __m128i f, __m128i b, __m128i blurred) {
-        const __m128i strength = div255(_mm_mullo_epi16(alphaLanes(blurred), shadowAlpha));
-        const __m128i key = alphaLanes(o);
-        const __m128i under = mixLanes(b, shadowColour, strength);
-        const __m128i inside = mixLanes(under, o, key);
+    const Lanes16 colour = colourLanes(shadow);
+    const uint16_t shadowAlpha = shadow.alpha;
+    size_t i = 0;
+    for (; i + 4 <= count; i += 4) {
+        const Lanes16 f = loadLanes(fg + i), b = loadLanes(bg + i), o = loadLanes(out + i);
+        const Lanes16 blurred = samples ? spreadAlpha(loadLanes(samples + i)) : Lanes16{};
+        const Lanes16 strength = lanesOver255(blurred * shadowAlpha);
+        const Lanes16 key = spreadAlpha(o);
+        const Lanes16 inside = mixLanes16(mixLanes16(b, colour, strength), o, key);
         // The key is there and a sample falls (even one too weak to show).
-        const __m128i keyed = _mm_andnot_si128(_mm_or_si128(_mm_cmpeq_epi16(key, zero),
-                                                            _mm_cmpeq_epi16(alphaLanes(blurred), zero)),
-                                               _mm_set1_epi16(-1));
-        const __m128i outside = mixLanes(pick(keyed, b, f), shadowColour, strength);
-        const __m128i shown = pick(_mm_cmpeq_epi16(alphaLanes(f), zero), outside, inside);
-        return pick(alphaLane, o, shown);
-    };
-    const __m128i o = _mm_loadu_si128(reinterpret_cast<const __m128i *>(out));
-    const __m128i f = _mm_loadu_si128(reinterpret_cast<const __m128i *>(fg));
-    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bg));
-    const __m128i low = half(_mm_unpacklo_epi8(o, zero), _mm_unpacklo_epi8(f, zero), _mm_unpacklo_epi8(b, zero),
-                             _mm_unpacklo_epi8(sample, zero));
-    const __m128i high = half(_mm_unpackhi_epi8(o, zero), _mm_unpackhi_epi8(f, zero), _mm_unpackhi_epi8(b, zero),
-                              _mm_unpackhi_epi8(sample, zero));
-    _mm_storeu_si128(reinterpret_cast<__m128i *>(out), _mm_packus_epi16(low, high));
+        const Lanes16 base = (key != 0) & (blurred != 0) ? b : f;
+        const Lanes16 outside = mixLanes16(base, colour, strength);
+        const Lanes16 shown = spreadAlpha(f) == 0 ? outside : inside;
+        storeLanes(out + i, ALPHA_LANES ? o : shown);
+    }
+    done = i;
 }
 
 // Rows begin..end-1 of the shadow composite; `p` holds the whole pictures
@@ -336,8 +303,6 @@ void shadowComposite(const Planes &p, const ByteTable &fade, bool faded, Pixel s
     // to the row, so the loops below never leave it.
     const int32_t firstColumn = dx < 0 ? (-dx < width ? -dx : width) : 0;
     const int32_t endColumn = dx > 0 ? (dx < width ? width - dx : 0) : width;
-    const __m128i shadowColour = _mm_setr_epi16(0, shadow.v, shadow.u, shadow.y, 0, shadow.v, shadow.u, shadow.y);
-    const __m128i shadowAlpha = _mm_set1_epi16(shadow.alpha);
 
     for (int32_t y = begin; y < end; ++y) {
         const size_t row = size_t(y) * size_t(width);
@@ -355,11 +320,12 @@ void shadowComposite(const Planes &p, const ByteTable &fade, bool faded, Pixel s
             for (; x < from; ++x)
                 shadowPixel(p.out[row + size_t(x)], p.fg[row + size_t(x)], p.bg[row + size_t(x)], sampleAt(x), fade,
                             strength, shadow);
-            for (; x + 4 <= to; x += 4) {
+            if (to > x) {
                 const size_t i = row + size_t(x);
-                const __m128i sample = rowInside ? _mm_loadu_si128(reinterpret_cast<const __m128i *>(sampleRow + x + dx))
-                                                 : _mm_setzero_si128();
-                shadowFour(p.out + i, p.fg + i, p.bg + i, sample, shadowColour, shadowAlpha);
+                size_t done = 0;
+                shadowUnfaded(p.fg + i, p.bg + i, rowInside ? sampleRow + x + dx : nullptr, p.out + i,
+                              size_t(to - x), shadow, done);
+                x += int32_t(done);
             }
         }
         for (; x < width; ++x)
