@@ -25,6 +25,7 @@
 // becomes ready.
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 #include "BoxBlur.h"
 #include "ZenvarthRender.h"
@@ -37,17 +38,23 @@ void *(*blurPlaneAllocator)(size_t bytes) = std::malloc;
 // The long runs of whole windows divide in vector loops: a sum of n byte
 // samples is at most 255 * n < 2^24, so the float quotient is within one
 // of the true one, and one step each way on the integers makes it exact.
+namespace {
+
+inline uint32_t exactQuotient(int32_t sum, float inverse, int32_t divisor)
+{
+    int32_t q = int32_t(float(sum) * inverse);
+    q -= q * divisor > sum ? 1 : 0;
+    q += (q + 1) * divisor <= sum ? 1 : 0;
+    return uint32_t(q);
+}
+
+} // namespace
+
 OPS_VECTOR_KERNEL void divideSums(const uint32_t *sums, uint32_t *quotients, size_t count, uint32_t n)
 {
     const float inverse = 1.0f / float(n);
     const int32_t divisor = int32_t(n);
-    for (size_t i = 0; i < count; ++i) {
-        const int32_t sum = int32_t(sums[i]);
-        int32_t q = int32_t(float(sum) * inverse);
-        q -= q * divisor > sum ? 1 : 0;
-        q += (q + 1) * divisor <= sum ? 1 : 0;
-        quotients[i] = uint32_t(q);
-    }
+    for (size_t i = 0; i < count; ++i) quotients[i] = exactQuotient(int32_t(sums[i]), inverse, divisor);
 }
 
 namespace {
@@ -87,42 +94,46 @@ OPS_VECTOR_KERNEL void subtractRow(uint32_t *sums, const Pixel *row, size_t coun
     for (size_t x = 0; x < count; ++x) sums[x] -= row[x].alpha;
 }
 
-// Horizontal pass over one row: temporary plane into destination alpha,
-// window `length` columns starting `offset` columns to the left.
-void blurRow(const uint32_t *in, Pixel *out, int32_t width, int32_t length, int32_t offset,
-             const uint64_t *reciprocals, uint32_t *scratch)
+// The alpha byte of out[i] becomes (high[i] - low[i]) / n: window sums
+// taken from running totals. The pixel is rewritten whole, its colour bytes
+// as they were, so that the loop works on whole words.
+OPS_VECTOR_KERNEL void windowAverages(const uint32_t *low, const uint32_t *high, Pixel *out, size_t count,
+                                      uint32_t n)
 {
-    if (width >= length) {
-        // The running sums first, then their quotients in one vector loop.
-        uint32_t sum = 0;
-        for (int32_t c = 0; c < length; ++c) sum += in[c];
-        const int32_t count = width - length + 1;
-        const uint32_t *leaving = in;
-        const uint32_t *entering = in + length;
-        for (int32_t i = 0; i < count - 1; ++i) {
-            scratch[i] = sum;
-            sum += *entering++ - *leaving++;
-        }
-        scratch[count - 1] = sum;
-        divideSums(scratch, scratch, size_t(count), uint32_t(length));
-        Pixel *o = out + offset;
-        for (int32_t i = 0; i < count; ++i) o[i].alpha = uint8_t(scratch[i]);
+    const float inverse = 1.0f / float(n);
+    const int32_t divisor = int32_t(n);
+    for (size_t i = 0; i < count; ++i) {
+        const uint32_t q = exactQuotient(int32_t(high[i] - low[i]), inverse, divisor);
+        uint32_t word;
+        std::memcpy(&word, out + i, sizeof word);
+        word = (word & ~0xFFu) | q;
+        std::memcpy(out + i, &word, sizeof word);
     }
+}
 
-    uint32_t sum = 0;
-    int32_t right = 0;
+// Horizontal pass over one row: column averages into destination alpha,
+// window `length` columns starting `offset` columns to the left. `totals`
+// (width + 1 cells) takes the running totals of the row, from which every
+// window's sum is one difference.
+void blurRow(const uint32_t *in, Pixel *out, int32_t width, int32_t length, int32_t offset,
+             const uint64_t *reciprocals, uint32_t *totals)
+{
+    uint32_t total = 0;
+    totals[0] = 0;
+    for (int32_t c = 0; c < width; ++c) totals[c + 1] = total += in[c];
+
+    if (width >= length)
+        windowAverages(totals, totals + length, out + offset, size_t(width - length + 1), uint32_t(length));
+
+    // Left edge: columns 0 .. offset + i.
     for (int32_t i = 0; i <= offset && i < width; ++i) {
-        int32_t end = std::min(offset + i, width - 1);
-        for (; right <= end; ++right) sum += in[right];
-        out[i].alpha = uint8_t(divideBy(sum, reciprocals[right]));
+        const int32_t end = std::min(offset + i, width - 1) + 1;
+        out[i].alpha = uint8_t(divideBy(totals[end], reciprocals[end]));
     }
-
-    sum = 0;
-    int32_t left = width;
+    // Right edge: columns width - 1 - offset - i .. width - 1.
     for (int32_t i = 0; i <= offset && i < width; ++i) {
-        int32_t begin = std::max(width - 1 - offset - i, 0);
-        while (left > begin) sum += in[--left];
-        out[width - 1 - i].alpha = uint8_t(divideBy(sum, reciprocals[width - left]));
+        const int32_t begin = std::max(width - 1 - offset - i, 0);
+        out[width - 1 - i].alpha = uint8_t(divideBy(totals[width] - totals[begin], reciprocals[width - begin]));
     }
 }
 
@@ -168,7 +179,7 @@ bool RowBlur::start(const Pixel *source, Pixel *destination, int32_t width, int3
     for (size_t n = 1; n < tableLength; ++n) reciprocals_[n] = reciprocal(uint32_t(n));
     sums_ = work + 2 * tableLength;
     averages_ = sums_ + size_t(width);
-    scratch_ = averages_ + size_t(width);
+    totals_ = averages_ + size_t(width);
     std::fill(sums_, sums_ + size_t(width), 0u);
     return true;
 }
@@ -197,7 +208,7 @@ void RowBlur::rowsUpTo(int32_t end)
         for (; summedEnd_ <= last; ++summedEnd_) addRow(sums_, source_ + size_t(summedEnd_) * w, w);
         for (; summedFirst_ < first; ++summedFirst_) subtractRow(sums_, source_ + size_t(summedFirst_) * w, w);
         divideSums(sums_, averages_, w, uint32_t(last - first + 1));
-        blurRow(averages_, destination_ + size_t(next_) * w, width_, size_, size_ / 2, reciprocals_, scratch_);
+        blurRow(averages_, destination_ + size_t(next_) * w, width_, size_, size_ / 2, reciprocals_, totals_);
     }
 }
 
@@ -205,8 +216,8 @@ size_t blurWorkCells(int32_t width, int32_t height, int32_t size)
 {
     if (width <= 0 || height <= 0 || size < 4) return 0;
     // reciprocal table (two cells an entry), then one row each of column
-    // sums, column averages and row sums
-    return 2 * reciprocalTableLength(width, height, size) + 3 * size_t(width);
+    // sums and column averages, and the running totals of a row
+    return 2 * reciprocalTableLength(width, height, size) + 3 * size_t(width) + 1;
 }
 
 void blurAlphaPlane(const Pixel *source, Pixel *destination, int32_t width, int32_t height,

@@ -50,7 +50,7 @@ private:
     int32_t next_ = 0;                        // next row to write
     int32_t summedFirst_ = 0, summedEnd_ = 0; // source rows in the column sums
     uint64_t *reciprocals_ = nullptr;
-    uint32_t *sums_ = nullptr, *averages_ = nullptr, *scratch_ = nullptr;
+    uint32_t *sums_ = nullptr, *averages_ = nullptr, *totals_ = nullptr;
 };
 
 // Work cells for a blur of the render's key, from blurPlaneAllocator; null
