@@ -400,22 +400,51 @@ struct CompositePlan {
     ByteTable edgeWeight{};
     Pixel colour{};
     int32_t dx = 0, dy = 0;
+    // The key blurred (or, for a shadow without softness, copied) into the
+    // background's alpha row by row as compositeRows needs it, when the
+    // passes hand over the key as they make it.
+    bool streaming = false;
+    bool copyKey = false;
+    int32_t copiedRows = 0;
+    RowBlur blur;
+    uint32_t *blurWork = nullptr;
 };
 
 CompositePlan plan;
 
-Effect chooseEffect(const Fades &fades, bool preview)
+// The key of the whole picture into the background's alpha, or with
+// `stream` the start of a blur that runs as the rows are asked for. False
+// when the blur's work cells cannot be had.
+bool blurKey(int32_t size, bool stream)
+{
+    if (!stream) return boxBlurKey(size);
+    plan.blurWork = allocateBlurWork(size);
+    if (!plan.blurWork) return false;
+    if (!plan.blur.start(outputPicture->pixels, backgroundPicture->pixels, pictureWidth, pictureHeight, size,
+                         plan.blurWork)) {
+        std::free(plan.blurWork);
+        plan.blurWork = nullptr;
+        return false;
+    }
+    plan.streaming = true;
+    return true;
+}
+
+Effect chooseEffect(const Fades &fades, bool preview, bool stream)
 {
     switch (settings.effectType) {
     case 1: {
         int32_t size = preview ? settings.glowSize / 3 : settings.glowSize;
-        if (size == 0 || !boxBlurKey(4 * size)) return Effect::PLAIN;
+        if (size == 0 || !blurKey(4 * size, stream)) return Effect::PLAIN;
         return Effect::GLOW;
     }
     case 2: {
         int32_t softness = preview ? settings.shadowSoftness / 3 : settings.shadowSoftness;
         if (softness > 0) {
-            if (!boxBlurKey(4 * softness)) return Effect::PLAIN;
+            if (!blurKey(4 * softness, stream)) return Effect::PLAIN;
+        } else if (stream) {
+            plan.copyKey = plan.streaming = true;
+            plan.copiedRows = 0;
         } else {
             const size_t count = size_t(pictureWidth) * size_t(pictureHeight);
             for (size_t i = 0; i < count; ++i) backgroundPicture->pixels[i].alpha = outputPicture->pixels[i].alpha;
@@ -443,16 +472,9 @@ Planes rowsOf(int32_t begin, int32_t end)
 
 } // namespace
 
-bool compositorNeedsBlur()
+bool prepareCompositor(bool streamKey)
 {
-    const bool preview = isPreviewRender();
-    if (settings.effectType == 1) return (preview ? settings.glowSize / 3 : settings.glowSize) != 0;
-    // The shadow reads the key of other rows, blurred or not.
-    return settings.effectType == 2;
-}
-
-bool prepareCompositor()
-{
+    finishCompositor();
     plan.ready = false;
     if (!foregroundPicture || !backgroundPicture || !outputPicture) return false;
     if (pictureWidth <= 0 || pictureHeight <= 0) return false;
@@ -460,7 +482,7 @@ bool prepareCompositor()
     const Fades fades = currentFades();
     plan.fade = fadeTable(fades);
     plan.faded = fades.inFadeIn() || fades.inFadeOut();
-    plan.effect = chooseEffect(fades, preview);
+    plan.effect = chooseEffect(fades, preview, streamKey);
 
     switch (plan.effect) {
     case Effect::GLOW:
@@ -497,12 +519,43 @@ bool prepareCompositor()
     return true;
 }
 
+namespace {
+
+// Rows of the blurred key the composite of rows up to `end` reads.
+int32_t blurredRowsFor(int32_t end)
+{
+    if (plan.effect == Effect::SHADOW && plan.dy > 0) end += plan.dy;
+    return std::min(end, pictureHeight);
+}
+
+} // namespace
+
+int32_t compositorKeyRowsFor(int32_t end)
+{
+    end = std::min(std::max(end, 0), pictureHeight);
+    if (!plan.ready || !plan.streaming) return end;
+    const int32_t blurred = blurredRowsFor(end);
+    return plan.copyKey ? blurred : plan.blur.sourceRowsFor(blurred);
+}
+
 void compositeRows(int32_t begin, int32_t end)
 {
     if (!plan.ready) return;
     begin = std::max(begin, 0);
     end = std::min(end, pictureHeight);
     if (begin >= end) return;
+    if (plan.streaming) {
+        const int32_t blurred = blurredRowsFor(end);
+        if (!plan.copyKey) {
+            plan.blur.rowsUpTo(blurred);
+        } else {
+            Pixel *to = backgroundPicture->pixels;
+            const Pixel *from = outputPicture->pixels;
+            const size_t last = size_t(blurred) * size_t(pictureWidth);
+            for (size_t i = size_t(plan.copiedRows) * size_t(pictureWidth); i < last; ++i) to[i].alpha = from[i].alpha;
+            plan.copiedRows = std::max(plan.copiedRows, blurred);
+        }
+    }
     const Planes rows = rowsOf(begin, end);
     switch (plan.effect) {
     case Effect::GLOW:
@@ -525,9 +578,18 @@ void compositeRows(int32_t begin, int32_t end)
     }
 }
 
+bool compositorIsPlainUnfaded() { return plan.ready && plan.effect == Effect::PLAIN && !plan.faded; }
+
+void finishCompositor()
+{
+    std::free(plan.blurWork);
+    plan.blurWork = nullptr;
+    plan.streaming = plan.copyKey = false;
+}
+
 void runCompositor()
 {
-    if (prepareCompositor()) compositeRows(0, pictureHeight);
+    if (prepareCompositor(false)) compositeRows(0, pictureHeight);
 }
 
 } // namespace zenvarth

@@ -31,6 +31,8 @@ bool opacityPending = false;
 
 bool keyEdgeNeedsBlur() { return settings.edgeShrink != 0; }
 
+bool keyEdgeChangesKey() { return settings.edgeShrink != 0 || settings.keyOpacity < 100; }
+
 void prepareKeyEdge()
 {
     const uint32_t opacity = settings.keyOpacity;

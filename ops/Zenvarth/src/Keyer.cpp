@@ -258,24 +258,63 @@ inline uint8_t despill(uint16_t c, uint16_t spill, uint16_t add)
     return uint8_t(v);
 }
 
+// The key and the despilled colour of one pixel.
+struct DistanceKey {
+    uint16_t k;
+    uint8_t y, u, v;
+};
+
+inline DistanceKey keyOfDistance(uint16_t y, uint16_t u, uint16_t v, const DistanceRule &rule)
+{
+    uint16_t d = uint16_t(absDiff16(y, rule.keyY) + 2 * (absDiff16(u, rule.keyU) + absDiff16(v, rule.keyV)));
+    d = d < rule.dLimit ? d : rule.dLimit;
+    const uint16_t q = over50(uint16_t(d * rule.m));
+    const uint16_t a = q > 100 ? uint16_t(q - 100) : uint16_t(0);
+    uint16_t k = over11(uint16_t(a * 51));
+    k = k < 255 ? k : uint16_t(255);
+    const uint16_t t = uint16_t(255 - k);
+    return DistanceKey{k, despill(y, over255(uint16_t(rule.spillY * t)), rule.addY),
+                       despill(u, over255(uint16_t(rule.spillU * t)), rule.addU),
+                       despill(v, over255(uint16_t(rule.spillV * t)), rule.addV)};
+}
+
 OPS_VECTOR_KERNEL void keyByDistance(const Pixel *fg, Pixel *out, size_t count, DistanceRule rule)
 {
     for (size_t i = 0; i < count; ++i) {
         const Pixel p = fg[i];
-        const uint16_t y = p.y, u = p.u, v = p.v;
-        uint16_t d = uint16_t(absDiff16(y, rule.keyY) + 2 * (absDiff16(u, rule.keyU) + absDiff16(v, rule.keyV)));
-        d = d < rule.dLimit ? d : rule.dLimit;
-        const uint16_t q = over50(uint16_t(d * rule.m));
-        const uint16_t a = q > 100 ? uint16_t(q - 100) : uint16_t(0);
-        uint16_t k = over11(uint16_t(a * 51));
-        k = k < 255 ? k : uint16_t(255);
-        const uint16_t t = uint16_t(255 - k);
+        const DistanceKey key = keyOfDistance(p.y, p.u, p.v, rule);
         const bool keyed = p.alpha != 0;
         Pixel o;
-        o.alpha = uint8_t(keyed ? k : 0);
-        o.y = keyed ? despill(y, over255(uint16_t(rule.spillY * t)), rule.addY) : p.y;
-        o.u = keyed ? despill(u, over255(uint16_t(rule.spillU * t)), rule.addU) : p.u;
-        o.v = keyed ? despill(v, over255(uint16_t(rule.spillV * t)), rule.addV) : p.v;
+        o.alpha = uint8_t(keyed ? key.k : 0);
+        o.y = keyed ? key.y : p.y;
+        o.u = keyed ? key.u : p.u;
+        o.v = keyed ? key.v : p.v;
+        out[i] = o;
+    }
+}
+
+// Mode 1 and then the plain composite outside the fades, in one loop, for
+// renders where nothing changes the key between the two: inside the matte
+// the despilled colour is laid over the background with the key as its
+// weight (key 0 gives the background, 255 the despilled colour), outside it
+// the foreground shows with key 0.
+inline uint8_t mixOver255(uint16_t under, uint16_t over, uint16_t k)
+{
+    return uint8_t(over255(uint16_t(under * uint16_t(255 - k) + over * k)));
+}
+
+OPS_VECTOR_KERNEL void keyAndComposite(const Pixel *fg, const Pixel *bg, Pixel *out, size_t count,
+                                       DistanceRule rule)
+{
+    for (size_t i = 0; i < count; ++i) {
+        const Pixel p = fg[i], b = bg[i];
+        const DistanceKey key = keyOfDistance(p.y, p.u, p.v, rule);
+        const bool keyed = p.alpha != 0;
+        Pixel o;
+        o.alpha = uint8_t(keyed ? key.k : 0);
+        o.y = keyed ? mixOver255(b.y, key.y, key.k) : p.y;
+        o.u = keyed ? mixOver255(b.u, key.u, key.k) : p.u;
+        o.v = keyed ? mixOver255(b.v, key.v, key.k) : p.v;
         out[i] = o;
     }
 }
@@ -494,6 +533,19 @@ bool prepareKeyer()
 }
 
 bool keyerWorksByRows() { return settings.keyerType != KEY_DOMINANCE; }
+
+bool keyerIsColorDistance() { return settings.keyerType == KEY_COLOR_DISTANCE; }
+
+void keyAndCompositeRows(int32_t begin, int32_t end)
+{
+    if (!keyerReady || settings.keyerType != KEY_COLOR_DISTANCE || !backgroundPicture) return;
+    begin = std::max(begin, 0);
+    end = std::min(end, pictureHeight);
+    if (begin >= end) return;
+    const size_t first = size_t(begin) * size_t(pictureWidth);
+    keyAndComposite(foregroundPicture->pixels + first, backgroundPicture->pixels + first,
+                    outputPicture->pixels + first, size_t(end - begin) * size_t(pictureWidth), preparedDistance);
+}
 
 void keyRows(int32_t begin, int32_t end)
 {

@@ -204,28 +204,44 @@ namespace {
 // pictures stays in the cache from the first pass to the last.
 int32_t bandRows(int32_t width) { return std::max<int32_t>(1, 16384 / std::max<int32_t>(width, 1)); }
 
-// The passes band by band, when every pass works row by row; false (and
-// nothing done) otherwise.
+// The passes band by band, when every pass up to the compositor works row
+// by row; false (and nothing done) otherwise. The key is made a band at a
+// time as far as the compositor needs it, which for a glow or a shadow is
+// some rows ahead of the rows it composites: its blur averages rows below.
 bool runPassesInBands()
 {
-    if (settings.moveEnabled == 1 || !keyerWorksByRows() || keyEdgeNeedsBlur() || compositorNeedsBlur())
-        return false;
+    if (settings.moveEnabled == 1 || !keyerWorksByRows() || keyEdgeNeedsBlur()) return false;
     if (!foregroundPicture || !backgroundPicture || !outputPicture || pictureWidth <= 0 || pictureHeight <= 0)
         return false;
     if (!prepareKeyer()) return false;
     const bool matte = !matteDone;
     matteDone = true;
     prepareKeyEdge();
-    prepareCompositor();
+    prepareCompositor(true);
     const int32_t step = bandRows(pictureWidth);
+    if (keyerIsColorDistance() && settings.maskEnabled != 1 && !keyEdgeChangesKey() && compositorIsPlainUnfaded()) {
+        for (int32_t begin = 0; begin < pictureHeight; begin += step) {
+            const int32_t end = std::min(begin + step, pictureHeight);
+            if (matte) startingMatteRows(begin, end);
+            keyAndCompositeRows(begin, end);
+        }
+        finishCompositor();
+        return true;
+    }
+    int32_t keyed = 0;
     for (int32_t begin = 0; begin < pictureHeight; begin += step) {
         const int32_t end = std::min(begin + step, pictureHeight);
-        if (matte) startingMatteRows(begin, end);
-        keyRows(begin, end);
-        maskRows(begin, end);
-        keyEdgeRows(begin, end);
+        for (const int32_t need = compositorKeyRowsFor(end); keyed < need;) {
+            const int32_t to = std::min(keyed + step, pictureHeight);
+            if (matte) startingMatteRows(keyed, to);
+            keyRows(keyed, to);
+            maskRows(keyed, to);
+            keyEdgeRows(keyed, to);
+            keyed = to;
+        }
         compositeRows(begin, end);
     }
+    finishCompositor();
     return true;
 }
 

@@ -52,11 +52,26 @@ bool keyerWorksByRows();   // every mode but the dominance key
 void keyRows(int32_t begin, int32_t end);
 void maskRows(int32_t begin, int32_t end);
 bool keyEdgeNeedsBlur();
+bool keyEdgeChangesKey();
 void prepareKeyEdge();
 void keyEdgeRows(int32_t begin, int32_t end);
-bool compositorNeedsBlur();
-bool prepareCompositor();
+// With streamKey the glow's or shadow's blur runs as compositeRows asks for
+// rows, instead of over the whole key at once: compositorKeyRowsFor(end)
+// says how many key rows from the top must be final (keyed, masked, edged)
+// before compositeRows may take rows up to `end`, and finishCompositor
+// gives back what the blur held.
+bool prepareCompositor(bool streamKey);
+int32_t compositorKeyRowsFor(int32_t end);
 void compositeRows(int32_t begin, int32_t end);
+void finishCompositor();
+
+// When the colour-distance key goes straight to the plain composite outside
+// the fades (no mask, no edge step, no effect), both in one sweep: the
+// bytes keyRows and compositeRows would give, without writing the key and
+// reading it back.
+bool keyerIsColorDistance();
+bool compositorIsPlainUnfaded();
+void keyAndCompositeRows(int32_t begin, int32_t end);
 
 // Loads the wipe pattern when the effect needs it.
 void loadPattern();
