@@ -395,25 +395,66 @@ __attribute__((target("avx2"))) inline V mix(V under, V over, V k, V t)
     return over255(_mm256_add_epi16(_mm256_mullo_epi16(under, t), _mm256_mullo_epi16(over, k)));
 }
 
+// The key of sixteen pixels and its complement 255 - k.
+struct Key16 {
+    V k, t;
+};
+
+struct Rule16 {
+    V keyY, keyU, keyV, m, dLimit;
+};
+
+__attribute__((target("avx2"))) inline Rule16 rule16(const DistanceRule &rule)
+{
+    return Rule16{_mm256_set1_epi16(int16_t(rule.keyY)), _mm256_set1_epi16(int16_t(rule.keyU)),
+                  _mm256_set1_epi16(int16_t(rule.keyV)), _mm256_set1_epi16(int16_t(rule.m)),
+                  _mm256_set1_epi16(int16_t(rule.dLimit))};
+}
+
+__attribute__((target("avx2"))) inline Key16 key16(const Channels &f, const Rule16 &r)
+{
+    const V all = _mm256_set1_epi16(255);
+    V d = _mm256_add_epi16(absDiff(f.v, r.keyV), absDiff(f.u, r.keyU));
+    d = _mm256_add_epi16(absDiff(f.y, r.keyY), _mm256_add_epi16(d, d));
+    d = _mm256_min_epu16(d, r.dLimit);
+    const V q = _mm256_srli_epi16(_mm256_mulhi_epu16(_mm256_mullo_epi16(d, r.m), _mm256_set1_epi16(5243)), 2);
+    const V a = _mm256_subs_epu16(q, _mm256_set1_epi16(100));
+    V k = _mm256_mulhi_epu16(_mm256_mullo_epi16(a, _mm256_set1_epi16(51)), _mm256_set1_epi16(5958));
+    k = _mm256_min_epu16(k, all);
+    return Key16{k, _mm256_sub_epi16(all, k)};
+}
+
+// Mode 1 alone: key and despilled colour inside the matte, key 0 and the
+// foreground's colour outside it.
+__attribute__((target("avx2"))) size_t keyByDistance(const Pixel *fg, Pixel *out, size_t count,
+                                                     const DistanceRule &rule)
+{
+    const Rule16 r = rule16(rule);
+    size_t i = 0;
+    for (; i + 16 <= count; i += 16) {
+        const Channels f = load16(fg + i);
+        const Key16 key = key16(f, r);
+        const V outside = _mm256_cmpeq_epi16(f.a, _mm256_setzero_si256());
+        Channels o;
+        o.a = _mm256_andnot_si256(outside, key.k);
+        o.y = _mm256_blendv_epi8(despill(f.y, key.t, rule.spillY, rule.addY), f.y, outside);
+        o.u = _mm256_blendv_epi8(despill(f.u, key.t, rule.spillU, rule.addU), f.u, outside);
+        o.v = _mm256_blendv_epi8(despill(f.v, key.t, rule.spillV, rule.addV), f.v, outside);
+        store16(out + i, o);
+    }
+    return i;
+}
+
 __attribute__((target("avx2"))) size_t keyAndComposite(const Pixel *fg, const Pixel *bg, Pixel *out, size_t count,
                                                        const DistanceRule &rule)
 {
-    const V keyY = _mm256_set1_epi16(int16_t(rule.keyY)), keyU = _mm256_set1_epi16(int16_t(rule.keyU));
-    const V keyV = _mm256_set1_epi16(int16_t(rule.keyV)), m = _mm256_set1_epi16(int16_t(rule.m));
-    const V dLimit = _mm256_set1_epi16(int16_t(rule.dLimit));
-    const V all = _mm256_set1_epi16(255), zero = _mm256_setzero_si256();
+    const Rule16 r = rule16(rule);
     size_t i = 0;
     for (; i + 16 <= count; i += 16) {
         const Channels f = load16(fg + i), b = load16(bg + i);
-        V d = _mm256_add_epi16(absDiff(f.v, keyV), absDiff(f.u, keyU));
-        d = _mm256_add_epi16(absDiff(f.y, keyY), _mm256_add_epi16(d, d));
-        d = _mm256_min_epu16(d, dLimit);
-        const V q = _mm256_srli_epi16(_mm256_mulhi_epu16(_mm256_mullo_epi16(d, m), _mm256_set1_epi16(5243)), 2);
-        const V a = _mm256_subs_epu16(q, _mm256_set1_epi16(100));
-        V k = _mm256_mulhi_epu16(_mm256_mullo_epi16(a, _mm256_set1_epi16(51)), _mm256_set1_epi16(5958));
-        k = _mm256_min_epu16(k, all);
-        const V t = _mm256_sub_epi16(all, k);
-        const V outside = _mm256_cmpeq_epi16(f.a, zero);
+        const Key16 key = key16(f, r);
+        const V k = key.k, t = key.t;
+        const V outside = _mm256_cmpeq_epi16(f.a, _mm256_setzero_si256());
         Channels o;
         o.a = _mm256_andnot_si256(outside, k);
         o.y = _mm256_blendv_epi8(mix(b.y, despill(f.y, t, rule.spillY, rule.addY), k, t), f.y, outside);
@@ -429,8 +470,18 @@ __attribute__((target("avx2"))) size_t keyAndComposite(const Pixel *fg, const Pi
 bool useAvx2Sweep() { return __builtin_cpu_supports("avx2"); }
 #endif
 
-// The sweep: by hand in AVX2 where the processor has it, the rest (and
-// everything elsewhere) by the compiler's loop.
+// The sweeps: by hand in AVX2 where the processor has it, the rest (and
+// everything elsewhere) by the compiler's loops.
+void keyByDistanceSweep(const Pixel *fg, Pixel *out, size_t count, const DistanceRule &rule)
+{
+    size_t done = 0;
+#ifdef ZV_AVX2_SWEEP
+    static const bool avx2 = useAvx2Sweep();
+    if (avx2) done = avx2::keyByDistance(fg, out, count, rule);
+#endif
+    if (done < count) keyByDistance(fg + done, out + done, count - done, rule);
+}
+
 void keyAndCompositeSweep(const Pixel *fg, const Pixel *bg, Pixel *out, size_t count, const DistanceRule &rule)
 {
     size_t done = 0;
@@ -682,7 +733,7 @@ void keyRows(int32_t begin, int32_t end)
 
     switch (settings.keyerType) {
     case KEY_COLOR_DISTANCE:
-        keyByDistance(fg, out, count, preparedDistance);
+        keyByDistanceSweep(fg, out, count, preparedDistance);
         break;
     case KEY_RECTANGLE:
         keyRectangle(foregroundPicture->pixels, outputPicture->pixels, pictureWidth, begin, end);
