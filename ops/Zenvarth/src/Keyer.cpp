@@ -14,9 +14,8 @@
 #include <bit>
 #include <cstring>
 
-#include <immintrin.h>
-
 #include "KeyerTables.h"
+#include "PixelLanes.h"
 #include "ZenvarthRender.h"
 #include "contract/helpers.h"
 
@@ -321,78 +320,27 @@ OPS_VECTOR_KERNEL void keyAndComposite(const Pixel *fg, const Pixel *bg, Pixel *
     }
 }
 
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(OPS_BASELINE_ONLY)
-#define ZV_AVX2_SWEEP 1
+#ifdef ZV_AVX2_SWEEP
 
-// The same sweep written for AVX2 by hand, sixteen pixels at a time: the
-// compiler's own vectorisation of the loop above spends most of its work
-// taking the pixels apart and putting them together again. Here the bytes
-// of sixteen pixels are sorted into one 16-bit vector per channel with a
-// byte shuffle and three unpacks, and back the same way; the pixels sit in
-// the vectors in an order of their own, the same for every channel and
-// undone on the way out. Every step is the scalar step above, lane by lane.
+// The same sweeps written for AVX2 by hand, sixteen pixels at a time (see
+// PixelLanes.h): the compiler's own vectorisation of the loops above spends
+// most of its work taking the pixels apart and putting them together
+// again. Every step is the scalar step above, lane by lane.
 namespace avx2 {
 
-typedef __m256i V;
-
-// Per 128-bit lane: pixel bytes a v u y of four pixels to aaaa vvvv uuuu yyyy.
-__attribute__((target("avx2"))) inline V byChannel(V w)
-{
-    const V order = _mm256_setr_epi8(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15, 0, 4, 8, 12, 1, 5, 9,
-                                     13, 2, 6, 10, 14, 3, 7, 11, 15);
-    return _mm256_shuffle_epi8(w, order);
-}
-
-// And back: aaaa vvvv uuuu yyyy to a v u y per pixel.
-__attribute__((target("avx2"))) inline V byPixel(V w)
-{
-    const V order = _mm256_setr_epi8(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15, 0, 4, 8, 12, 1, 5, 9,
-                                     13, 2, 6, 10, 14, 3, 7, 11, 15);
-    return _mm256_shuffle_epi8(w, order);   // the 4 x 4 transpose is its own inverse
-}
-
-struct Channels {
-    V a, v, u, y;   // 16-bit lanes
-};
-
-__attribute__((target("avx2"))) inline Channels load16(const Pixel *p)
-{
-    const V zero = _mm256_setzero_si256();
-    const V first = byChannel(_mm256_loadu_si256(reinterpret_cast<const V *>(p)));
-    const V second = byChannel(_mm256_loadu_si256(reinterpret_cast<const V *>(p + 8)));
-    const V av = _mm256_unpacklo_epi32(first, second);   // per lane: 8 alpha bytes, 8 V bytes
-    const V uy = _mm256_unpackhi_epi32(first, second);   // 8 U bytes, 8 Y bytes
-    return Channels{_mm256_unpacklo_epi8(av, zero), _mm256_unpackhi_epi8(av, zero), _mm256_unpacklo_epi8(uy, zero),
-                    _mm256_unpackhi_epi8(uy, zero)};
-}
-
-__attribute__((target("avx2"))) inline void store16(Pixel *p, const Channels &c)
-{
-    const V av = _mm256_shuffle_epi32(_mm256_packus_epi16(c.a, c.v), 0xD8);   // dwords 0 2 1 3
-    const V uy = _mm256_shuffle_epi32(_mm256_packus_epi16(c.u, c.y), 0xD8);
-    _mm256_storeu_si256(reinterpret_cast<V *>(p), byPixel(_mm256_unpacklo_epi64(av, uy)));
-    _mm256_storeu_si256(reinterpret_cast<V *>(p + 8), byPixel(_mm256_unpackhi_epi64(av, uy)));
-}
+using namespace lanes;
 
 __attribute__((target("avx2"))) inline V absDiff(V a, V b) { return _mm256_sub_epi16(_mm256_max_epu16(a, b), _mm256_min_epu16(a, b)); }
-
-__attribute__((target("avx2"))) inline V over255(V x) { return _mm256_srli_epi16(_mm256_mulhi_epu16(x, _mm256_set1_epi16(int16_t(32897))), 7); }
 
 // c minus the spill of weight t (plus it where `add` is all ones), limited
 // to 16..240.
 __attribute__((target("avx2"))) inline V despill(V c, V t, uint16_t spill, uint16_t add)
 {
-    const V addMask = _mm256_set1_epi16(int16_t(add));
-    V s = over255(_mm256_mullo_epi16(_mm256_set1_epi16(int16_t(spill)), t));
+    const V addMask = splat(uint16_t(add));
+    V s = lanes::over255(_mm256_mullo_epi16(splat(uint16_t(spill)), t));
     s = _mm256_sub_epi16(_mm256_xor_si256(s, addMask), addMask);
     const V v = _mm256_sub_epi16(c, s);
     return _mm256_min_epi16(_mm256_max_epi16(v, _mm256_set1_epi16(16)), _mm256_set1_epi16(240));
-}
-
-// under * (255 - k) + over * k, over 255.
-__attribute__((target("avx2"))) inline V mix(V under, V over, V k, V t)
-{
-    return over255(_mm256_add_epi16(_mm256_mullo_epi16(under, t), _mm256_mullo_epi16(over, k)));
 }
 
 // The key of sixteen pixels and its complement 255 - k.
@@ -406,9 +354,9 @@ struct Rule16 {
 
 __attribute__((target("avx2"))) inline Rule16 rule16(const DistanceRule &rule)
 {
-    return Rule16{_mm256_set1_epi16(int16_t(rule.keyY)), _mm256_set1_epi16(int16_t(rule.keyU)),
-                  _mm256_set1_epi16(int16_t(rule.keyV)), _mm256_set1_epi16(int16_t(rule.m)),
-                  _mm256_set1_epi16(int16_t(rule.dLimit))};
+    return Rule16{splat(uint16_t(rule.keyY)), splat(uint16_t(rule.keyU)),
+                  splat(uint16_t(rule.keyV)), splat(uint16_t(rule.m)),
+                  splat(uint16_t(rule.dLimit))};
 }
 
 __attribute__((target("avx2"))) inline Key16 key16(const Channels &f, const Rule16 &r)
@@ -457,9 +405,9 @@ __attribute__((target("avx2"))) size_t keyAndComposite(const Pixel *fg, const Pi
         const V outside = _mm256_cmpeq_epi16(f.a, _mm256_setzero_si256());
         Channels o;
         o.a = _mm256_andnot_si256(outside, k);
-        o.y = _mm256_blendv_epi8(mix(b.y, despill(f.y, t, rule.spillY, rule.addY), k, t), f.y, outside);
-        o.u = _mm256_blendv_epi8(mix(b.u, despill(f.u, t, rule.spillU, rule.addU), k, t), f.u, outside);
-        o.v = _mm256_blendv_epi8(mix(b.v, despill(f.v, t, rule.spillV, rule.addV), k, t), f.v, outside);
+        o.y = _mm256_blendv_epi8(lanes::mix(b.y, despill(f.y, t, rule.spillY, rule.addY), k, t), f.y, outside);
+        o.u = _mm256_blendv_epi8(lanes::mix(b.u, despill(f.u, t, rule.spillU, rule.addU), k, t), f.u, outside);
+        o.v = _mm256_blendv_epi8(lanes::mix(b.v, despill(f.v, t, rule.spillV, rule.addV), k, t), f.v, outside);
         store16(out + i, o);
     }
     return i;
@@ -467,7 +415,6 @@ __attribute__((target("avx2"))) size_t keyAndComposite(const Pixel *fg, const Pi
 
 } // namespace avx2
 
-bool useAvx2Sweep() { return __builtin_cpu_supports("avx2"); }
 #endif
 
 // The sweeps: by hand in AVX2 where the processor has it, the rest (and
@@ -476,7 +423,7 @@ void keyByDistanceSweep(const Pixel *fg, Pixel *out, size_t count, const Distanc
 {
     size_t done = 0;
 #ifdef ZV_AVX2_SWEEP
-    static const bool avx2 = useAvx2Sweep();
+    static const bool avx2 = lanes::haveAvx2();
     if (avx2) done = avx2::keyByDistance(fg, out, count, rule);
 #endif
     if (done < count) keyByDistance(fg + done, out + done, count - done, rule);
@@ -486,7 +433,7 @@ void keyAndCompositeSweep(const Pixel *fg, const Pixel *bg, Pixel *out, size_t c
 {
     size_t done = 0;
 #ifdef ZV_AVX2_SWEEP
-    static const bool avx2 = useAvx2Sweep();
+    static const bool avx2 = lanes::haveAvx2();
     if (avx2) done = avx2::keyAndComposite(fg, bg, out, count, rule);
 #endif
     if (done < count) keyAndComposite(fg + done, bg + done, out + done, count - done, rule);
