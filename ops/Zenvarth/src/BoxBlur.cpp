@@ -28,6 +28,7 @@
 #include <cstring>
 
 #include "BoxBlur.h"
+#include "PixelLanes.h"
 #include "ZenvarthRender.h"
 #include "contract/helpers.h"
 
@@ -111,17 +112,65 @@ OPS_VECTOR_KERNEL void windowAverages(const uint32_t *low, const uint32_t *high,
     }
 }
 
-// Horizontal pass over one row: column averages into destination alpha,
-// window `length` columns starting `offset` columns to the left. `totals`
-// (width + 1 cells) takes the running totals of the row, from which every
-// window's sum is one difference.
-void blurRow(const uint32_t *in, Pixel *out, int32_t width, int32_t length, int32_t offset,
-             const uint64_t *reciprocals, uint32_t *totals)
-{
-    uint32_t total = 0;
-    totals[0] = 0;
-    for (int32_t c = 0; c < width; ++c) totals[c + 1] = total += in[c];
+#ifdef ZV_AVX2_SWEEP
 
+// The column averages of a row and their running totals in one AVX2 loop,
+// eight columns to a step: the quotients as in exactQuotient, lane by
+// lane, then summed along the row. Returns how many columns it did; the
+// total after them is totals[done].
+__attribute__((target("avx2"))) size_t averageTotalsAvx2(const uint32_t *sums, uint32_t *totals, size_t count,
+                                                         uint32_t n)
+{
+    typedef __m256i V;
+    const __m256 inverse = _mm256_set1_ps(1.0f / float(n));
+    const V divisor = _mm256_set1_epi32(int32_t(n)), one = _mm256_set1_epi32(1);
+    V carry = _mm256_setzero_si256();
+    totals[0] = 0;
+    size_t i = 0;
+    for (; i + 8 <= count; i += 8) {
+        const V sum = _mm256_loadu_si256(reinterpret_cast<const V *>(sums + i));
+        V q = _mm256_cvttps_epi32(_mm256_mul_ps(_mm256_cvtepi32_ps(sum), inverse));
+        // One step down where q * n > sum, one up where (q + 1) * n <= sum.
+        q = _mm256_add_epi32(q, _mm256_cmpgt_epi32(_mm256_mullo_epi32(q, divisor), sum));
+        const V above = _mm256_cmpgt_epi32(_mm256_add_epi32(_mm256_mullo_epi32(q, divisor), divisor), sum);
+        q = _mm256_add_epi32(_mm256_add_epi32(q, one), above);
+        // Running totals: within each half, then the low half's total into the high half, then the carry.
+        q = _mm256_add_epi32(q, _mm256_slli_si256(q, 4));
+        q = _mm256_add_epi32(q, _mm256_slli_si256(q, 8));
+        const V lowTotal = _mm256_shuffle_epi32(q, 0xFF);
+        q = _mm256_add_epi32(q, _mm256_permute2x128_si256(lowTotal, lowTotal, 0x08));
+        q = _mm256_add_epi32(q, carry);
+        _mm256_storeu_si256(reinterpret_cast<V *>(totals + i + 1), q);
+        carry = _mm256_permutevar8x32_epi32(q, _mm256_set1_epi32(7));
+    }
+    return i;
+}
+
+#endif
+
+// totals[c + 1] = totals[c] + sums[c] / n, from totals[0] = 0: the running
+// totals of a row's column averages. `averages` is scratch of `count` cells.
+void averageTotals(const uint32_t *sums, uint32_t *averages, uint32_t *totals, size_t count, uint32_t n)
+{
+    size_t done = 0;
+#ifdef ZV_AVX2_SWEEP
+    static const bool avx2 = lanes::haveAvx2();
+    if (avx2) done = averageTotalsAvx2(sums, totals, count, n);
+#endif
+    if (done == count) return;
+    divideSums(sums + done, averages, count - done, n);
+    uint32_t total = done ? totals[done] : 0;
+    totals[done] = total;
+    for (size_t c = done; c < count; ++c) totals[c + 1] = total += averages[c - done];
+}
+
+// Horizontal pass over one row: from the running totals of its column
+// averages (width + 1 cells) into destination alpha, window `length`
+// columns starting `offset` columns to the left. Every window's sum is one
+// difference of totals.
+void blurRow(const uint32_t *totals, Pixel *out, int32_t width, int32_t length, int32_t offset,
+             const uint64_t *reciprocals)
+{
     if (width >= length)
         windowAverages(totals, totals + length, out + offset, size_t(width - length + 1), uint32_t(length));
 
@@ -207,8 +256,8 @@ void RowBlur::rowsUpTo(int32_t end)
         }
         for (; summedEnd_ <= last; ++summedEnd_) addRow(sums_, source_ + size_t(summedEnd_) * w, w);
         for (; summedFirst_ < first; ++summedFirst_) subtractRow(sums_, source_ + size_t(summedFirst_) * w, w);
-        divideSums(sums_, averages_, w, uint32_t(last - first + 1));
-        blurRow(averages_, destination_ + size_t(next_) * w, width_, size_, size_ / 2, reciprocals_, totals_);
+        averageTotals(sums_, averages_, totals_, w, uint32_t(last - first + 1));
+        blurRow(totals_, destination_ + size_t(next_) * w, width_, size_, size_ / 2, reciprocals_);
     }
 }
 
