@@ -13,6 +13,7 @@
 
 #include "BoxBlur.h"
 #include "Pattern.h"
+#include "PixelLanes.h"
 #include "passes.h"
 
 using passes::Scene;
@@ -173,6 +174,47 @@ TEST_F(Bands, WithoutBlurMemoryBandsFallBackLikeThePasses)
         for (size_t i = 0; i < start.fg.size(); ++i) {
             ASSERT_EQ(pixelWord(bands.out[i]), pixelWord(passes.out[i])) << "effect " << int(effect) << " pixel " << i;
             ASSERT_EQ(pixelWord(bands.bg[i]), pixelWord(passes.bg[i])) << "effect " << int(effect) << " pixel " << i;
+        }
+    }
+}
+
+// The hand-written AVX2 sweeps (colour-distance key, the key with the plain
+// composite, the plain, glow and shadow blocks, the blur's row totals) must
+// give the bytes of the compiler's loops, which are what a processor
+// without AVX2 runs: the same renders with them on and off.
+TEST_F(Bands, HandWrittenSweepsGiveTheBytesOfTheCompilersLoops)
+{
+    if (!zenvarth::lanes::handWrittenSweeps) GTEST_SKIP() << "no hand-written sweeps on this build or processor";
+    const int shapes[][2] = {{37, 41}, {1000, 40}, {19, 300}};
+    std::mt19937 rng(77);
+    for (auto [w, h] : shapes) {
+        for (int round = 0; round < 40; ++round) {
+            passes::resetEngine();
+            randomSettings(rng, w, h);
+            zenvarth::settings.fadeInFrames = zenvarth::settings.fadeOutFrames = 0;   // the blocks' case
+            if (round % 2) zenvarth::settings.keyerType = 1;
+            const uint32_t count = 2 + pick(rng, 80), field = pick(rng, count);
+            const Scene start = randomPictures(rng, w, h);
+
+            Scene fast = start;
+            fast.bind(field, count);
+            zenvarth::matteDone = false;
+            zenvarth::runPasses();
+
+            Scene plain = start;
+            plain.bind(field, count);
+            zenvarth::matteDone = false;
+            zenvarth::lanes::handWrittenSweeps = false;
+            zenvarth::runPasses();
+            zenvarth::lanes::handWrittenSweeps = true;
+
+            const ZenvarthSettings &s = zenvarth::settings;
+            for (size_t i = 0; i < start.fg.size(); ++i) {
+                ASSERT_EQ(pixelWord(fast.out[i]), pixelWord(plain.out[i]))
+                    << w << "x" << h << " round " << round << " pixel " << i << ": keyer " << int(s.keyerType)
+                    << ", effect " << int(s.effectType);
+                ASSERT_EQ(pixelWord(fast.bg[i]), pixelWord(plain.bg[i])) << w << "x" << h << " round " << round;
+            }
         }
     }
 }

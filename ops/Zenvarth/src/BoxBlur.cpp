@@ -154,8 +154,7 @@ void averageTotals(const uint32_t *sums, uint32_t *averages, uint32_t *totals, s
 {
     size_t done = 0;
 #ifdef ZV_AVX2_SWEEP
-    static const bool avx2 = lanes::haveAvx2();
-    if (avx2) done = averageTotalsAvx2(sums, totals, count, n);
+    if (lanes::handWrittenSweeps) done = averageTotalsAvx2(sums, totals, count, n);
 #endif
     if (done == count) return;
     divideSums(sums + done, averages, count - done, n);

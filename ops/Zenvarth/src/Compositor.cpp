@@ -277,8 +277,7 @@ size_t plainBlocks(const Planes &p)
 {
     size_t fast = 0, rest = 0;
 #ifdef ZV_AVX2_SWEEP
-    static const bool avx2 = lanes::haveAvx2();
-    if (avx2) fast = avx2::plainUnfaded(p.fg, p.bg, p.out, p.count);
+    if (lanes::handWrittenSweeps) fast = avx2::plainUnfaded(p.fg, p.bg, p.out, p.count);
 #endif
     plainUnfaded(p.fg + fast, p.bg + fast, p.out + fast, p.count - fast, rest);
     return fast + rest;
@@ -334,8 +333,7 @@ size_t glowBlocks(const Planes &p, Pixel glow)
 {
     size_t fast = 0, rest = 0;
 #ifdef ZV_AVX2_SWEEP
-    static const bool avx2 = lanes::haveAvx2();
-    if (avx2) fast = avx2::glowUnfaded(p.fg, p.bg, p.out, p.count, glow);
+    if (lanes::handWrittenSweeps) fast = avx2::glowUnfaded(p.fg, p.bg, p.out, p.count, glow);
 #endif
     glowUnfaded(p.fg + fast, p.bg + fast, p.out + fast, p.count - fast, glow, rest);
     return fast + rest;
@@ -422,8 +420,7 @@ size_t shadowBlocks(const Pixel *fg, const Pixel *bg, const Pixel *samples, Pixe
 {
     size_t fast = 0, rest = 0;
 #ifdef ZV_AVX2_SWEEP
-    static const bool avx2 = lanes::haveAvx2();
-    if (avx2) fast = avx2::shadowUnfaded(fg, bg, samples, out, count, shadow);
+    if (lanes::handWrittenSweeps) fast = avx2::shadowUnfaded(fg, bg, samples, out, count, shadow);
 #endif
     shadowUnfaded(fg + fast, bg + fast, samples ? samples + fast : nullptr, out + fast, count - fast, shadow, rest);
     return fast + rest;

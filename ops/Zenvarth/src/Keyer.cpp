@@ -21,6 +21,12 @@
 
 namespace zenvarth {
 
+#ifdef ZV_AVX2_SWEEP
+bool lanes::handWrittenSweeps = lanes::haveAvx2();
+#else
+bool lanes::handWrittenSweeps = false;
+#endif
+
 namespace {
 
 static_assert(std::endian::native == std::endian::little, "pixels are read as little-endian words");
@@ -423,8 +429,7 @@ void keyByDistanceSweep(const Pixel *fg, Pixel *out, size_t count, const Distanc
 {
     size_t done = 0;
 #ifdef ZV_AVX2_SWEEP
-    static const bool avx2 = lanes::haveAvx2();
-    if (avx2) done = avx2::keyByDistance(fg, out, count, rule);
+    if (lanes::handWrittenSweeps) done = avx2::keyByDistance(fg, out, count, rule);
 #endif
     if (done < count) keyByDistance(fg + done, out + done, count - done, rule);
 }
@@ -433,8 +438,7 @@ void keyAndCompositeSweep(const Pixel *fg, const Pixel *bg, Pixel *out, size_t c
 {
     size_t done = 0;
 #ifdef ZV_AVX2_SWEEP
-    static const bool avx2 = lanes::haveAvx2();
-    if (avx2) done = avx2::keyAndComposite(fg, bg, out, count, rule);
+    if (lanes::handWrittenSweeps) done = avx2::keyAndComposite(fg, bg, out, count, rule);
 #endif
     if (done < count) keyAndComposite(fg + done, bg + done, out + done, count - done, rule);
 }

@@ -8,6 +8,15 @@
 // leaves them out, to test the baseline on a machine with AVX2.
 #pragma once
 
+namespace zenvarth::lanes {
+
+// Whether the hand-written sweeps run: true where they are built and the
+// processor has AVX2. A test turns it off to hold them against the
+// compiler's loops.
+extern bool handWrittenSweeps;
+
+} // namespace zenvarth::lanes
+
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(OPS_BASELINE_ONLY)
 #define ZV_AVX2_SWEEP 1
 
@@ -17,7 +26,13 @@
 
 namespace zenvarth::lanes {
 
-inline bool haveAvx2() { return __builtin_cpu_supports("avx2"); }
+// Asked while the library's statics are set up, possibly before the
+// processor-model constructor: initialise it first.
+inline bool haveAvx2()
+{
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2");
+}
 
 typedef __m256i V;
 
