@@ -445,20 +445,25 @@ void shadowComposite(const Planes &p, const ByteTable &fade, bool faded, Pixel s
         auto sampleAt = [&](int32_t x) -> uint32_t {
             return rowInside && x >= firstColumn && x < endColumn ? sampleRow[x + dx].alpha : 0;
         };
-        int32_t x = 0;
         if (!faded) {
-            // Blocks wholly inside the sampled columns, or, in a row whose
-            // samples lie outside, anywhere.
-            const int32_t from = rowInside ? firstColumn : 0, to = rowInside ? endColumn : width;
-            for (; x < from; ++x)
-                shadowPixel(p.out[row + size_t(x)], p.fg[row + size_t(x)], p.bg[row + size_t(x)], sampleAt(x), fade,
-                            strength, shadow);
-            if (to > x) {
-                const size_t i = row + size_t(x);
-                x += int32_t(shadowBlocks(p.fg + i, p.bg + i, rowInside ? sampleRow + x + dx : nullptr, p.out + i,
-                                          size_t(to - x), shadow));
-            }
+            // Columns sampling inside the picture, and on either side those
+            // whose samples lie outside it (all of them in a row whose
+            // samples lie outside): blocks, then the odd pixels one by one.
+            auto columns = [&](int32_t x0, int32_t x1, const Pixel *samples) {
+                if (x1 <= x0) return;
+                const size_t i = row + size_t(x0);
+                int32_t x = x0 + int32_t(shadowBlocks(p.fg + i, p.bg + i, samples, p.out + i, size_t(x1 - x0), shadow));
+                for (; x < x1; ++x)
+                    shadowPixel(p.out[row + size_t(x)], p.fg[row + size_t(x)], p.bg[row + size_t(x)], sampleAt(x),
+                                fade, strength, shadow);
+            };
+            const int32_t from = rowInside ? firstColumn : 0, to = rowInside ? endColumn : 0;
+            columns(0, from, nullptr);
+            columns(from, to, to > from ? sampleRow + from + dx : nullptr);
+            columns(std::max(from, to), width, nullptr);
+            continue;
         }
+        int32_t x = 0;
         for (; x < width; ++x)
             shadowPixel(p.out[row + size_t(x)], p.fg[row + size_t(x)], p.bg[row + size_t(x)], sampleAt(x), fade,
                         strength, shadow);
