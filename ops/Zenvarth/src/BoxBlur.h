@@ -12,8 +12,8 @@ namespace zenvarth {
 // Blurs the alpha plane of outputPicture into the alpha plane of
 // backgroundPicture with a box `size` pixels wide and size/2 rows high
 // (size is 4 times a setting). Returns false, leaving the background's
-// alpha as it was, when the temporary plane cannot be allocated or size is
-// below 4; the callers then skip the work that would read the blurred key.
+// alpha as it was, when its work cells (a few rows' worth, see RowBlur)
+// cannot be allocated or size is below 4; the callers then skip the work that would read the blurred key.
 bool boxBlurKey(int32_t size);
 
 // The blur itself on plain planes: reads the alpha bytes of `source`, writes
@@ -61,8 +61,8 @@ uint32_t *allocateBlurWork(int32_t size);
 // each (n up to 65 535); quotients may be sums.
 void divideSums(const uint32_t *sums, uint32_t *quotients, size_t count, uint32_t n);
 
-// Where boxBlurKey gets its temporary plane; std::malloc unless a test
-// makes it fail.
+// Where the blurs of the render's key get their work cells; std::malloc
+// unless a test makes it fail.
 extern void *(*blurPlaneAllocator)(size_t bytes);
 
 } // namespace zenvarth
