@@ -399,16 +399,28 @@ __attribute__((target("avx2"))) size_t keyByDistance(const Pixel *fg, Pixel *out
     return i;
 }
 
-__attribute__((target("avx2"))) size_t keyAndComposite(const Pixel *fg, const Pixel *bg, Pixel *out, size_t count,
-                                                       const DistanceRule &rule)
+// With `wholeMatte` the starting matte of the whole picture is laid in the
+// same sweep: every foreground alpha byte becomes 255 (a block that has
+// them all is not written) and no pixel lies outside.
+__attribute__((target("avx2"))) size_t keyAndComposite(Pixel *fg, const Pixel *bg, Pixel *out, size_t count,
+                                                       const DistanceRule &rule, bool wholeMatte)
 {
     const Rule16 r = rule16(rule);
+    const V full = _mm256_set1_epi32(0xFF);
     size_t i = 0;
     for (; i + 16 <= count; i += 16) {
         const Channels f = load16(fg + i), b = load16(bg + i);
         const Key16 key = key16(f, r);
         const V k = key.k, t = key.t;
-        const V outside = _mm256_cmpeq_epi16(f.a, _mm256_setzero_si256());
+        V outside = _mm256_cmpeq_epi16(f.a, _mm256_setzero_si256());
+        if (wholeMatte) {
+            outside = _mm256_setzero_si256();
+            if (!_mm256_testc_si256(_mm256_cmpeq_epi16(f.a, splat(255)), _mm256_set1_epi16(-1))) {
+                V *p = reinterpret_cast<V *>(fg + i);
+                _mm256_storeu_si256(p, _mm256_or_si256(_mm256_loadu_si256(p), full));
+                _mm256_storeu_si256(p + 1, _mm256_or_si256(_mm256_loadu_si256(p + 1), full));
+            }
+        }
         Channels o;
         o.a = _mm256_andnot_si256(outside, k);
         o.y = _mm256_blendv_epi8(lanes::mix(b.y, despill(f.y, t, rule.spillY, rule.addY), k, t), f.y, outside);
@@ -434,13 +446,17 @@ void keyByDistanceSweep(const Pixel *fg, Pixel *out, size_t count, const Distanc
     if (done < count) keyByDistance(fg + done, out + done, count - done, rule);
 }
 
-void keyAndCompositeSweep(const Pixel *fg, const Pixel *bg, Pixel *out, size_t count, const DistanceRule &rule)
+void keyAndCompositeSweep(Pixel *fg, const Pixel *bg, Pixel *out, size_t count, const DistanceRule &rule,
+                          bool wholeMatte)
 {
     size_t done = 0;
 #ifdef ZV_AVX2_SWEEP
-    if (lanes::handWrittenSweeps) done = avx2::keyAndComposite(fg, bg, out, count, rule);
+    if (lanes::handWrittenSweeps) done = avx2::keyAndComposite(fg, bg, out, count, rule, wholeMatte);
 #endif
-    if (done < count) keyAndComposite(fg + done, bg + done, out + done, count - done, rule);
+    if (done == count) return;
+    if (wholeMatte)
+        for (size_t i = done; i < count; ++i) fg[i].alpha = 255;
+    keyAndComposite(fg + done, bg + done, out + done, count - done, rule);
 }
 
 // Rows begin..end-1 of the rectangle key.
@@ -660,7 +676,7 @@ bool keyerWorksByRows() { return settings.keyerType != KEY_DOMINANCE; }
 
 bool keyerIsColorDistance() { return settings.keyerType == KEY_COLOR_DISTANCE; }
 
-void keyAndCompositeRows(int32_t begin, int32_t end)
+void keyAndCompositeRows(int32_t begin, int32_t end, bool wholeMatte)
 {
     if (!keyerReady || settings.keyerType != KEY_COLOR_DISTANCE || !backgroundPicture) return;
     begin = std::max(begin, 0);
@@ -668,7 +684,8 @@ void keyAndCompositeRows(int32_t begin, int32_t end)
     if (begin >= end) return;
     const size_t first = size_t(begin) * size_t(pictureWidth);
     keyAndCompositeSweep(foregroundPicture->pixels + first, backgroundPicture->pixels + first,
-                         outputPicture->pixels + first, size_t(end - begin) * size_t(pictureWidth), preparedDistance);
+                         outputPicture->pixels + first, size_t(end - begin) * size_t(pictureWidth), preparedDistance,
+                         wholeMatte);
 }
 
 void keyRows(int32_t begin, int32_t end)

@@ -222,8 +222,8 @@ bool runPassesInBands()
     if (keyerIsColorDistance() && settings.maskEnabled != 1 && !keyEdgeChangesKey() && compositorIsPlainUnfaded()) {
         for (int32_t begin = 0; begin < pictureHeight; begin += step) {
             const int32_t end = std::min(begin + step, pictureHeight);
-            if (matte) startingMatteRows(begin, end);
-            keyAndCompositeRows(begin, end);
+            if (matte && !settings.wholePicture) startingMatteRows(begin, end);
+            keyAndCompositeRows(begin, end, matte && settings.wholePicture);
         }
         finishCompositor();
         return true;

@@ -68,10 +68,11 @@ void finishCompositor();
 // When the colour-distance key goes straight to the plain composite outside
 // the fades (no mask, no edge step, no effect), both in one sweep: the
 // bytes keyRows and compositeRows would give, without writing the key and
-// reading it back.
+// reading it back. With wholeMatte the sweep also lays the starting matte of
+// the whole picture (wholePicture 1), as startingMatteRows would first.
 bool keyerIsColorDistance();
 bool compositorIsPlainUnfaded();
-void keyAndCompositeRows(int32_t begin, int32_t end);
+void keyAndCompositeRows(int32_t begin, int32_t end, bool wholeMatte);
 
 // Loads the wipe pattern when the effect needs it.
 void loadPattern();
