@@ -378,17 +378,33 @@ __attribute__((target("avx2"))) inline Key16 key16(const Channels &f, const Rule
     return Key16{k, _mm256_sub_epi16(all, k)};
 }
 
+// The pixels outside the starting matte: alpha 0. With `wholeMatte` the
+// matte of the whole picture is laid here first: every alpha byte of the
+// sixteen foreground pixels becomes 255 (a block that has them all is not
+// written) and none lies outside.
+__attribute__((target("avx2"))) inline V outsideMatte(Pixel *fg, V alpha, bool wholeMatte)
+{
+    if (!wholeMatte) return _mm256_cmpeq_epi16(alpha, _mm256_setzero_si256());
+    if (!_mm256_testc_si256(_mm256_cmpeq_epi16(alpha, splat(255)), _mm256_set1_epi16(-1))) {
+        const V full = _mm256_set1_epi32(0xFF);
+        V *p = reinterpret_cast<V *>(fg);
+        _mm256_storeu_si256(p, _mm256_or_si256(_mm256_loadu_si256(p), full));
+        _mm256_storeu_si256(p + 1, _mm256_or_si256(_mm256_loadu_si256(p + 1), full));
+    }
+    return _mm256_setzero_si256();
+}
+
 // Mode 1 alone: key and despilled colour inside the matte, key 0 and the
 // foreground's colour outside it.
-__attribute__((target("avx2"))) size_t keyByDistance(const Pixel *fg, Pixel *out, size_t count,
-                                                     const DistanceRule &rule)
+__attribute__((target("avx2"))) size_t keyByDistance(Pixel *fg, Pixel *out, size_t count, const DistanceRule &rule,
+                                                     bool wholeMatte)
 {
     const Rule16 r = rule16(rule);
     size_t i = 0;
     for (; i + 16 <= count; i += 16) {
         const Channels f = load16(fg + i);
         const Key16 key = key16(f, r);
-        const V outside = _mm256_cmpeq_epi16(f.a, _mm256_setzero_si256());
+        const V outside = outsideMatte(fg + i, f.a, wholeMatte);
         Channels o;
         o.a = _mm256_andnot_si256(outside, key.k);
         o.y = _mm256_blendv_epi8(despill(f.y, key.t, rule.spillY, rule.addY), f.y, outside);
@@ -399,28 +415,16 @@ __attribute__((target("avx2"))) size_t keyByDistance(const Pixel *fg, Pixel *out
     return i;
 }
 
-// With `wholeMatte` the starting matte of the whole picture is laid in the
-// same sweep: every foreground alpha byte becomes 255 (a block that has
-// them all is not written) and no pixel lies outside.
 __attribute__((target("avx2"))) size_t keyAndComposite(Pixel *fg, const Pixel *bg, Pixel *out, size_t count,
                                                        const DistanceRule &rule, bool wholeMatte)
 {
     const Rule16 r = rule16(rule);
-    const V full = _mm256_set1_epi32(0xFF);
     size_t i = 0;
     for (; i + 16 <= count; i += 16) {
         const Channels f = load16(fg + i), b = load16(bg + i);
         const Key16 key = key16(f, r);
         const V k = key.k, t = key.t;
-        V outside = _mm256_cmpeq_epi16(f.a, _mm256_setzero_si256());
-        if (wholeMatte) {
-            outside = _mm256_setzero_si256();
-            if (!_mm256_testc_si256(_mm256_cmpeq_epi16(f.a, splat(255)), _mm256_set1_epi16(-1))) {
-                V *p = reinterpret_cast<V *>(fg + i);
-                _mm256_storeu_si256(p, _mm256_or_si256(_mm256_loadu_si256(p), full));
-                _mm256_storeu_si256(p + 1, _mm256_or_si256(_mm256_loadu_si256(p + 1), full));
-            }
-        }
+        const V outside = outsideMatte(fg + i, f.a, wholeMatte);
         Channels o;
         o.a = _mm256_andnot_si256(outside, k);
         o.y = _mm256_blendv_epi8(lanes::mix(b.y, despill(f.y, t, rule.spillY, rule.addY), k, t), f.y, outside);
@@ -437,13 +441,18 @@ __attribute__((target("avx2"))) size_t keyAndComposite(Pixel *fg, const Pixel *b
 
 // The sweeps: by hand in AVX2 where the processor has it, the rest (and
 // everything elsewhere) by the compiler's loops.
-void keyByDistanceSweep(const Pixel *fg, Pixel *out, size_t count, const DistanceRule &rule)
+// With `wholeMatte` both lay the starting matte of the whole picture (every
+// foreground alpha byte 255) as they go.
+void keyByDistanceSweep(Pixel *fg, Pixel *out, size_t count, const DistanceRule &rule, bool wholeMatte)
 {
     size_t done = 0;
 #ifdef ZV_AVX2_SWEEP
-    if (lanes::handWrittenSweeps) done = avx2::keyByDistance(fg, out, count, rule);
+    if (lanes::handWrittenSweeps) done = avx2::keyByDistance(fg, out, count, rule, wholeMatte);
 #endif
-    if (done < count) keyByDistance(fg + done, out + done, count - done, rule);
+    if (done == count) return;
+    if (wholeMatte)
+        for (size_t i = done; i < count; ++i) fg[i].alpha = 255;
+    keyByDistance(fg + done, out + done, count - done, rule);
 }
 
 void keyAndCompositeSweep(Pixel *fg, const Pixel *bg, Pixel *out, size_t count, const DistanceRule &rule,
@@ -688,20 +697,24 @@ void keyAndCompositeRows(int32_t begin, int32_t end, bool wholeMatte)
                          wholeMatte);
 }
 
-void keyRows(int32_t begin, int32_t end)
+void keyRows(int32_t begin, int32_t end, bool wholeMatte)
 {
     if (!keyerReady || settings.keyerType == KEY_DOMINANCE) return;
     begin = std::max(begin, 0);
     end = std::min(end, pictureHeight);
     if (begin >= end) return;
+    if (wholeMatte && settings.keyerType != KEY_COLOR_DISTANCE) {
+        startingMatteRows(begin, end);
+        wholeMatte = false;
+    }
     const size_t first = size_t(begin) * size_t(pictureWidth);
     const size_t count = size_t(end - begin) * size_t(pictureWidth);
-    const Pixel *fg = foregroundPicture->pixels + first;
+    Pixel *fg = foregroundPicture->pixels + first;
     Pixel *out = outputPicture->pixels + first;
 
     switch (settings.keyerType) {
     case KEY_COLOR_DISTANCE:
-        keyByDistanceSweep(fg, out, count, preparedDistance);
+        keyByDistanceSweep(fg, out, count, preparedDistance, wholeMatte);
         break;
     case KEY_RECTANGLE:
         keyRectangle(foregroundPicture->pixels, outputPicture->pixels, pictureWidth, begin, end);
@@ -722,7 +735,7 @@ void runKeyer()
                        size_t(pictureWidth) * size_t(pictureHeight));
         return;
     }
-    keyRows(0, pictureHeight);
+    keyRows(0, pictureHeight, false);
 }
 
 } // namespace zenvarth

@@ -233,8 +233,8 @@ bool runPassesInBands()
         const int32_t end = std::min(begin + step, pictureHeight);
         for (const int32_t need = compositorKeyRowsFor(end); keyed < need;) {
             const int32_t to = std::min(keyed + step, pictureHeight);
-            if (matte) startingMatteRows(keyed, to);
-            keyRows(keyed, to);
+            if (matte && !settings.wholePicture) startingMatteRows(keyed, to);
+            keyRows(keyed, to, matte && settings.wholePicture);
             maskRows(keyed, to);
             keyEdgeRows(keyed, to);
             keyed = to;

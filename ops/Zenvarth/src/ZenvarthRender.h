@@ -49,7 +49,9 @@ void runPasses();
 void startingMatteRows(int32_t begin, int32_t end);   // without matteDone
 bool prepareKeyer();
 bool keyerWorksByRows();   // every mode but the dominance key
-void keyRows(int32_t begin, int32_t end);
+// With wholeMatte the rows first get the starting matte of the whole
+// picture (wholePicture 1), for the colour-distance key in the same sweep.
+void keyRows(int32_t begin, int32_t end, bool wholeMatte);
 void maskRows(int32_t begin, int32_t end);
 bool keyEdgeNeedsBlur();
 bool keyEdgeChangesKey();
