@@ -116,19 +116,27 @@ OPS_VECTOR_KERNEL void windowAverages(const uint32_t *low, const uint32_t *high,
 
 // The column averages of a row and their running totals in one AVX2 loop,
 // eight columns to a step: the quotients as in exactQuotient, lane by
-// lane, then summed along the row. Returns how many columns it did; the
-// total after them is totals[done].
-__attribute__((target("avx2"))) size_t averageTotalsAvx2(const uint32_t *sums, uint32_t *totals, size_t count,
-                                                         uint32_t n)
+// lane, then summed along the row. With `entering` the column sums first
+// move down a row, as slideSums moves them. Returns how many columns it
+// did; the total after them is totals[done].
+__attribute__((target("avx2"))) size_t averageTotalsAvx2(uint32_t *sums, uint32_t *totals, size_t count, uint32_t n,
+                                                         const Pixel *entering, const Pixel *leaving)
 {
     typedef __m256i V;
     const __m256 inverse = _mm256_set1_ps(1.0f / float(n));
     const V divisor = _mm256_set1_epi32(int32_t(n)), one = _mm256_set1_epi32(1);
+    const V alphaByte = _mm256_set1_epi32(0xFF);
     V carry = _mm256_setzero_si256();
     totals[0] = 0;
     size_t i = 0;
     for (; i + 8 <= count; i += 8) {
-        const V sum = _mm256_loadu_si256(reinterpret_cast<const V *>(sums + i));
+        V sum = _mm256_loadu_si256(reinterpret_cast<const V *>(sums + i));
+        if (entering) {
+            const V in = _mm256_and_si256(_mm256_loadu_si256(reinterpret_cast<const V *>(entering + i)), alphaByte);
+            const V out = _mm256_and_si256(_mm256_loadu_si256(reinterpret_cast<const V *>(leaving + i)), alphaByte);
+            sum = _mm256_sub_epi32(_mm256_add_epi32(sum, in), out);
+            _mm256_storeu_si256(reinterpret_cast<V *>(sums + i), sum);
+        }
         V q = _mm256_cvttps_epi32(_mm256_mul_ps(_mm256_cvtepi32_ps(sum), inverse));
         // One step down where q * n > sum, one up where (q + 1) * n <= sum.
         q = _mm256_add_epi32(q, _mm256_cmpgt_epi32(_mm256_mullo_epi32(q, divisor), sum));
@@ -150,13 +158,16 @@ __attribute__((target("avx2"))) size_t averageTotalsAvx2(const uint32_t *sums, u
 
 // totals[c + 1] = totals[c] + sums[c] / n, from totals[0] = 0: the running
 // totals of a row's column averages. `averages` is scratch of `count` cells.
-void averageTotals(const uint32_t *sums, uint32_t *averages, uint32_t *totals, size_t count, uint32_t n)
+// With `entering` the sums first take in that row and let go of `leaving`.
+void averageTotals(uint32_t *sums, uint32_t *averages, uint32_t *totals, size_t count, uint32_t n,
+                   const Pixel *entering, const Pixel *leaving)
 {
     size_t done = 0;
 #ifdef ZV_AVX2_SWEEP
-    if (lanes::handWrittenSweeps) done = averageTotalsAvx2(sums, totals, count, n);
+    if (lanes::handWrittenSweeps) done = averageTotalsAvx2(sums, totals, count, n, entering, leaving);
 #endif
     if (done == count) return;
+    if (entering) slideSums(sums + done, entering + done, leaving + done, count - done);
     divideSums(sums + done, averages, count - done, n);
     uint32_t total = done ? totals[done] : 0;
     totals[done] = total;
@@ -249,13 +260,16 @@ void RowBlur::rowsUpTo(int32_t end)
         windowOf(next_, first, last);
         // Take in the rows entering the window, then let go of those that
         // left it: the sums are whole numbers, the order does not matter.
-        // A running window moves by one row: both in one sweep.
+        // A running window moves by one row: both in the sweep that
+        // divides the sums.
+        const Pixel *entering = nullptr, *leaving = nullptr;
         if (last == summedEnd_ && first == summedFirst_ + 1) {
-            slideSums(sums_, source_ + size_t(summedEnd_++) * w, source_ + size_t(summedFirst_++) * w, w);
+            entering = source_ + size_t(summedEnd_++) * w;
+            leaving = source_ + size_t(summedFirst_++) * w;
         }
         for (; summedEnd_ <= last; ++summedEnd_) addRow(sums_, source_ + size_t(summedEnd_) * w, w);
         for (; summedFirst_ < first; ++summedFirst_) subtractRow(sums_, source_ + size_t(summedFirst_) * w, w);
-        averageTotals(sums_, averages_, totals_, w, uint32_t(last - first + 1));
+        averageTotals(sums_, averages_, totals_, w, uint32_t(last - first + 1), entering, leaving);
         blurRow(totals_, destination_ + size_t(next_) * w, width_, size_, size_ / 2, reciprocals_);
     }
 }
