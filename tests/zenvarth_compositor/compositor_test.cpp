@@ -377,11 +377,11 @@ TEST_F(Compositor, UnknownEffectIsPlainComposite)
         ASSERT_EQ(pixelWord(scene.out[i]), pixelWord(plainScene.out[i])) << i;
 }
 
-// Outside the fades the glow and shadow composites work four pixels at a
-// time; they must give the bytes of the per-pixel rules, written out here,
-// on random pictures whose width leaves a partial block, inside and
+// Outside the fades the plain, glow and shadow composites work four pixels
+// at a time; they must give the bytes of the per-pixel rules, written out
+// here, on random pictures whose width leaves a partial block, inside and
 // outside the fades, with shadows cast in both diagonal directions.
-TEST_F(Compositor, GlowAndShadowBlocksMatchThePerPixelRules)
+TEST_F(Compositor, PlainGlowAndShadowBlocksMatchThePerPixelRules)
 {
     struct Case {
         uint8_t effect;
@@ -393,7 +393,8 @@ TEST_F(Compositor, GlowAndShadowBlocksMatchThePerPixelRules)
     const Case cases[] = {{1, 0, 2, 0, 0, 255, 0},  {1, 7, 40, 0, 0, 128, 0}, {1, 20, 40, 3, 3, 1, 0},
                           {1, 5, 40, 6, 0, 200, 0}, {1, 36, 40, 0, 5, 255, 0}, {1, 41, 40, 0, 0, 77, 0},
                           {2, 0, 2, 0, 0, 128, 7},  {2, 7, 40, 0, 0, 255, 3}, {2, 9, 40, 0, 0, 3, 7},
-                          {2, 5, 40, 6, 0, 200, 3}, {2, 36, 40, 0, 5, 90, 7}};
+                          {2, 5, 40, 6, 0, 200, 3}, {2, 36, 40, 0, 5, 90, 7}, {0, 0, 2, 0, 0, 0, 0},
+                          {0, 7, 40, 0, 0, 0, 0},   {0, 5, 40, 6, 0, 0, 0},   {0, 36, 40, 0, 5, 0, 0}};
     uint32_t seed = 100;
     for (const Case &c : cases) {
         passes::resetEngine();
@@ -430,7 +431,9 @@ TEST_F(Compositor, GlowAndShadowBlocksMatchThePerPixelRules)
                 const size_t i = size_t(y * w + x);
                 const Pixel fg = scene.fg[i], bg = scene.bg[i], was = before[i];
                 Pixel want;
-                if (c.effect == 1) {
+                if (c.effect == 0) {
+                    want = fg.alpha == 0 ? fg : mixed(bg, was, fade(was.alpha));
+                } else if (c.effect == 1) {
                     const Pixel glow = settings.glowColor;
                     want = Pixel{was.alpha, fg.v, fg.u, fg.y};
                     if (fg.alpha != 0) {

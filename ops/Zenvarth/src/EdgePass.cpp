@@ -6,6 +6,7 @@
 // vanish and the rest are stretched, which pulls the edge in by about half
 // the blur and leaves a soft ramp. Both steps go through a 256-entry table
 // built once per render.
+#include <algorithm>
 #include <array>
 
 #include "BoxBlur.h"
@@ -23,12 +24,33 @@ inline uint8_t scaledAlpha(uint32_t alpha, uint32_t opacity)
     return uint8_t(v > 255 ? 255 : v);
 }
 
-void applyTable(Pixel *out, size_t count, const std::array<uint8_t, 256> &table)
-{
-    for (size_t i = 0; i < count; ++i) out[i].alpha = table[out[i].alpha];
-}
+std::array<uint8_t, 256> opacityTable;
+bool opacityPending = false;
 
 } // namespace
+
+bool keyEdgeNeedsBlur() { return settings.edgeShrink != 0; }
+
+bool keyEdgeChangesKey() { return settings.edgeShrink != 0 || settings.keyOpacity < 100; }
+
+void prepareKeyEdge()
+{
+    const uint32_t opacity = settings.keyOpacity;
+    opacityPending = settings.edgeShrink == 0 && opacity < 100;
+    if (!opacityPending) return;
+    for (uint32_t a = 0; a < 256; ++a) opacityTable[a] = scaledAlpha(a, opacity);
+}
+
+void keyEdgeRows(int32_t begin, int32_t end)
+{
+    if (!opacityPending || !outputPicture || pictureWidth <= 0) return;
+    begin = std::max(begin, 0);
+    end = std::min(end, pictureHeight);
+    if (begin >= end) return;
+    Pixel *out = outputPicture->pixels + size_t(begin) * size_t(pictureWidth);
+    const size_t count = size_t(end - begin) * size_t(pictureWidth);
+    for (size_t i = 0; i < count; ++i) out[i].alpha = opacityTable[out[i].alpha];
+}
 
 void runKeyEdgePass()
 {
@@ -37,11 +59,11 @@ void runKeyEdgePass()
     const uint32_t opacity = settings.keyOpacity;
     const size_t count = size_t(pictureWidth) * size_t(pictureHeight);
     Pixel *out = outputPicture->pixels;
-    std::array<uint8_t, 256> table;
 
     // Without its blur the edge step would read stale bytes; the key then
     // keeps its shape and only takes the opacity.
     if (shrink != 0 && boxBlurKey(int32_t(4 * shrink))) {
+        std::array<uint8_t, 256> table;
         for (uint32_t b = 0; b < 256; ++b) {
             int32_t v = int32_t(2 * b) - 256;
             if (v < 0) table[b] = 0;
@@ -55,8 +77,9 @@ void runKeyEdgePass()
         return;
     }
     if (opacity >= 100) return;
-    for (uint32_t a = 0; a < 256; ++a) table[a] = scaledAlpha(a, opacity);
-    applyTable(out, count, table);
+    for (uint32_t a = 0; a < 256; ++a) opacityTable[a] = scaledAlpha(a, opacity);
+    opacityPending = true;
+    keyEdgeRows(0, pictureHeight);
 }
 
 } // namespace zenvarth

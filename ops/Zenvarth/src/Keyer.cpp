@@ -15,10 +15,17 @@
 #include <cstring>
 
 #include "KeyerTables.h"
+#include "PixelLanes.h"
 #include "ZenvarthRender.h"
 #include "contract/helpers.h"
 
 namespace zenvarth {
+
+#ifdef ZV_AVX2_SWEEP
+bool lanes::handWrittenSweeps = lanes::haveAvx2();
+#else
+bool lanes::handWrittenSweeps = false;
+#endif
 
 namespace {
 
@@ -199,47 +206,277 @@ void keyByTables(const Pixel *fg, Pixel *out, size_t count)
     }
 }
 
-// Mode 1 as arithmetic for the compiler to vectorise: the same integer
-// steps the tables hold (distance, key of the distance, spill of the key,
-// clamp), worked per pixel. Every product fits 32 bits: the distance is at
-// most 1 275 and the scale between -4 650 and 3 000.
+// Mode 1 as arithmetic for the compiler to vectorise, without a division:
+// every quotient of the formula is a multiply and a shift that gives the
+// very quotient over the range it meets, and every value fits 16 bits, so
+// the loop runs sixteen pixels to a vector.
+//
+// The formula, per pixel with distance d = |dY| + 2|dU| + 2|dV| (at most
+// 1 275) and m = 100 - colorTolerance:
+//   a = d * m * 30 / 1500 - 100 = d * m / 50 - 100
+//   k = clamp(a * 255 / 55, 0, 255) = clamp(a * 51 / 11, 0, 255)
+//   spill of a channel = base * (255 - k) / 255, truncated toward zero
+// k is 0 wherever a < 0 and 255 from a = 55 on, so d may be limited to the
+// first distance that reaches a = 55 without changing k: d * m then stays
+// below 8 192. With m <= 0 every pixel gets k = 0.
 struct DistanceRule {
-    int32_t keyY, keyU, keyV;
-    int32_t scale;
-    int32_t spillY, spillU, spillV;   // the spill of key 0: (key - base) * 255 / 255
+    uint16_t keyY, keyU, keyV;
+    uint16_t m;        // 100 - colorTolerance, or 0 where that is not positive
+    uint16_t dLimit;   // the least d with d * m / 50 >= 155 (0 when m is 0)
+    // |base| per channel and whether the spill is added (base < 0) rather
+    // than taken away, as an all-ones mask.
+    uint16_t spillY, spillU, spillV;
+    uint16_t addY, addU, addV;
 };
 
-inline int32_t spillOf(int32_t base, int32_t k) { return base * (255 - k) / 255; }
+DistanceRule distanceRule(const Pixel &key, uint8_t tolerance)
+{
+    DistanceRule r{};
+    r.keyY = key.y;
+    r.keyU = key.u;
+    r.keyV = key.v;
+    const int32_t m = 100 - int32_t(tolerance);
+    r.m = uint16_t(m > 0 ? m : 0);
+    r.dLimit = uint16_t(r.m ? (155 * 50 + r.m - 1) / r.m : 0);
+    const int32_t bases[3] = {int32_t(key.y) - 16, int32_t(key.u) - 128, int32_t(key.v) - 128};
+    uint16_t *spill[3] = {&r.spillY, &r.spillU, &r.spillV};
+    uint16_t *add[3] = {&r.addY, &r.addU, &r.addV};
+    for (int c = 0; c < 3; ++c) {
+        *spill[c] = uint16_t(bases[c] < 0 ? -bases[c] : bases[c]);
+        *add[c] = bases[c] < 0 ? 0xFFFF : 0;
+    }
+    return r;
+}
+
+// x / 50 for x < 8 192, x * 51 / 11 for x * 51 < 65 536 and x / 255 for
+// x < 65 536, each as the high half of a 16 by 16-bit product and a shift.
+inline uint16_t over50(uint16_t x) { return uint16_t((uint32_t(x) * 5243u) >> 16 >> 2); }
+inline uint16_t over11(uint16_t x) { return uint16_t((uint32_t(x) * 5958u) >> 16); }
+inline uint16_t over255(uint16_t x) { return uint16_t((uint32_t(x) * 32897u) >> 16 >> 7); }
+
+inline uint16_t absDiff16(uint16_t a, uint16_t b) { return a > b ? uint16_t(a - b) : uint16_t(b - a); }
+
+// c minus the spill (plus it where the base is negative), limited to 16..240.
+inline uint8_t despill(uint16_t c, uint16_t spill, uint16_t add)
+{
+    const int16_t s = int16_t((spill ^ add) - add);   // spill, negated when added
+    int16_t v = int16_t(int16_t(c) - s);
+    v = v < 16 ? int16_t(16) : v > 240 ? int16_t(240) : v;
+    return uint8_t(v);
+}
+
+// The key and the despilled colour of one pixel.
+struct DistanceKey {
+    uint16_t k;
+    uint8_t y, u, v;
+};
+
+inline DistanceKey keyOfDistance(uint16_t y, uint16_t u, uint16_t v, const DistanceRule &rule)
+{
+    uint16_t d = uint16_t(absDiff16(y, rule.keyY) + 2 * (absDiff16(u, rule.keyU) + absDiff16(v, rule.keyV)));
+    d = d < rule.dLimit ? d : rule.dLimit;
+    const uint16_t q = over50(uint16_t(d * rule.m));
+    const uint16_t a = q > 100 ? uint16_t(q - 100) : uint16_t(0);
+    uint16_t k = over11(uint16_t(a * 51));
+    k = k < 255 ? k : uint16_t(255);
+    const uint16_t t = uint16_t(255 - k);
+    return DistanceKey{k, despill(y, over255(uint16_t(rule.spillY * t)), rule.addY),
+                       despill(u, over255(uint16_t(rule.spillU * t)), rule.addU),
+                       despill(v, over255(uint16_t(rule.spillV * t)), rule.addV)};
+}
 
 OPS_VECTOR_KERNEL void keyByDistance(const Pixel *fg, Pixel *out, size_t count, DistanceRule rule)
 {
     for (size_t i = 0; i < count; ++i) {
         const Pixel p = fg[i];
-        const int32_t y = p.y, u = p.u, v = p.v;
-        const int32_t dy = y - rule.keyY, du = u - rule.keyU, dv = v - rule.keyV;
-        const int32_t d = (dy < 0 ? -dy : dy) + 2 * (du < 0 ? -du : du) + 2 * (dv < 0 ? -dv : dv);
-        const int32_t a = d * rule.scale / 1500 - 100;
-        int32_t k = a * 255 / 55;
-        k = k < 0 ? 0 : k > 255 ? 255 : k;
-        const int32_t y2 = y - spillOf(rule.spillY, k), u2 = u - spillOf(rule.spillU, k), v2 = v - spillOf(rule.spillV, k);
+        const DistanceKey key = keyOfDistance(p.y, p.u, p.v, rule);
         const bool keyed = p.alpha != 0;
         Pixel o;
-        o.alpha = uint8_t(keyed ? k : 0);
-        o.y = uint8_t(keyed ? (y2 < 16 ? 16 : y2 > 240 ? 240 : y2) : y);
-        o.u = uint8_t(keyed ? (u2 < 16 ? 16 : u2 > 240 ? 240 : u2) : u);
-        o.v = uint8_t(keyed ? (v2 < 16 ? 16 : v2 > 240 ? 240 : v2) : v);
+        o.alpha = uint8_t(keyed ? key.k : 0);
+        o.y = keyed ? key.y : p.y;
+        o.u = keyed ? key.u : p.u;
+        o.v = keyed ? key.v : p.v;
         out[i] = o;
     }
 }
 
-void keyRectangle(const Pixel *fg, Pixel *out, int32_t width, int32_t height)
+// Mode 1 and then the plain composite outside the fades, in one loop, for
+// renders where nothing changes the key between the two: inside the matte
+// the despilled colour is laid over the background with the key as its
+// weight (key 0 gives the background, 255 the despilled colour), outside it
+// the foreground shows with key 0.
+inline uint8_t mixOver255(uint16_t under, uint16_t over, uint16_t k)
+{
+    return uint8_t(over255(uint16_t(under * uint16_t(255 - k) + over * k)));
+}
+
+OPS_VECTOR_KERNEL void keyAndComposite(const Pixel *fg, const Pixel *bg, Pixel *out, size_t count,
+                                       DistanceRule rule)
+{
+    for (size_t i = 0; i < count; ++i) {
+        const Pixel p = fg[i], b = bg[i];
+        const DistanceKey key = keyOfDistance(p.y, p.u, p.v, rule);
+        const bool keyed = p.alpha != 0;
+        Pixel o;
+        o.alpha = uint8_t(keyed ? key.k : 0);
+        o.y = keyed ? mixOver255(b.y, key.y, key.k) : p.y;
+        o.u = keyed ? mixOver255(b.u, key.u, key.k) : p.u;
+        o.v = keyed ? mixOver255(b.v, key.v, key.k) : p.v;
+        out[i] = o;
+    }
+}
+
+#ifdef ZV_AVX2_SWEEP
+
+// The same sweeps written for AVX2 by hand, sixteen pixels at a time (see
+// PixelLanes.h): the compiler's own vectorisation of the loops above spends
+// most of its work taking the pixels apart and putting them together
+// again. Every step is the scalar step above, lane by lane.
+namespace avx2 {
+
+using namespace lanes;
+
+__attribute__((target("avx2"))) inline V absDiff(V a, V b) { return _mm256_sub_epi16(_mm256_max_epu16(a, b), _mm256_min_epu16(a, b)); }
+
+// c minus the spill of weight t (plus it where `add` is all ones), limited
+// to 16..240.
+__attribute__((target("avx2"))) inline V despill(V c, V t, uint16_t spill, uint16_t add)
+{
+    const V addMask = splat(uint16_t(add));
+    V s = lanes::over255(_mm256_mullo_epi16(splat(uint16_t(spill)), t));
+    s = _mm256_sub_epi16(_mm256_xor_si256(s, addMask), addMask);
+    const V v = _mm256_sub_epi16(c, s);
+    return _mm256_min_epi16(_mm256_max_epi16(v, _mm256_set1_epi16(16)), _mm256_set1_epi16(240));
+}
+
+// The key of sixteen pixels and its complement 255 - k.
+struct Key16 {
+    V k, t;
+};
+
+struct Rule16 {
+    V keyY, keyU, keyV, m, dLimit;
+};
+
+__attribute__((target("avx2"))) inline Rule16 rule16(const DistanceRule &rule)
+{
+    return Rule16{splat(uint16_t(rule.keyY)), splat(uint16_t(rule.keyU)),
+                  splat(uint16_t(rule.keyV)), splat(uint16_t(rule.m)),
+                  splat(uint16_t(rule.dLimit))};
+}
+
+__attribute__((target("avx2"))) inline Key16 key16(const Channels &f, const Rule16 &r)
+{
+    const V all = _mm256_set1_epi16(255);
+    V d = _mm256_add_epi16(absDiff(f.v, r.keyV), absDiff(f.u, r.keyU));
+    d = _mm256_add_epi16(absDiff(f.y, r.keyY), _mm256_add_epi16(d, d));
+    d = _mm256_min_epu16(d, r.dLimit);
+    const V q = _mm256_srli_epi16(_mm256_mulhi_epu16(_mm256_mullo_epi16(d, r.m), _mm256_set1_epi16(5243)), 2);
+    const V a = _mm256_subs_epu16(q, _mm256_set1_epi16(100));
+    V k = _mm256_mulhi_epu16(_mm256_mullo_epi16(a, _mm256_set1_epi16(51)), _mm256_set1_epi16(5958));
+    k = _mm256_min_epu16(k, all);
+    return Key16{k, _mm256_sub_epi16(all, k)};
+}
+
+// The pixels outside the starting matte: alpha 0. With `wholeMatte` the
+// matte of the whole picture is laid here first: every alpha byte of the
+// sixteen foreground pixels becomes 255 (a block that has them all is not
+// written) and none lies outside.
+__attribute__((target("avx2"))) inline V outsideMatte(Pixel *fg, V alpha, bool wholeMatte)
+{
+    if (!wholeMatte) return _mm256_cmpeq_epi16(alpha, _mm256_setzero_si256());
+    if (!_mm256_testc_si256(_mm256_cmpeq_epi16(alpha, splat(255)), _mm256_set1_epi16(-1))) {
+        const V full = _mm256_set1_epi32(0xFF);
+        V *p = reinterpret_cast<V *>(fg);
+        _mm256_storeu_si256(p, _mm256_or_si256(_mm256_loadu_si256(p), full));
+        _mm256_storeu_si256(p + 1, _mm256_or_si256(_mm256_loadu_si256(p + 1), full));
+    }
+    return _mm256_setzero_si256();
+}
+
+// Mode 1 alone: key and despilled colour inside the matte, key 0 and the
+// foreground's colour outside it.
+__attribute__((target("avx2"))) size_t keyByDistance(Pixel *fg, Pixel *out, size_t count, const DistanceRule &rule,
+                                                     bool wholeMatte)
+{
+    const Rule16 r = rule16(rule);
+    size_t i = 0;
+    for (; i + 16 <= count; i += 16) {
+        const Channels f = load16(fg + i);
+        const Key16 key = key16(f, r);
+        const V outside = outsideMatte(fg + i, f.a, wholeMatte);
+        Channels o;
+        o.a = _mm256_andnot_si256(outside, key.k);
+        o.y = _mm256_blendv_epi8(despill(f.y, key.t, rule.spillY, rule.addY), f.y, outside);
+        o.u = _mm256_blendv_epi8(despill(f.u, key.t, rule.spillU, rule.addU), f.u, outside);
+        o.v = _mm256_blendv_epi8(despill(f.v, key.t, rule.spillV, rule.addV), f.v, outside);
+        store16(out + i, o);
+    }
+    return i;
+}
+
+__attribute__((target("avx2"))) size_t keyAndComposite(Pixel *fg, const Pixel *bg, Pixel *out, size_t count,
+                                                       const DistanceRule &rule, bool wholeMatte)
+{
+    const Rule16 r = rule16(rule);
+    size_t i = 0;
+    for (; i + 16 <= count; i += 16) {
+        const Channels f = load16(fg + i), b = load16(bg + i);
+        const Key16 key = key16(f, r);
+        const V k = key.k, t = key.t;
+        const V outside = outsideMatte(fg + i, f.a, wholeMatte);
+        Channels o;
+        o.a = _mm256_andnot_si256(outside, k);
+        o.y = _mm256_blendv_epi8(lanes::mix(b.y, despill(f.y, t, rule.spillY, rule.addY), k, t), f.y, outside);
+        o.u = _mm256_blendv_epi8(lanes::mix(b.u, despill(f.u, t, rule.spillU, rule.addU), k, t), f.u, outside);
+        o.v = _mm256_blendv_epi8(lanes::mix(b.v, despill(f.v, t, rule.spillV, rule.addV), k, t), f.v, outside);
+        store16(out + i, o);
+    }
+    return i;
+}
+
+} // namespace avx2
+
+#endif
+
+// The sweeps: by hand in AVX2 where the processor has it, the rest (and
+// everything elsewhere) by the compiler's loops.
+// With `wholeMatte` both lay the starting matte of the whole picture (every
+// foreground alpha byte 255) as they go.
+void keyByDistanceSweep(Pixel *fg, Pixel *out, size_t count, const DistanceRule &rule, bool wholeMatte)
+{
+    size_t done = 0;
+#ifdef ZV_AVX2_SWEEP
+    if (lanes::handWrittenSweeps) done = avx2::keyByDistance(fg, out, count, rule, wholeMatte);
+#endif
+    if (done == count) return;
+    if (wholeMatte)
+        for (size_t i = done; i < count; ++i) fg[i].alpha = 255;
+    keyByDistance(fg + done, out + done, count - done, rule);
+}
+
+void keyAndCompositeSweep(Pixel *fg, const Pixel *bg, Pixel *out, size_t count, const DistanceRule &rule,
+                          bool wholeMatte)
+{
+    size_t done = 0;
+#ifdef ZV_AVX2_SWEEP
+    if (lanes::handWrittenSweeps) done = avx2::keyAndComposite(fg, bg, out, count, rule, wholeMatte);
+#endif
+    if (done == count) return;
+    if (wholeMatte)
+        for (size_t i = done; i < count; ++i) fg[i].alpha = 255;
+    keyAndComposite(fg + done, bg + done, out + done, count - done, rule);
+}
+
+// Rows begin..end-1 of the rectangle key.
+void keyRectangle(const Pixel *fg, Pixel *out, int32_t width, int32_t begin, int32_t end)
 {
     const SettingsRect &area = settings.keyArea;
     uint32_t inside = settings.keyAreaInvert != 0 ? 0xFFu : 0u;
     uint32_t outside = inside ^ 0xFFu;
     int32_t x0 = std::clamp(int32_t(area.x), 0, width);
     int32_t x1 = std::clamp(int32_t(area.x) + area.width, x0, width);
-    for (int32_t row = 0; row < height; ++row) {
+    for (int32_t row = begin; row < end; ++row) {
         bool rowInside = area.y <= row && row < int32_t(area.y) + area.height;
         int32_t c0 = rowInside ? x0 : width;
         int32_t c1 = rowInside ? x1 : width;
@@ -411,37 +648,94 @@ bool picturesFit(int32_t width, int32_t height)
     return holds(foregroundPicture) && holds(outputPicture);
 }
 
+// What the keyer worked out for the render in progress: the rule of mode 1
+// or the tables of modes 0 and 4 to 11 (mode 3 keys the whole picture at
+// once and has nothing to keep).
+DistanceRule preparedDistance;
+
+bool keyerReady = false;
+
+bool keyerPrepared()
+{
+    int32_t width = pictureWidth, height = pictureHeight;
+    if (!picturesFit(width, height)) return false;
+    switch (settings.keyerType) {
+    case KEY_COLOR_DISTANCE:
+        preparedDistance = distanceRule(settings.keyColor, settings.colorTolerance);
+        break;
+    case KEY_RECTANGLE:
+    case KEY_DOMINANCE:
+        break;
+    default:
+        buildKeepTables(settings.keyerType);
+        break;
+    }
+    return true;
+}
+
 } // namespace
+
+bool prepareKeyer()
+{
+    keyerReady = keyerPrepared();
+    return keyerReady;
+}
+
+bool keyerWorksByRows() { return settings.keyerType != KEY_DOMINANCE; }
+
+bool keyerIsColorDistance() { return settings.keyerType == KEY_COLOR_DISTANCE; }
+
+void keyAndCompositeRows(int32_t begin, int32_t end, bool wholeMatte)
+{
+    if (!keyerReady || settings.keyerType != KEY_COLOR_DISTANCE || !backgroundPicture) return;
+    begin = std::max(begin, 0);
+    end = std::min(end, pictureHeight);
+    if (begin >= end) return;
+    const size_t first = size_t(begin) * size_t(pictureWidth);
+    keyAndCompositeSweep(foregroundPicture->pixels + first, backgroundPicture->pixels + first,
+                         outputPicture->pixels + first, size_t(end - begin) * size_t(pictureWidth), preparedDistance,
+                         wholeMatte);
+}
+
+void keyRows(int32_t begin, int32_t end, bool wholeMatte)
+{
+    if (!keyerReady || settings.keyerType == KEY_DOMINANCE) return;
+    begin = std::max(begin, 0);
+    end = std::min(end, pictureHeight);
+    if (begin >= end) return;
+    if (wholeMatte && settings.keyerType != KEY_COLOR_DISTANCE) {
+        startingMatteRows(begin, end);
+        wholeMatte = false;
+    }
+    const size_t first = size_t(begin) * size_t(pictureWidth);
+    const size_t count = size_t(end - begin) * size_t(pictureWidth);
+    Pixel *fg = foregroundPicture->pixels + first;
+    Pixel *out = outputPicture->pixels + first;
+
+    switch (settings.keyerType) {
+    case KEY_COLOR_DISTANCE:
+        keyByDistanceSweep(fg, out, count, preparedDistance, wholeMatte);
+        break;
+    case KEY_RECTANGLE:
+        keyRectangle(foregroundPicture->pixels, outputPicture->pixels, pictureWidth, begin, end);
+        break;
+    default:
+        keyByTables(fg, out, count);
+        break;
+    }
+}
 
 // ---------------------------------------------------------------- pass
 
 void runKeyer()
 {
-    int32_t width = pictureWidth, height = pictureHeight;
-    if (!picturesFit(width, height)) return;
-    const Pixel *fg = foregroundPicture->pixels;
-    Pixel *out = outputPicture->pixels;
-    size_t count = size_t(width) * size_t(height);
-
-    switch (settings.keyerType) {
-    case KEY_COLOR_DISTANCE: {
-        const Pixel &key = settings.keyColor;
-        keyByDistance(fg, out, count,
-                      DistanceRule{key.y, key.u, key.v, (100 - settings.colorTolerance) * 30, key.y - 16,
-                                   key.u - 128, key.v - 128});
-        break;
+    if (!prepareKeyer()) return;
+    if (settings.keyerType == KEY_DOMINANCE) {
+        keyByDominance(foregroundPicture->pixels, outputPicture->pixels,
+                       size_t(pictureWidth) * size_t(pictureHeight));
+        return;
     }
-    case KEY_RECTANGLE:
-        keyRectangle(fg, out, width, height);
-        break;
-    case KEY_DOMINANCE:
-        keyByDominance(fg, out, count);
-        break;
-    default:
-        buildKeepTables(settings.keyerType);
-        keyByTables(fg, out, count);
-        break;
-    }
+    keyRows(0, pictureHeight, false);
 }
 
 } // namespace zenvarth

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "ZenvarthRender.h"
+#include "contract/helpers.h"
 #include "contract/host_calls.h"
 
 namespace zenvarth {
@@ -57,25 +58,50 @@ bool isNoHole(const SettingsRect &r)
 
 // ---------------------------------------------------------------- starting matte
 
-void buildStartingMatte()
-{
-    if (matteDone) return;
-    matteDone = true;
-    const size_t count = pixelCount();
-    if (!foregroundPicture || count == 0) return;
+namespace {
 
-    Pixel *pixels = foregroundPicture->pixels;
+// Rows of the whole-picture matte: every alpha byte 255. A row whose bytes
+// are 255 already is only read, so a picture that comes with a full matte
+// is not written back to memory.
+OPS_VECTOR_KERNEL void fillWholeRow(Pixel *row, int32_t width)
+{
+    uint32_t missing = 0;
+    for (int32_t i = 0; i < width; ++i) missing |= uint8_t(~row[i].alpha);
+    if (missing == 0) return;
+    for (int32_t i = 0; i < width; ++i) row[i].alpha = 255;
+}
+
+} // namespace
+
+void startingMatteRows(int32_t begin, int32_t end)
+{
+    if (!foregroundPicture || pixelCount() == 0) return;
+    begin = std::max(begin, 0);
+    end = std::min(end, pictureHeight);
+    if (begin >= end) return;
     if (settings.wholePicture) {
-        for (size_t i = 0; i < count; ++i) pixels[i].alpha = 255;
+        for (int32_t row = begin; row < end; ++row) fillWholeRow(pixelAt(foregroundPicture, 0, row), pictureWidth);
         return;
     }
-    for (size_t i = 0; i < count; ++i) pixels[i].alpha = 0;
-    fillAlpha(foregroundPicture, clipToPicture(settings.matteArea), 255);
+    auto withinRows = [&](Span s) {
+        s.y0 = std::max(s.y0, begin);
+        s.y1 = std::min(s.y1, end);
+        return s;
+    };
+    fillAlpha(foregroundPicture, Span{0, begin, pictureWidth, end}, 0);
+    fillAlpha(foregroundPicture, withinRows(clipToPicture(settings.matteArea)), 255);
 
     // "No hole" is what the user stored, not what a preview's scaling made
     // of it: a half-size 0, 0, 2, 2 would otherwise punch a pixel.
     if (isNoHole(storedHoleArea())) return;
-    fillAlpha(foregroundPicture, clipToPicture(settings.holeArea), 0);
+    fillAlpha(foregroundPicture, withinRows(clipToPicture(settings.holeArea)), 0);
+}
+
+void buildStartingMatte()
+{
+    if (matteDone) return;
+    matteDone = true;
+    startingMatteRows(0, pictureHeight);
 }
 
 // ---------------------------------------------------------------- move pass
@@ -127,22 +153,31 @@ void runMovePass()
 
 // ---------------------------------------------------------------- mask pass
 
-void runMaskPass()
+void maskRows(int32_t begin, int32_t end)
 {
-    if (settings.maskEnabled != 1 || !outputPicture) return;
+    if (settings.maskEnabled != 1 || !outputPicture || pixelCount() == 0) return;
+    begin = std::max(begin, 0);
+    end = std::min(end, pictureHeight);
+    auto clear = [&](Span s) {
+        s.y0 = std::max(s.y0, begin);
+        s.y1 = std::min(s.y1, end);
+        fillAlpha(outputPicture, s, 0);
+    };
     const Span inside = clipToPicture(settings.maskArea);
     if (!settings.maskOutside) {
-        fillAlpha(outputPicture, inside, 0);
+        clear(inside);
         return;
     }
     if (inside.empty()) {
-        fillAlpha(outputPicture, Span{0, 0, pictureWidth, pictureHeight}, 0);
+        clear(Span{0, 0, pictureWidth, pictureHeight});
         return;
     }
-    fillAlpha(outputPicture, Span{0, 0, pictureWidth, inside.y0}, 0);
-    fillAlpha(outputPicture, Span{0, inside.y1, pictureWidth, pictureHeight}, 0);
-    fillAlpha(outputPicture, Span{0, inside.y0, inside.x0, inside.y1}, 0);
-    fillAlpha(outputPicture, Span{inside.x1, inside.y0, pictureWidth, inside.y1}, 0);
+    clear(Span{0, 0, pictureWidth, inside.y0});
+    clear(Span{0, inside.y1, pictureWidth, pictureHeight});
+    clear(Span{0, inside.y0, inside.x0, inside.y1});
+    clear(Span{inside.x1, inside.y0, pictureWidth, inside.y1});
 }
+
+void runMaskPass() { maskRows(0, pictureHeight); }
 
 } // namespace zenvarth

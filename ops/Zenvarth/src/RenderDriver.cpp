@@ -3,6 +3,7 @@
 // the rectangle settings into the coordinates of the pictures it got (a
 // preview gets smaller pictures), runs the passes in their fixed order,
 // hands the output back and restores the settings it changed.
+#include <algorithm>
 #include <cstring>
 
 #include "SettingsTable.h"
@@ -197,8 +198,58 @@ void restoreRenderSettings()
     settings.fadeOutFrames = storedFadeOut;
 }
 
+namespace {
+
+// Rows a band holds: about 16 384 pixels, so that the band of the three
+// pictures stays in the cache from the first pass to the last.
+int32_t bandRows(int32_t width) { return std::max<int32_t>(1, 16384 / std::max<int32_t>(width, 1)); }
+
+// The passes band by band, when every pass up to the compositor works row
+// by row; false (and nothing done) otherwise. The key is made a band at a
+// time as far as the compositor needs it, which for a glow or a shadow is
+// some rows ahead of the rows it composites: its blur averages rows below.
+bool runPassesInBands()
+{
+    if (settings.moveEnabled == 1 || !keyerWorksByRows() || keyEdgeNeedsBlur()) return false;
+    if (!foregroundPicture || !backgroundPicture || !outputPicture || pictureWidth <= 0 || pictureHeight <= 0)
+        return false;
+    if (!prepareKeyer()) return false;
+    const bool matte = !matteDone;
+    matteDone = true;
+    prepareKeyEdge();
+    prepareCompositor(true);
+    const int32_t step = bandRows(pictureWidth);
+    if (keyerIsColorDistance() && settings.maskEnabled != 1 && !keyEdgeChangesKey() && compositorIsPlainUnfaded()) {
+        for (int32_t begin = 0; begin < pictureHeight; begin += step) {
+            const int32_t end = std::min(begin + step, pictureHeight);
+            if (matte && !settings.wholePicture) startingMatteRows(begin, end);
+            keyAndCompositeRows(begin, end, matte && settings.wholePicture);
+        }
+        finishCompositor();
+        return true;
+    }
+    int32_t keyed = 0;
+    for (int32_t begin = 0; begin < pictureHeight; begin += step) {
+        const int32_t end = std::min(begin + step, pictureHeight);
+        for (const int32_t need = compositorKeyRowsFor(end); keyed < need;) {
+            const int32_t to = std::min(keyed + step, pictureHeight);
+            if (matte && !settings.wholePicture) startingMatteRows(keyed, to);
+            keyRows(keyed, to, matte && settings.wholePicture);
+            maskRows(keyed, to);
+            keyEdgeRows(keyed, to);
+            keyed = to;
+        }
+        compositeRows(begin, end);
+    }
+    finishCompositor();
+    return true;
+}
+
+} // namespace
+
 void runPasses()
 {
+    if (runPassesInBands()) return;
     buildStartingMatte();
     runKeyer();
     runMovePass();

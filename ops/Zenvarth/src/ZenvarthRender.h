@@ -38,6 +38,44 @@ void runCompositor();
 // editor's preview key the same way.
 void runPasses();
 
+// The passes row by row. Each pass but the move pass and the blurs works on
+// a pixel from that pixel alone (and the tables its settings give), so when
+// no blur and no move is wanted runPasses takes the pictures a band of rows
+// at a time through every pass while the band is in the cache, instead of
+// each pass walking the whole pictures. The prepare steps do the per-render
+// work once (tables, the pattern, and for the compositor any blur it needs)
+// and report whether the pass has pictures to work on; the row steps take
+// rows begin..end-1 and do nothing unless their pass was prepared.
+void startingMatteRows(int32_t begin, int32_t end);   // without matteDone
+bool prepareKeyer();
+bool keyerWorksByRows();   // every mode but the dominance key
+// With wholeMatte the rows first get the starting matte of the whole
+// picture (wholePicture 1), for the colour-distance key in the same sweep.
+void keyRows(int32_t begin, int32_t end, bool wholeMatte);
+void maskRows(int32_t begin, int32_t end);
+bool keyEdgeNeedsBlur();
+bool keyEdgeChangesKey();
+void prepareKeyEdge();
+void keyEdgeRows(int32_t begin, int32_t end);
+// With streamKey the glow's or shadow's blur runs as compositeRows asks for
+// rows, instead of over the whole key at once: compositorKeyRowsFor(end)
+// says how many key rows from the top must be final (keyed, masked, edged)
+// before compositeRows may take rows up to `end`, and finishCompositor
+// gives back what the blur held.
+bool prepareCompositor(bool streamKey);
+int32_t compositorKeyRowsFor(int32_t end);
+void compositeRows(int32_t begin, int32_t end);
+void finishCompositor();
+
+// When the colour-distance key goes straight to the plain composite outside
+// the fades (no mask, no edge step, no effect), both in one sweep: the
+// bytes keyRows and compositeRows would give, without writing the key and
+// reading it back. With wholeMatte the sweep also lays the starting matte of
+// the whole picture (wholePicture 1), as startingMatteRows would first.
+bool keyerIsColorDistance();
+bool compositorIsPlainUnfaded();
+void keyAndCompositeRows(int32_t begin, int32_t end, bool wholeMatte);
+
 // Loads the wipe pattern when the effect needs it.
 void loadPattern();
 void freePattern();

@@ -1,0 +1,89 @@
+// Sixteen pixels as one 16-bit vector per channel, for the sweeps written
+// for AVX2 by hand. The bytes of sixteen pixels are sorted into the four
+// channel vectors with a byte shuffle and three unpacks, and back the same
+// way; the pixels sit in the vectors in an order of their own, the same for
+// every channel and undone on the way out, so lane-by-lane work does not
+// see it. The sweeps run where the processor has AVX2 (asked once); the
+// compiler's loops do the rest and everything elsewhere. OPS_BASELINE_ONLY
+// leaves them out, to test the baseline on a machine with AVX2.
+#pragma once
+
+namespace zenvarth::lanes {
+
+// Whether the hand-written sweeps run: true where they are built and the
+// processor has AVX2. A test turns it off to hold them against the
+// compiler's loops.
+extern bool handWrittenSweeps;
+
+} // namespace zenvarth::lanes
+
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(OPS_BASELINE_ONLY)
+#define ZV_AVX2_SWEEP 1
+
+#include <immintrin.h>
+
+#include "contract/contract.h"
+
+namespace zenvarth::lanes {
+
+// Asked while the library's statics are set up, possibly before the
+// processor-model constructor: initialise it first.
+inline bool haveAvx2()
+{
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2");
+}
+
+typedef __m256i V;
+
+// Per 128-bit lane, a 4 x 4 byte transpose: pixel bytes a v u y of four
+// pixels to aaaa vvvv uuuu yyyy, and (being its own inverse) back.
+__attribute__((target("avx2"))) inline V transpose4x4(V w)
+{
+    const V order = _mm256_setr_epi8(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15, 0, 4, 8, 12, 1, 5, 9,
+                                     13, 2, 6, 10, 14, 3, 7, 11, 15);
+    return _mm256_shuffle_epi8(w, order);
+}
+
+struct Channels {
+    V a, v, u, y;   // 16-bit lanes
+};
+
+__attribute__((target("avx2"))) inline Channels load16(const Pixel *p)
+{
+    const V zero = _mm256_setzero_si256();
+    const V first = transpose4x4(_mm256_loadu_si256(reinterpret_cast<const V *>(p)));
+    const V second = transpose4x4(_mm256_loadu_si256(reinterpret_cast<const V *>(p + 8)));
+    const V av = _mm256_unpacklo_epi32(first, second);   // per lane: 8 alpha bytes, 8 V bytes
+    const V uy = _mm256_unpackhi_epi32(first, second);   // 8 U bytes, 8 Y bytes
+    return Channels{_mm256_unpacklo_epi8(av, zero), _mm256_unpackhi_epi8(av, zero), _mm256_unpacklo_epi8(uy, zero),
+                    _mm256_unpackhi_epi8(uy, zero)};
+}
+
+// Every lane must hold a byte value.
+__attribute__((target("avx2"))) inline void store16(Pixel *p, const Channels &c)
+{
+    const V av = _mm256_shuffle_epi32(_mm256_packus_epi16(c.a, c.v), 0xD8);   // dwords 0 2 1 3
+    const V uy = _mm256_shuffle_epi32(_mm256_packus_epi16(c.u, c.y), 0xD8);
+    _mm256_storeu_si256(reinterpret_cast<V *>(p), transpose4x4(_mm256_unpacklo_epi64(av, uy)));
+    _mm256_storeu_si256(reinterpret_cast<V *>(p + 8), transpose4x4(_mm256_unpackhi_epi64(av, uy)));
+}
+
+__attribute__((target("avx2"))) inline V splat(uint16_t v) { return _mm256_set1_epi16(int16_t(v)); }
+
+// x / 255 for any 16-bit x: the high half of x * 32 897, shifted by 7.
+__attribute__((target("avx2"))) inline V over255(V x)
+{
+    return _mm256_srli_epi16(_mm256_mulhi_epu16(x, splat(32897)), 7);
+}
+
+// under * t + over * k over 255, with t = 255 - k: over laid on under with
+// weight k (both bytes).
+__attribute__((target("avx2"))) inline V mix(V under, V over, V k, V t)
+{
+    return over255(_mm256_add_epi16(_mm256_mullo_epi16(under, t), _mm256_mullo_epi16(over, k)));
+}
+
+} // namespace zenvarth::lanes
+
+#endif
