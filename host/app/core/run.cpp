@@ -1,5 +1,7 @@
 // The rendering run: action 1, one action-3 render per field of the section,
-// action 2. Inputs are read a frame at a time as the renders ask for them.
+// action 2. Inputs are read a few frames ahead and the output written behind
+// on threads of their own (see pipeline.h), or, without overlap, a frame at
+// a time as the renders ask for them.
 #include <chrono>
 #include <cstdio>
 #include <cstring>
