@@ -45,12 +45,20 @@ constexpr uint32_t UNIT_PERCENT = 750;
 constexpr uint32_t UNIT_PIXELS = 752;
 constexpr uint32_t SLIDER_FLAGS = 0x130000;
 
-constexpr SettingsGadget button(TgHandle *h, uint32_t text, Disabled d = Disabled::Never)
+// A gadget of `kind` on handle `h` with its text; the builders below add
+// what each kind shows.
+constexpr SettingsGadget gadget(Kind kind, TgHandle *h, uint32_t text)
 {
     SettingsGadget g;
-    g.kind = Kind::TextButton;
+    g.kind = kind;
     g.handle = h;
     g.text = text;
+    return g;
+}
+
+constexpr SettingsGadget button(TgHandle *h, uint32_t text, Disabled d = Disabled::Never)
+{
+    SettingsGadget g = gadget(Kind::TextButton, h, text);
     g.disabled = d;
     return g;
 }
@@ -58,24 +66,18 @@ constexpr SettingsGadget button(TgHandle *h, uint32_t text, Disabled d = Disable
 constexpr SettingsGadget slider(TgHandle *h, uint8_t S::*field, int32_t maximum, uint32_t label,
                                 uint32_t unit)
 {
-    SettingsGadget g;
-    g.kind = Kind::Slider;
-    g.handle = h;
+    SettingsGadget g = gadget(Kind::Slider, h, label);
     g.byteField = field;
     g.maximum = maximum;
-    g.text = label;
     g.unit = unit;
     return g;
 }
 
 constexpr SettingsGadget fadeSlider(TgHandle *h, uint16_t S::*field, uint32_t label)
 {
-    SettingsGadget g;
-    g.kind = Kind::Slider;
-    g.handle = h;
+    SettingsGadget g = gadget(Kind::Slider, h, label);
     g.wordField = field;
     g.maximum = MAX_SECTION_FRAMES;
-    g.text = label;
     return g;
 }
 
@@ -84,34 +86,25 @@ constexpr SettingsGadget popup(TgHandle *h, uint8_t S::*field, const uint32_t (&
                                uint32_t title, Disabled d = Disabled::Never)
 {
     static_assert(N <= MAX_CHOICES);
-    SettingsGadget g;
-    g.kind = Kind::Popup;
-    g.handle = h;
+    SettingsGadget g = gadget(Kind::Popup, h, title);
     g.byteField = field;
     g.entries = entries;
     g.entryCount = uint8_t(N);
-    g.text = title;
     g.disabled = d;
     return g;
 }
 
 constexpr SettingsGadget checkBox(TgHandle *h, uint8_t S::*field, uint32_t text)
 {
-    SettingsGadget g;
-    g.kind = Kind::CheckBox;
-    g.handle = h;
+    SettingsGadget g = gadget(Kind::CheckBox, h, text);
     g.byteField = field;
-    g.text = text;
     return g;
 }
 
 constexpr SettingsGadget palette(TgHandle *h, Pixel S::*field, uint32_t label)
 {
-    SettingsGadget g;
-    g.kind = Kind::Palette;
-    g.handle = h;
+    SettingsGadget g = gadget(Kind::Palette, h, label);
     g.colorField = field;
-    g.text = label;
     return g;
 }
 
