@@ -8,14 +8,11 @@ namespace ophost {
 
 void splitFrame(const media::VideoFrame &frame, FieldPair &pair)
 {
-    const int w = frame.width, h = frame.height / 2;
-    const size_t n = size_t(w) * size_t(h);
-    for (int parity = 0; parity < 2; ++parity) {
-        std::vector<Pixel> &field = pair.field[parity];
+    const size_t n = size_t(frame.width) * size_t(frame.height / 2);
+    for (std::vector<Pixel> &field : pair.field)
         if (field.size() != n) field.resize(n);
-        for (int row = 0; row < h; ++row)
-            std::memcpy(&field[size_t(row) * w], &frame.pixels[size_t(2 * row + parity) * w], size_t(w) * sizeof(Pixel));
-    }
+    media::copyRows(media::frameRows(frame), media::fieldRows(pair.field[0].data(), pair.field[1].data(), frame.width),
+                    frame.width, frame.height / 2 * 2);
 }
 
 bool Clip::fields(int index, FieldPair &out, media::VideoFrame &scratch, std::string &error)
@@ -31,8 +28,7 @@ bool FrameSink::writeRows(const media::ConstFrameRows &rows, int width, int heig
     scratch.width = width;
     scratch.height = height;
     scratch.pixels.resize(size_t(width) * size_t(height));
-    for (int y = 0; y < height; ++y)
-        std::memcpy(&scratch.pixels[size_t(y) * width], rows.row(y), size_t(width) * sizeof(Pixel));
+    media::copyRows(rows, media::frameRows(scratch), width, height);
     return write(scratch, error);
 }
 

@@ -56,13 +56,8 @@ struct OverlappedInput {
                 int got = -1;
                 std::string fault;
                 if (!reader->next(current, got, fault)) {
-                    if (fault.empty())
-                        fault = plain.clip->name() + ": ended at frame " + std::to_string(reader->nextIndex()) +
-                                "; the section needs frames " + std::to_string(plain.firstFrame) + " to " +
-                                std::to_string(plain.endFrame - 1);
-                    if (plain.error.empty()) plain.error = fault;
                     currentIndex = -1;
-                    return false;
+                    return plain.failed(reader->nextIndex(), std::move(fault));
                 }
                 currentIndex = got;
                 handed[0] = handed[1] = false;
@@ -120,13 +115,7 @@ bool SectionInput::get(int32_t n, hostrt::FieldImage &out)
         } catch (const std::bad_alloc &) {
             fault = clip->name() + ": frame " + std::to_string(index) + ": out of memory";
         }
-        if (!got) {
-            if (fault.empty())
-                fault = clip->name() + ": ended at frame " + std::to_string(index) + "; the section needs frames " +
-                        std::to_string(firstFrame) + " to " + std::to_string(endFrame - 1);
-            if (error.empty()) error = fault;
-            return false;
-        }
+        if (!got) return failed(index, std::move(fault));
         frameIndex = index;
     }
     int parity = fieldParity(n, clip->bottomFirst());
@@ -137,6 +126,15 @@ bool SectionInput::get(int32_t n, hostrt::FieldImage &out)
     splitField(frame, parity, full);
     scaleField(full, num, den, out);
     return true;
+}
+
+bool SectionInput::failed(int index, std::string fault)
+{
+    if (fault.empty())
+        fault = clip->name() + ": ended at frame " + std::to_string(index) + "; the section needs frames " +
+                std::to_string(firstFrame) + " to " + std::to_string(endFrame - 1);
+    if (error.empty()) error = std::move(fault);
+    return false;
 }
 
 std::string resolveSection(Clip &in0, Clip *in1, int first, int end, int &resolvedEnd)
@@ -385,7 +383,6 @@ RunResult runRender(OperatorActionFn action, const std::string &opName, Clip &in
     hostrt::callOperator(action, ctx);
     result.leaked += hostrt::lastCallHeld();
     hostrt::setPutTaker(nullptr);
-    hostrt::setPutHandler(nullptr);
     inputs.detach();
     for (OverlappedInput &o : overlapped) o.stop();
     if (writer && error.empty()) writer->finish(error);

@@ -187,6 +187,9 @@ struct SectionInput {
     hostrt::FieldImage full;
 
     bool get(int32_t fieldNumber, hostrt::FieldImage &out);
+    // Keeps the first read fault: `fault`, or when empty, that the clip
+    // ended at frame `index` before the section did. Returns false.
+    bool failed(int index, std::string fault);
 };
 
 // The session's two inputs over one section: render and the editor read

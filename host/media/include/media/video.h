@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -54,6 +55,13 @@ inline FrameRows fieldRows(Pixel *top, Pixel *bottom, int width) { return FrameR
 inline ConstFrameRows fieldRows(const Pixel *top, const Pixel *bottom, int width)
 {
     return ConstFrameRows{{top, bottom}, size_t(width)};
+}
+
+// Copies `height` rows of `width` pixels from one layout to another (a frame
+// into its two fields, or two fields into a frame).
+inline void copyRows(const ConstFrameRows &from, const FrameRows &to, int width, int height)
+{
+    for (int y = 0; y < height; ++y) std::memcpy(to.row(y), from.row(y), size_t(width) * sizeof(Pixel));
 }
 
 // Chroma layouts of a YUV4MPEG2 stream. C444alpha carries the key byte as a
