@@ -204,6 +204,22 @@ inline void blendSpan(Pixel *row, int32_t c0, int32_t c1, const BlendLanes &lane
 #define OPS_VECTOR_KERNEL
 #endif
 
+// Code written for AVX2 by hand (intrinsics under a target attribute), beside
+// a plain loop that serves everywhere else: built on x86-64 unless
+// OPS_BASELINE_ONLY, and run where cpuHasAvx2() says so.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(OPS_BASELINE_ONLY)
+#define OPS_HAND_AVX2 1
+// May be asked while a library's statics are set up, before the
+// processor-model constructor has run: it initialises that first.
+inline bool cpuHasAvx2()
+{
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2");
+}
+#else
+#define OPS_HAND_AVX2 0
+#endif
+
 // c / 100 for 0 <= c <= 43 689, as a multiply and a shift.
 inline int32_t divideBy100(int32_t c) { return (c * 5243) >> 19; }
 

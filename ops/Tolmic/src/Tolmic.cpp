@@ -8,11 +8,8 @@
 
 // Hand-written AVX2 rows beside the compiler's, picked at load time when
 // the processor has AVX2; OPS_BASELINE_ONLY leaves them out.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(OPS_BASELINE_ONLY)
-#define TOLMIC_AVX2 1
+#if OPS_HAND_AVX2
 #include <immintrin.h>
-#else
-#define TOLMIC_AVX2 0
 #endif
 
 extern "C" OPERATOR_EXPORT int32_t OperatorAction(OperatorContext *ctx);
@@ -146,7 +143,7 @@ OPS_VECTOR_KERNEL void isolateRow(Pixel *row, int32_t count, RowRule rule)
     for (int32_t c = 0; c < count; ++c) isolatePixel(row[c], rule);
 }
 
-#if TOLMIC_AVX2
+#if OPS_HAND_AVX2
 // The same rule on eight whole pixels at a time, without taking the
 // pixels apart into planes:
 // - |b - average| per byte with saturating subtractions; summed with the
@@ -200,9 +197,8 @@ __attribute__((target("avx2"))) void isolateRowAvx2(Pixel *row, int32_t count, R
 using RowWorker = void (*)(Pixel *, int32_t, RowRule);
 RowWorker chooseRowWorker()
 {
-#if TOLMIC_AVX2
-    __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx2")) return isolateRowAvx2;
+#if OPS_HAND_AVX2
+    if (cpuHasAvx2()) return isolateRowAvx2;
 #endif
     return isolateRow;
 }

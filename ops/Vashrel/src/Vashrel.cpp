@@ -9,11 +9,8 @@
 
 // Hand-written AVX2 rows beside the plain ones, picked at load time when
 // the processor has AVX2; OPS_BASELINE_ONLY leaves them out.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(OPS_BASELINE_ONLY)
-#define VASHREL_AVX2 1
+#if OPS_HAND_AVX2
 #include <immintrin.h>
-#else
-#define VASHREL_AVX2 0
 #endif
 
 extern "C" OPERATOR_EXPORT int32_t OperatorAction(OperatorContext *ctx);
@@ -278,7 +275,7 @@ inline Pixel shiftPixelLanes(Pixel p, const LaneRule &rule)
     std::memcpy(&p, &out, sizeof out);
     return p;
 }
-#if VASHREL_AVX2
+#if OPS_HAND_AVX2
 void shiftRowLanes(Pixel *row, int32_t count, const LaneRule &rule)
 {
     for (int32_t c = 0; c < count; ++c) row[c] = shiftPixelLanes(row[c], rule);
@@ -334,9 +331,8 @@ using LaneWorker = void (*)(Pixel *, int32_t, const LaneRule &);
 // The lane rows for this machine, or none: then the byte maps serve.
 LaneWorker chooseLaneWorker()
 {
-#if VASHREL_AVX2
-    __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx2")) return shiftRowAvx2;
+#if OPS_HAND_AVX2
+    if (cpuHasAvx2()) return shiftRowAvx2;
 #endif
     return nullptr;
 }

@@ -112,7 +112,7 @@ OPS_VECTOR_KERNEL void windowAverages(const uint32_t *low, const uint32_t *high,
     }
 }
 
-#ifdef ZV_AVX2_SWEEP
+#if OPS_HAND_AVX2
 
 // The column averages of a row and their running totals in one AVX2 loop,
 // eight columns to a step: the quotients as in exactQuotient, lane by
@@ -163,7 +163,7 @@ void averageTotals(uint32_t *sums, uint32_t *averages, uint32_t *totals, size_t 
                    const Pixel *entering, const Pixel *leaving)
 {
     size_t done = 0;
-#ifdef ZV_AVX2_SWEEP
+#if OPS_HAND_AVX2
     if (lanes::handWrittenSweeps) done = averageTotalsAvx2(sums, totals, count, n, entering, leaving);
 #endif
     if (done == count) return;

@@ -171,7 +171,7 @@ OPS_VECTOR_KERNEL void plainUnfaded(const Pixel *fg, const Pixel *bg, Pixel *out
     done = i;
 }
 
-#ifdef ZV_AVX2_SWEEP
+#if OPS_HAND_AVX2
 
 // The plain, glow and shadow blocks written for AVX2 by hand, sixteen
 // pixels at a time as one vector per channel (PixelLanes.h): the same mixes
@@ -276,7 +276,7 @@ __attribute__((target("avx2"))) size_t shadowUnfaded(const Pixel *fg, const Pixe
 size_t plainBlocks(const Planes &p)
 {
     size_t fast = 0, rest = 0;
-#ifdef ZV_AVX2_SWEEP
+#if OPS_HAND_AVX2
     if (lanes::handWrittenSweeps) fast = avx2::plainUnfaded(p.fg, p.bg, p.out, p.count);
 #endif
     plainUnfaded(p.fg + fast, p.bg + fast, p.out + fast, p.count - fast, rest);
@@ -332,7 +332,7 @@ OPS_VECTOR_KERNEL void glowUnfaded(const Pixel *fg, const Pixel *bg, Pixel *out,
 size_t glowBlocks(const Planes &p, Pixel glow)
 {
     size_t fast = 0, rest = 0;
-#ifdef ZV_AVX2_SWEEP
+#if OPS_HAND_AVX2
     if (lanes::handWrittenSweeps) fast = avx2::glowUnfaded(p.fg, p.bg, p.out, p.count, glow);
 #endif
     glowUnfaded(p.fg + fast, p.bg + fast, p.out + fast, p.count - fast, glow, rest);
@@ -408,7 +408,7 @@ OPS_VECTOR_KERNEL void shadowUnfaded(const Pixel *fg, const Pixel *bg, const Pix
         const Lanes16 key = spreadAlpha(o);
         const Lanes16 inside = mixLanes16(mixLanes16(b, colour, strength), o, key);
         // The key is there and a sample falls (even one too weak to show).
-        const Lanes16 base = (key != 0) & (blurred != 0) ? b : f;
+        const Lanes16 base = ((key != 0) & (blurred != 0)) ? b : f;
         const Lanes16 outside = mixLanes16(base, colour, strength);
         const Lanes16 shown = spreadAlpha(f) == 0 ? outside : inside;
         storeLanes(out + i, ALPHA_LANES ? o : shown);
@@ -419,7 +419,7 @@ OPS_VECTOR_KERNEL void shadowUnfaded(const Pixel *fg, const Pixel *bg, const Pix
 size_t shadowBlocks(const Pixel *fg, const Pixel *bg, const Pixel *samples, Pixel *out, size_t count, Pixel shadow)
 {
     size_t fast = 0, rest = 0;
-#ifdef ZV_AVX2_SWEEP
+#if OPS_HAND_AVX2
     if (lanes::handWrittenSweeps) fast = avx2::shadowUnfaded(fg, bg, samples, out, count, shadow);
 #endif
     shadowUnfaded(fg + fast, bg + fast, samples ? samples + fast : nullptr, out + fast, count - fast, shadow, rest);

@@ -21,8 +21,8 @@
 
 namespace zenvarth {
 
-#ifdef ZV_AVX2_SWEEP
-bool lanes::handWrittenSweeps = lanes::haveAvx2();
+#if OPS_HAND_AVX2
+bool lanes::handWrittenSweeps = cpuHasAvx2();
 #else
 bool lanes::handWrittenSweeps = false;
 #endif
@@ -60,8 +60,6 @@ inline uint32_t loadWord(const Pixel *p)
 inline void storeWord(Pixel *p, uint32_t word) { std::memcpy(p, &word, sizeof word); }
 
 inline uint32_t matteOf(uint32_t word) { return word & 0xFFu; }
-inline uint32_t vOf(uint32_t word) { return word >> 8 & 0xFFu; }
-inline uint32_t uOf(uint32_t word) { return word >> 16 & 0xFFu; }
 inline uint32_t yOf(uint32_t word) { return word >> 24; }
 inline uint32_t chromaOf(uint32_t word) { return word >> 8 & 0xFFFFu; }
 
@@ -326,7 +324,7 @@ OPS_VECTOR_KERNEL void keyAndComposite(const Pixel *fg, const Pixel *bg, Pixel *
     }
 }
 
-#ifdef ZV_AVX2_SWEEP
+#if OPS_HAND_AVX2
 
 // The same sweeps written for AVX2 by hand, sixteen pixels at a time (see
 // PixelLanes.h): the compiler's own vectorisation of the loops above spends
@@ -446,7 +444,7 @@ __attribute__((target("avx2"))) size_t keyAndComposite(Pixel *fg, const Pixel *b
 void keyByDistanceSweep(Pixel *fg, Pixel *out, size_t count, const DistanceRule &rule, bool wholeMatte)
 {
     size_t done = 0;
-#ifdef ZV_AVX2_SWEEP
+#if OPS_HAND_AVX2
     if (lanes::handWrittenSweeps) done = avx2::keyByDistance(fg, out, count, rule, wholeMatte);
 #endif
     if (done == count) return;
@@ -459,7 +457,7 @@ void keyAndCompositeSweep(Pixel *fg, const Pixel *bg, Pixel *out, size_t count, 
                           bool wholeMatte)
 {
     size_t done = 0;
-#ifdef ZV_AVX2_SWEEP
+#if OPS_HAND_AVX2
     if (lanes::handWrittenSweeps) done = avx2::keyAndComposite(fg, bg, out, count, rule, wholeMatte);
 #endif
     if (done == count) return;

@@ -8,6 +8,8 @@
 // leaves them out, to test the baseline on a machine with AVX2.
 #pragma once
 
+#include "contract/helpers.h"
+
 namespace zenvarth::lanes {
 
 // Whether the hand-written sweeps run: true where they are built and the
@@ -17,22 +19,13 @@ extern bool handWrittenSweeps;
 
 } // namespace zenvarth::lanes
 
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(OPS_BASELINE_ONLY)
-#define ZV_AVX2_SWEEP 1
+#if OPS_HAND_AVX2
 
 #include <immintrin.h>
 
 #include "contract/contract.h"
 
 namespace zenvarth::lanes {
-
-// Asked while the library's statics are set up, possibly before the
-// processor-model constructor: initialise it first.
-inline bool haveAvx2()
-{
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2");
-}
 
 typedef __m256i V;
 
