@@ -17,6 +17,7 @@ struct OwnedPicture {
 struct State {
     FieldProvider inputs[2];
     PutHandler putHandler;
+    PutTaker putTaker;   // used instead of putHandler while set
     std::vector<FieldImage> putFields;
     int32_t putResult = 0;
     int16_t standardWidth = 0, standardHeight = 0;
@@ -30,7 +31,6 @@ struct State {
     int32_t opVersion = 4;
     std::vector<LogLine> log;
     std::function<void(const LogLine &)> logListener;
-    PutTaker putTaker;
     std::map<Picture *, std::unique_ptr<OwnedPicture>> held;
     // Pixel buffers of pictures given back, kept for the next pictures so
     // that a render does not pay for fresh memory (page faults) every field.
