@@ -11,6 +11,7 @@
 #include "command.h"
 #include "hostrt/session.h"
 #include "media/color_text.h"
+#include "ophost/chunks.h"
 #include "ophost/input_warnings.h"
 #include "ophost/operators.h"
 #include "ophost/params.h"
@@ -80,6 +81,14 @@ const char *const RENDER_HELP =
     "                          output chroma format (default: input 0's); 444alpha\n"
     "                          keeps each pixel's key; a PNG gets an alpha channel\n"
     "                          only with 444alpha\n"
+    "  --jobs N                render in N processes at once, each a chunk of the\n"
+    "                          frames, then join them into the output (the same\n"
+    "                          frames as one run; audio is added at the join)\n"
+    "  --chunks N --plan       print, instead of rendering, N chunk commands (each\n"
+    "                          writes OUT.partK.EXT) and the ophost join command\n"
+    "                          that joins them: run them anywhere, in any order\n"
+    "  --plan-root DIR         write the plan's paths relative to DIR\n"
+    "  --plan-program PATH     the ophost the plan runs (default: this one)\n"
     "  --quiet                 no progress line (shown only on a terminal) and\n"
     "                          no summary on standard error\n"
     "\n"
@@ -103,6 +112,10 @@ struct Args {
     int crf = -1;
     int64_t bitrate = 0;
     bool noAudio = false;
+    int jobs = 1, chunks = 0;
+    bool plan = false;
+    std::string planRoot, planProgram;
+    std::vector<std::string> words;   // every argument after "render", for chunk commands
 };
 
 // "20M", "800k", "5000000": bits per second.
@@ -180,9 +193,14 @@ int parseArgs(int argc, char **argv, Args &args)
             args.noAudio = true;
             continue;
         }
+        if (a == "--plan") {
+            args.plan = true;
+            continue;
+        }
         static const char *const valued[] = {"--in0",    "--in1",     "-o",      "--set", "--settings", "--frames",
                                              "--preview", "--permille", "--visible", "--pix", "--sample-key",
-                                             "--section", "--field-order", "--codec", "--crf", "--bitrate"};
+                                             "--section", "--field-order", "--codec", "--crf", "--bitrate",
+                                             "--jobs", "--chunks", "--plan-root", "--plan-program"};
         bool known = false;
         for (const char *v : valued) known = known || a == v;
         if (!known) {
@@ -198,6 +216,13 @@ int parseArgs(int argc, char **argv, Args &args)
         else if (a == "-o") args.out = v;
         else if (a == "--set") args.sets.push_back(v);
         else if (a == "--settings") args.settings = v;
+        else if (a == "--plan-root") args.planRoot = v;
+        else if (a == "--plan-program") args.planProgram = v;
+        else if (a == "--jobs" || a == "--chunks") {
+            int32_t n = 0;
+            if (!ophost::parseInt32(v, n) || n < 1 || n > 256) return usage(a + " '" + v + "': expected 1..256");
+            (a == "--jobs" ? args.jobs : args.chunks) = n;
+        }
         else if (a == "--sample-key") {
             if (!ophost::parseKeySampleArea(v, args.sample))
                 return usage("--sample-key '" + v + "': expected auto or x,y,w,h (w, h > 0)");
@@ -274,6 +299,14 @@ int parseArgs(int argc, char **argv, Args &args)
         return usage("--frames " + std::to_string(args.run.firstFrame) + ":" + std::to_string(args.run.endFrame) +
                      " is not inside --section " + std::to_string(args.run.sectionFirst) + ":" +
                      std::to_string(args.run.sectionEnd));
+    if (args.plan && args.chunks == 0) return usage("--plan needs --chunks N");
+    if (args.chunks > 0 && !args.plan) return usage("--chunks is for --plan (to render in chunks here, give --jobs N)");
+    if (args.plan && args.jobs > 1) return usage("--jobs and --plan exclude each other");
+    if ((!args.planRoot.empty() || !args.planProgram.empty()) && !args.plan)
+        return usage("--plan-root and --plan-program are for --plan");
+    if ((args.plan || args.jobs > 1) && (args.in0 == "-" || args.in1 == "-" || args.out == "-"))
+        return usage("chunks cannot share standard input or output: give files");
+    for (int i = 1; i < argc; ++i) args.words.push_back(argv[i]);
     if (args.run.preview == false && args.run.verticalPermille != 1000)
         return usage("--permille is for preview renders: give --preview too");
     return -1;
@@ -281,7 +314,7 @@ int parseArgs(int argc, char **argv, Args &args)
 
 // Takes keyColor from input 1 and writes it through --set, so that it is
 // checked and stored as a user's own --set keyColor would be.
-std::string sampleKey(hostrt::LoadedOperator &op, ophost::Clip &in1, const Args &args)
+std::string sampleKey(hostrt::LoadedOperator &op, ophost::Clip &in1, const Args &args, std::string &chosen)
 {
     auto *record = static_cast<const ZenvarthSettings *>(op.info().settings->block);
     Pixel color = record->keyColor;
@@ -292,12 +325,77 @@ std::string sampleKey(hostrt::LoadedOperator &op, ophost::Clip &in1, const Args 
     if (!fault.empty()) return fault;
     char word[16];
     std::snprintf(word, sizeof word, "0x%08X", pixelWord(color));
+    chosen = word;
     fault = ophost::applySetting(op, std::string("keyColor=") + word, args.force);
     if (!fault.empty()) return fault;
     if (!args.quiet)
         std::fprintf(stderr, "ophost render: --sample-key %s: --set keyColor=%s (%s)\n",
                      args.sample.automatic ? "auto" : "area", word, media::formatRgbColor(color).c_str());
     return {};
+}
+
+// --plan and --jobs: the frames cut into chunks of one section.
+int spreadRender(const Args &args, ophost::Clip &in0, ophost::Clip *in1, const std::string &sampledKey,
+                 const std::string &label)
+{
+    ophost::PlanRequest q;
+    q.first = args.run.firstFrame;
+    q.end = args.run.endFrame;
+    if (q.end < 0) {
+        std::string error;
+        const bool stills = in0.isStill() && (!in1 || in1->isStill());
+        const int count = stills ? 1 : in0.frameCount(error);
+        if (count < 0) {
+            std::fprintf(stderr, "ophost render: %s\n", error.c_str());
+            return ophost::EXIT_FAILURE_STATUS;
+        }
+        q.end = count;
+    }
+    if (q.end <= q.first) {
+        std::fprintf(stderr, "ophost render: no frames to render from frame %d\n", q.first);
+        return ophost::EXIT_FAILURE_STATUS;
+    }
+    q.sectionFirst = args.sectionSet ? args.run.sectionFirst : q.first;
+    q.sectionEnd = args.sectionSet ? args.run.sectionEnd : q.end;
+    q.renderArgs = args.words;
+    q.keyColor = sampledKey;
+    q.out = args.out;
+    if (in0.traits() && !args.noAudio) q.audioFrom = args.in0;
+    q.chunks = args.plan ? args.chunks : args.jobs;
+    q.root = args.planRoot;
+    q.program = args.plan ? (args.planProgram.empty() ? ophost::programFolder() + "/ophost" : args.planProgram) : "/proc/self/exe";
+    if (!args.plan) {
+        // The parts are hidden temporaries beside the output.
+        const size_t slash = args.out.find_last_of('/');
+        q.out = args.out.substr(0, slash + 1) + "." + args.out.substr(slash + 1);
+        q.out = ophost::partName(q.out, int(::getpid()));
+        q.out.replace(q.out.rfind(".part"), 5, ".ophost-");
+    }
+    ophost::Plan plan = ophost::makePlan(q);
+    if (!plan.error.empty()) {
+        std::fprintf(stderr, "ophost render: %s\n", plan.error.c_str());
+        return ophost::EXIT_USAGE;
+    }
+    if (args.plan) {
+        for (const auto &c : plan.chunkCommands) std::printf("%s\n", ophost::commandLine(c).c_str());
+        std::printf("%s\n", ophost::commandLine(plan.joinCommand).c_str());
+        return std::fflush(stdout) == 0 ? ophost::EXIT_OK : ophost::EXIT_FAILURE_STATUS;
+    }
+    std::vector<std::string> notes;
+    const auto frames = ophost::splitFrames(q.first, q.end, q.chunks);
+    const auto started = std::chrono::steady_clock::now();
+    std::string fault = ophost::runChunks(plan, frames, args.out, q.audioFrom, label, !args.quiet,
+                                          uint32_t(2 * (q.end - q.first)), notes);
+    for (const std::string &note : notes) std::fprintf(stderr, "ophost render: note: %s\n", note.c_str());
+    if (!fault.empty()) {
+        std::fprintf(stderr, "ophost render: %s\n", fault.c_str());
+        return ophost::EXIT_FAILURE_STATUS;
+    }
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    if (!args.quiet)
+        std::fprintf(stderr, "%s: %d fields in %.2f s with %zu processes, %.1f fields/s\n", label.c_str(),
+                     2 * (q.end - q.first), seconds, frames.size(), seconds > 0 ? 2 * (q.end - q.first) / seconds : 0.0);
+    return ophost::EXIT_OK;
 }
 
 int runRenderCommand(int argc, char **argv)
@@ -371,9 +469,11 @@ int runRenderCommand(int argc, char **argv)
         for (const std::string &warning : ophost::inputWarnings(*in0, *in1, countLengths))
             std::fprintf(stderr, "ophost render: warning: %s\n", warning.c_str());
     }
+    std::string sampledKey;
     if (args.sampleKey) {
-        if (std::string fault = sampleKey(op, *in1, args); !fault.empty()) return failure(fault);
+        if (std::string fault = sampleKey(op, *in1, args, sampledKey); !fault.empty()) return failure(fault);
     }
+    if (args.plan || args.jobs > 1) return spreadRender(args, *in0, in1.get(), sampledKey, op.info().name);
 
     ophost::OutputFormat format;
     format.chroma = args.pixSet ? args.pix : in0->chroma();
@@ -397,6 +497,9 @@ int runRenderCommand(int argc, char **argv)
         format.aspectDen = t->aspectDen;
         if (!args.noAudio) format.audioFrom = args.in0;
     }
+    if (args.sectionSet && (args.run.firstFrame != args.run.sectionFirst || args.run.endFrame != args.run.sectionEnd))
+        format.chunkTag = ophost::formatChunkTag(
+            {args.run.firstFrame, args.run.endFrame, args.run.sectionFirst, args.run.sectionEnd});
     format.codec = args.codec;
     format.crf = args.crf;
     format.bitrate = args.bitrate;
@@ -408,6 +511,7 @@ int runRenderCommand(int argc, char **argv)
     args.run.progress = [&progress, &showLogged](uint32_t done, uint32_t total) {
         showLogged();
         progress.update(done, total);
+        ophost::reportChunkProgress(done);
     };
     ophost::RunResult result = ophost::runRender(op, *in0, in1.get(), *sink, args.run);
     progress.clear();

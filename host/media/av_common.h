@@ -23,3 +23,10 @@ std::string takeLibraryMessage();
 std::string describe(int averror);
 
 } // namespace media::av
+
+namespace media {
+
+// The metadata key under which a chunk's part records its frames.
+const char *chunkMetadataKey();
+
+} // namespace media

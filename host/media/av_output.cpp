@@ -345,7 +345,7 @@ struct AvWriter::State {
         video->time_base = encoder->time_base;
         video->avg_frame_rate = encoder->framerate;
         video->sample_aspect_ratio = encoder->sample_aspect_ratio;
-        rc = avformat_write_header(mux, nullptr);
+        rc = writeHeader();
         if (rc < 0) {
             error = path + ": cannot write the container's header: " + av::describe(rc);
             return false;
@@ -360,6 +360,19 @@ struct AvWriter::State {
         }
         started = true;
         return true;
+    }
+
+    bool openFile(std::vector<std::string> &notes, std::string &error);
+
+    // QuickTime and MP4 keep free-form metadata (a chunk's frames) only
+    // when asked.
+    int writeHeader()
+    {
+        AVDictionary *flags = nullptr;
+        if (!options.chunkTag.empty()) av_dict_set(&flags, "movflags", "use_metadata_tags", 0);
+        int rc = avformat_write_header(mux, &flags);
+        av_dict_free(&flags);
+        return rc;
     }
 
     bool drain(std::string &error)
@@ -520,6 +533,13 @@ bool AvWriter::open(const std::string &path, const AvOutputOptions &options, std
         notes.push_back(path + ": " + s.codec->name + " in ." + ext +
                         " has no alpha channel; the key is dropped (.mov or .mkv keep it)");
 
+    return s.openFile(notes, error);
+}
+
+// The file, the container and its video stream; the encoder comes later.
+bool AvWriter::State::openFile(std::vector<std::string> &notes, std::string &error)
+{
+    State &s = *this;
     if (!s.out.open(path, error)) return false;
     s.mux = avformat_alloc_context();
     if (!s.mux) {
@@ -543,6 +563,7 @@ bool AvWriter::open(const std::string &path, const AvOutputOptions &options, std
         error = path + ": out of memory";
         return false;
     }
+    if (!options.chunkTag.empty()) av_dict_set(&s.mux->metadata, chunkMetadataKey(), options.chunkTag.c_str(), 0);
     if (!options.audioFrom.empty() && !s.openAudio(notes, error)) return false;
     return true;
 }
@@ -568,8 +589,12 @@ bool AvWriter::finish(std::string &error)
         abandon();
         return false;
     }
-    avcodec_send_frame(s.encoder, nullptr);   // the end: what it holds comes out
-    bool ok = s.drain(error) && s.pumpAudio(s.written, true, error);
+    bool ok = true;
+    if (s.encoder) {
+        avcodec_send_frame(s.encoder, nullptr);   // the end: what it holds comes out
+        ok = s.drain(error);
+    }
+    ok = ok && s.pumpAudio(s.written, true, error);
     if (ok) {
         int rc = av_write_trailer(s.mux);
         avio_flush(s.mux->pb);
@@ -591,6 +616,106 @@ void AvWriter::abandon()
 {
     s_->release();
     s_->out.abandon();
+}
+
+bool copyParts(const std::vector<std::string> &parts, const std::string &path, const AvOutputOptions &options,
+               std::vector<std::string> &notes, std::string &error)
+{
+    av::quietLibraries();
+    AvWriter writer;
+    AvWriter::State &s = *writer.s_;
+    s.path = path;
+    s.options = options;
+    s.options.chunkTag.clear();
+    s.container = av_guess_format(nullptr, path.c_str(), nullptr);
+    if (!s.container) {
+        error = path + ": unknown output type";
+        return false;
+    }
+    AVPacket *packet = av_packet_alloc();
+    if (!packet) {
+        error = path + ": out of memory";
+        return false;
+    }
+    bool ok = true;
+    for (size_t k = 0; ok && k < parts.size(); ++k) {
+        AVFormatContext *in = nullptr;
+        int rc = avformat_open_input(&in, parts[k].c_str(), nullptr, nullptr);
+        if (rc >= 0) rc = avformat_find_stream_info(in, nullptr);
+        int v = -1;
+        for (unsigned i = 0; rc >= 0 && i < in->nb_streams && v < 0; ++i)
+            if (in->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO) v = int(i);
+        if (rc < 0 || v < 0) {
+            error = parts[k] + ": cannot read its video: " + (rc < 0 ? av::describe(rc) : std::string("none"));
+            avformat_close_input(&in);
+            ok = false;
+            break;
+        }
+        const AVStream *st = in->streams[v];
+        if (k == 0) {
+            // The stream as the parts hold it: same codec, same settings.
+            ok = s.openFile(notes, error);
+            if (ok && (rc = avcodec_parameters_copy(s.video->codecpar, st->codecpar)) < 0) {
+                error = path + ": " + av::describe(rc);
+                ok = false;
+            }
+            if (ok) {
+                // The parts' own tag (a ProRes profile) when this container
+                // knows it, else the container's choice.
+                if (!s.mux->oformat->codec_tag ||
+                    av_codec_get_id(s.mux->oformat->codec_tag, st->codecpar->codec_tag) != st->codecpar->codec_id)
+                    s.video->codecpar->codec_tag = 0;
+                s.video->time_base = AVRational{options.traits.rateDen, options.traits.rateNum};
+                s.video->avg_frame_rate = AVRational{options.traits.rateNum, options.traits.rateDen};
+                s.video->sample_aspect_ratio = st->codecpar->sample_aspect_ratio;
+                if ((rc = s.writeHeader()) < 0) {
+                    error = path + ": cannot write the container's header: " + av::describe(rc);
+                    ok = false;
+                }
+                s.started = ok;
+            }
+        }
+        // Each part starts at its own time 0; it goes after the frames
+        // written so far.
+        const int64_t start = st->start_time != AV_NOPTS_VALUE ? st->start_time : 0;
+        const int64_t offset = av_rescale_q(s.written, AVRational{options.traits.rateDen, options.traits.rateNum},
+                                            s.video ? s.video->time_base : AVRational{1, 1});
+        int64_t frames = 0;
+        while (ok && (rc = av_read_frame(in, packet)) >= 0) {
+            if (packet->stream_index != v) {
+                av_packet_unref(packet);
+                continue;
+            }
+            if (packet->pts != AV_NOPTS_VALUE) packet->pts -= start;
+            if (packet->dts != AV_NOPTS_VALUE) packet->dts -= start;
+            av_packet_rescale_ts(packet, st->time_base, s.video->time_base);
+            if (packet->pts != AV_NOPTS_VALUE) packet->pts += offset;
+            if (packet->dts != AV_NOPTS_VALUE) packet->dts += offset;
+            packet->stream_index = s.video->index;
+            packet->pos = -1;
+            rc = av_interleaved_write_frame(s.mux, packet);
+            av_packet_unref(packet);
+            if (rc < 0) {
+                error = path + ": cannot write: " + av::describe(rc);
+                ok = false;
+                break;
+            }
+            ++frames;
+            ok = s.pumpAudio(s.written + frames, false, error);
+        }
+        if (ok && rc != AVERROR_EOF) {
+            error = parts[k] + ": cannot read: " + av::describe(rc);
+            ok = false;
+        }
+        s.written += frames;
+        avformat_close_input(&in);
+    }
+    av_packet_free(&packet);
+    if (!ok) {
+        writer.abandon();
+        return false;
+    }
+    return writer.finish(error);
 }
 
 } // namespace media

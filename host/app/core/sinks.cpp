@@ -81,6 +81,7 @@ private:
             h.aspectNum = format_.aspectNum;
             h.aspectDen = format_.aspectDen;
             h.extras = format_.extras;
+            if (!format_.chunkTag.empty()) h.extras.push_back("XOPHOST_CHUNK=" + format_.chunkTag);
             if (!writer_.open(out_.file(), name_, h, error)) return false;
             started_ = true;
         }
@@ -215,6 +216,7 @@ public:
         options.bitrate = format.bitrate;
         options.audioFrom = format.audioFrom;
         options.audioStartFrame = format.firstNumber;
+        options.chunkTag = format.chunkTag;
         return writer_.open(path, options, notes, error);
     }
 

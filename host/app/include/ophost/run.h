@@ -107,6 +107,9 @@ struct OutputFormat {
     int crf = -1;
     int64_t bitrate = 0;
     std::string audioFrom;
+    // A chunk of a longer section: the frames it holds ("A:B/S:E"), kept in
+    // the output (a YUV4MPEG2 X parameter, container metadata) for the join.
+    std::string chunkTag;
 };
 
 // "-" or .y4m: YUV4MPEG2; .png with or without %d: PNG frames; any other

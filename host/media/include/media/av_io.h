@@ -89,7 +89,28 @@ struct AvOutputOptions {
     // (in frames of traits' rate) for as long as the frames written.
     std::string audioFrom;
     int audioStartFrame = 0;
+    // Recorded in the container's metadata: which frames of which section
+    // a chunk's part holds (empty: none).
+    std::string chunkTag;
 };
+
+// What a part of a chunked render holds, read without decoding.
+struct AvPartInfo {
+    int width = 0, height = 0;
+    int codecId = 0, pixelFormat = -1, fieldOrder = 0;
+    std::vector<uint8_t> extradata;
+    VideoTraits traits;
+    std::string chunkTag;   // the metadata that chunkTag wrote
+    int frames = 0;         // video packets
+};
+bool inspectPart(const std::string &path, AvPartInfo &info, std::string &error);
+// The first way part `b` differs from part `a` ("size 64x48, not 32x24"),
+// or empty when one stream can hold both.
+std::string partDifference(const AvPartInfo &a, const AvPartInfo &b);
+// Writes the video packets of every part in turn into `path` (no encoding),
+// with the audio of options.audioFrom cut to the frames written.
+bool copyParts(const std::vector<std::string> &parts, const std::string &path, const AvOutputOptions &options,
+               std::vector<std::string> &notes, std::string &error);
 
 class AvWriter {
 public:
@@ -113,6 +134,8 @@ public:
     void abandon();
 
 private:
+    friend bool copyParts(const std::vector<std::string> &, const std::string &, const AvOutputOptions &,
+                          std::vector<std::string> &, std::string &);
     struct State;
     std::unique_ptr<State> s_;
 };

@@ -1,0 +1,82 @@
+// ophost join -o OUT PART...: the parts of a chunked render into one output.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "command.h"
+#include "ophost/chunks.h"
+
+namespace {
+
+const char *const JOIN_HELP =
+    "usage: ophost join [--audio-from FILE] -o OUT PART...\n"
+    "\n"
+    "Joins the parts that chunks of one render wrote (ophost render ... --chunks N\n"
+    "--plan prints the commands) into OUT, the output a single run writes.\n"
+    "The parts must agree (size, rate, chroma format, field order, codec) and\n"
+    "hold consecutive frames of one section, in the order given: a gap, an\n"
+    "overlap or a mismatch is refused, naming the part, before OUT is touched.\n"
+    "\n"
+    "  -o OUT             .y4m (or - for standard output): the parts' frames\n"
+    "                     byte for byte under one header; .mov, .mkv, .mp4, ...:\n"
+    "                     the parts' video streams copied, never encoded again;\n"
+    "                     name%04d.png: the parts' frames renamed into place\n"
+    "  --audio-from FILE  copy FILE's audio into OUT, cut to the frames joined\n"
+    "                     (input 0 of the render)\n"
+    "  --quiet            no notes on standard error\n"
+    "\n"
+    "Exit status: 0 done, 1 failure (a part refused or unreadable), 2 usage error.\n";
+
+int runJoin(int argc, char **argv)
+{
+    std::string out, audio;
+    std::vector<std::string> parts;
+    bool quiet = false;
+    auto usage = [](const std::string &message) {
+        std::fprintf(stderr, "ophost join: %s\n", message.c_str());
+        return ophost::EXIT_USAGE;
+    };
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        std::string value;
+        const size_t eq = a.compare(0, 2, "--") == 0 ? a.find('=') : std::string::npos;
+        const bool inlined = eq != std::string::npos;
+        if (inlined) {
+            value = a.substr(eq + 1);
+            a = a.substr(0, eq);
+        }
+        if (a == "--help" || a == "-h") {
+            std::printf("%s", JOIN_HELP);
+            return ophost::EXIT_OK;
+        }
+        if (a == "--quiet" || a == "-q") {
+            quiet = true;
+        } else if (a == "-o" || a == "--audio-from") {
+            if (!inlined) {
+                if (i + 1 >= argc) return usage(a + " needs a value");
+                value = argv[++i];
+            }
+            if (value.empty()) return usage(a + " needs a value");
+            (a == "-o" ? out : audio) = value;
+        } else if (a.size() > 1 && a[0] == '-') {
+            return usage("unknown option '" + a + "' (see ophost join --help)");
+        } else {
+            parts.push_back(a);
+        }
+    }
+    if (out.empty()) return usage("no output: give -o OUT");
+    if (parts.empty()) return usage("no parts to join");
+    std::vector<std::string> notes;
+    const std::string fault = ophost::joinParts(parts, out, audio, notes);
+    if (!quiet)
+        for (const std::string &n : notes) std::fprintf(stderr, "ophost join: note: %s\n", n.c_str());
+    if (!fault.empty()) {
+        std::fprintf(stderr, "ophost join: %s\n", fault.c_str());
+        return ophost::EXIT_FAILURE_STATUS;
+    }
+    return ophost::EXIT_OK;
+}
+
+const ophost::RegisterCommand joinCommand({"join", "join the parts of a chunked render into one output", runJoin});
+
+} // namespace
