@@ -23,6 +23,7 @@ const char *const JOIN_HELP =
     "                     name%04d.png: the parts' frames renamed into place\n"
     "  --audio-from FILE  copy FILE's audio into OUT, cut to the frames joined\n"
     "                     (input 0 of the render)\n"
+    "  --remove-parts     remove the parts once OUT is written\n"
     "  --quiet            no notes on standard error\n"
     "\n"
     "Exit status: 0 done, 1 failure (a part refused or unreadable), 2 usage error.\n";
@@ -31,7 +32,7 @@ int runJoin(int argc, char **argv)
 {
     std::string out, audio;
     std::vector<std::string> parts;
-    bool quiet = false;
+    bool quiet = false, removeParts = false;
     auto usage = [](const std::string &message) {
         std::fprintf(stderr, "ophost join: %s\n", message.c_str());
         return ophost::EXIT_USAGE;
@@ -51,6 +52,8 @@ int runJoin(int argc, char **argv)
         }
         if (a == "--quiet" || a == "-q") {
             quiet = true;
+        } else if (a == "--remove-parts") {
+            removeParts = true;
         } else if (a == "-o" || a == "--audio-from") {
             if (!inlined) {
                 if (i + 1 >= argc) return usage(a + " needs a value");
@@ -74,6 +77,11 @@ int runJoin(int argc, char **argv)
         std::fprintf(stderr, "ophost join: %s\n", fault.c_str());
         return ophost::EXIT_FAILURE_STATUS;
     }
+    // A PNG sequence's parts were renamed into place: nothing is left.
+    if (removeParts)
+        for (const std::string &p : parts)
+            if (p.find('%') == std::string::npos && std::remove(p.c_str()) != 0)
+                std::fprintf(stderr, "ophost join: warning: cannot remove %s\n", p.c_str());
     return ophost::EXIT_OK;
 }
 

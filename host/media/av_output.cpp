@@ -626,7 +626,6 @@ bool copyParts(const std::vector<std::string> &parts, const std::string &path, c
     AvWriter::State &s = *writer.s_;
     s.path = path;
     s.options = options;
-    s.options.chunkTag.clear();
     s.container = av_guess_format(nullptr, path.c_str(), nullptr);
     if (!s.container) {
         error = path + ": unknown output type";

@@ -58,9 +58,9 @@ for a in "$@"; do
     prev="$a"
 done
 if [ "$transfer" = 0 ]; then
-    "$ophost" render "$@" --chunks "$chunks" --plan >"$work/plan"
+    "$ophost" render "$@" --chunks "$chunks" --plan --plan-program "$ophost" >"$work/plan"
 else
-    "$ophost" render "$@" --chunks "$chunks" --plan --plan-root . >"$work/plan"
+    "$ophost" render "$@" --chunks "$chunks" --plan --plan-root . --plan-program "$ophost" >"$work/plan"
 fi
 sed '$d' "$work/plan" >"$work/chunks"
 tail -n 1 "$work/plan" >"$work/join"

@@ -47,7 +47,7 @@ done
 outdir="$(cd "$(dirname "$out")" && pwd)"
 dir="$outdir/.$(basename "$out").slurm"
 mkdir -p "$dir"
-"$ophost" render "$@" --chunks "$chunks" --plan >"$dir/plan"
+"$ophost" render "$@" --chunks "$chunks" --plan --plan-program "$ophost" >"$dir/plan"
 sed '$d' "$dir/plan" >"$dir/chunks"
 count="$(wc -l <"$dir/chunks")"
 

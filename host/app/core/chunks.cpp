@@ -122,7 +122,7 @@ std::string pathUnder(const std::string &path, const std::string &root, std::str
 std::vector<std::string> chunkArguments(const std::vector<std::string> &args)
 {
     static const char *const dropValued[] = {"-o", "--frames", "--section", "--sample-key", "--jobs", "--chunks",
-                                             "--plan-root"};
+                                             "--plan-root", "--plan-program"};
     static const char *const dropFlags[] = {"--plan", "--quiet", "-q", "--no-audio"};
     std::vector<std::string> kept;
     for (size_t i = 0; i < args.size(); ++i) {
@@ -187,7 +187,7 @@ Plan makePlan(const PlanRequest &q)
         plan.chunkCommands.push_back(std::move(words));
         plan.parts.push_back(part);
     }
-    plan.joinCommand = {q.program, "join"};
+    plan.joinCommand = {q.program, "join", "--remove-parts"};
     if (!q.audioFrom.empty()) {
         plan.joinCommand.push_back("--audio-from");
         plan.joinCommand.push_back(place(q.audioFrom));

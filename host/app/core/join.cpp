@@ -4,6 +4,7 @@
 #include <dirent.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -49,6 +50,13 @@ std::string checkRanges(const std::vector<std::string> &parts, const std::vector
                    parts[k - 1] + " ends at " + std::to_string(a.end) + " and " + which + " starts after it";
     }
     return {};
+}
+
+ChunkRange joinedRange(const std::vector<ChunkRange> &ranges)
+{
+    ChunkRange whole = ranges.front();
+    whole.end = ranges.back().end;
+    return whole;
 }
 
 struct Y4mPart {
@@ -119,6 +127,10 @@ std::string joinY4m(const std::vector<std::string> &parts, const std::string &ou
     }
     std::string fault = checkRanges(parts, ranges);
     if (!fault.empty()) return fault;
+    // Parts that make up less than their section are a chunk themselves.
+    const ChunkRange whole = joinedRange(ranges);
+    if (whole.first != whole.sectionFirst || whole.end != whole.sectionEnd)
+        read[0].header.extras.push_back(Y4M_TAG + formatChunkTag(whole));
 
     media::OutputFile file;
     if (!file.open(out, fault)) return fault;
@@ -215,6 +227,7 @@ std::string joinPng(const std::vector<std::string> &parts, const std::string &ou
         std::string fault = findPngFrames(parts[k], found[k]);
         if (!fault.empty()) return fault;
         ChunkRange r;
+        r.sectionEnd = INT32_MAX;
         r.first = found[k].numbers.front();
         r.end = found[k].numbers.back() + 1;
         ranges.push_back(r);
@@ -262,6 +275,8 @@ std::string joinContainer(const std::vector<std::string> &parts, const std::stri
     options.traits = info[0].traits;
     options.audioFrom = audioFrom;
     options.audioStartFrame = ranges.front().first;
+    const ChunkRange whole = joinedRange(ranges);
+    if (whole.first != whole.sectionFirst || whole.end != whole.sectionEnd) options.chunkTag = formatChunkTag(whole);
     return media::copyParts(parts, out, options, notes, fault) ? std::string() : fault;
 }
 
