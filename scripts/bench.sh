@@ -3,28 +3,34 @@
 # prints the median wall time and peak memory of each, with the ratios the
 # speed targets are stated in.
 #
-#   scripts/bench.sh [--quick] [--runs N] [--frames N] [--ophost PATH] [--dir DIR]
+#   scripts/bench.sh [--quick] [--prores] [--runs N] [--frames N] [--ophost PATH] [--dir DIR]
 #
 # Inputs (made once per size and frame count, kept in DIR): 1920x1080 4:4:4
 # YUV4MPEG2 from ffmpeg's test sources, a textured background and a blue
 # backing with a moving subject over it. They are read once before timing
 # so that every run finds them in the page cache. Output goes to a pipe
 # into /dev/null. --quick: 3 runs of 20 frames instead of 5 runs of 50.
+# --prores: the same clips as ProRes 422 HQ .mov files, keyed into a ProRes
+# 4444 master (ophost with --jobs 1 and 2, with each ProRes encoder, and
+# ffmpeg with its default threads), with the quality of each master (PSNR
+# of its colour and key against a lossless render of the same job).
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 runs=5
 frames=50
+prores=0
 ophost="${OPHOST:-}"
 dir="${TMPDIR:-/tmp}/ophost-bench"
 while [ $# -gt 0 ]; do
     case "$1" in
     --quick) runs=3; frames=20 ;;
+    --prores) prores=1 ;;
     --runs) runs="$2"; shift ;;
     --frames) frames="$2"; shift ;;
     --ophost) ophost="$2"; shift ;;
     --dir) dir="$2"; shift ;;
-    -h|--help) sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "bench.sh: unknown argument '$1'" >&2; exit 2 ;;
     esac
     shift
@@ -54,6 +60,67 @@ if [ ! -s "$fg" ]; then
         -frames:v "$frames" -pix_fmt yuv444p -f yuv4mpegpipe "$fg.part" && mv "$fg.part" "$fg"
 fi
 cat "$bg" "$fg" > /dev/null
+
+if [ "$prores" = 1 ]; then
+    for f in bg fg; do
+        src="$dir/$f-$frames.y4m"
+        [ -s "$dir/$f-$frames.mov" ] || ffmpeg -v error -y -i "$src" -pix_fmt yuv422p10le -c:v prores_ks -profile:v hq \
+            "$dir/$f-$frames.part.mov" && [ -s "$dir/$f-$frames.mov" ] || mv "$dir/$f-$frames.part.mov" "$dir/$f-$frames.mov"
+    done
+    bgm="$dir/bg-$frames.mov" fgm="$dir/fg-$frames.mov" out="$dir/master"
+    zv=(Zenvarth --in0 "$bgm" --in1 "$fgm" --set keyerType=1 --set keyColor="#1313FF" --pix 444alpha --quiet)
+    "$ophost" render "${zv[@]}" -o "$out-lossless.mkv"
+    names=(ks-1 ks-2 aw-1 aw-2 ffmpeg)
+    declare -A label=(
+        [ks-1]="ophost render Zenvarth -o .mov (prores_ks 4444) --jobs 1"
+        [ks-2]="  the same, --jobs 2"
+        [aw-1]="  the same with --codec prores_aw, --jobs 1"
+        [aw-2]="  the same with --codec prores_aw, --jobs 2"
+        [ffmpeg]="ffmpeg chromakey + overlay + prores_ks 4444, default threads"
+    )
+    run() {
+        case "$1" in
+        ks-1) "$ophost" render "${zv[@]}" -o "$out-ks.mov" --jobs 1 ;;
+        ks-2) "$ophost" render "${zv[@]}" -o "$out-ks.mov" --jobs 2 ;;
+        aw-1) "$ophost" render "${zv[@]}" -o "$out-aw.mov" --codec prores_aw --jobs 1 ;;
+        aw-2) "$ophost" render "${zv[@]}" -o "$out-aw.mov" --codec prores_aw --jobs 2 ;;
+        ffmpeg) ffmpeg -v error -nostdin -y -i "$bgm" -i "$fgm" -filter_complex \
+            "[1:v]chromakey=color=$key:similarity=0.12:blend=0.04[k];[0:v][k]overlay=format=yuv444,format=yuva444p10le" \
+            -c:v prores_ks -profile:v 4444 "$out-ffmpeg.mov" ;;
+        esac
+    }
+    declare -A times mems
+    stats=$(mktemp)
+    trap 'rm -f "$stats"' EXIT
+    for ((r = 1; r <= runs; ++r)); do
+        for name in "${names[@]}"; do
+            /usr/bin/time -f "%e %M" -o "$stats" bash -c "$(declare -f run); $(declare -p zv out bgm fgm key ophost); run $name" \
+                || { echo "bench.sh: $name failed" >&2; exit 1; }
+            read -r secs kb < "$stats"
+            times[$name]+="$secs "
+            mems[$name]+="$kb "
+        done
+        echo "run $r of $runs done" >&2
+    done
+    median() { tr ' ' '\n' | grep -v '^$' | sort -g | awk '{a[NR] = $1} END {print (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2}'; }
+    # PSNR of a master against the lossless render: colour (Y, U, V) and key.
+    psnr() {
+        ffmpeg -nostdin -i "$1" -i "$out-lossless.mkv" -filter_complex "[0:v]format=yuva444p[a];[1:v]format=yuva444p[b];[a][b]psnr" \
+            -f null - 2>&1 | sed -n 's/.*PSNR \(y.*\)/\1/p' | tail -n 1
+    }
+    echo "$frames frames of $size, ProRes 422 HQ in, ProRes 4444 out; $runs runs each, alternated; medians"
+    echo
+    printf '| %-62s | %10s | %14s |\n' "run" "wall time" "peak memory"
+    for name in "${names[@]}"; do
+        printf '| %-62s | %8.2f s | %11.0f MB |\n' "${label[$name]}" "$(echo "${times[$name]}" | median)" \
+            "$(awk -v k="$(echo "${mems[$name]}" | median)" 'BEGIN {print k / 1024}')"
+    done
+    echo
+    echo "quality against the lossless render (PSNR of y, u, v, key and all, dB):"
+    echo "  prores_ks: $(psnr "$out-ks.mov")"
+    echo "  prores_aw: $(psnr "$out-aw.mov")"
+    exit 0
+fi
 
 # Every ffmpeg thread count set to 1.
 ff=(ffmpeg -v error -nostdin -y -threads 1 -filter_threads 1 -filter_complex_threads 1)

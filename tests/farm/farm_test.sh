@@ -58,15 +58,21 @@ jobs)
     cmp single.y4m keep.y4m || fail "a failed --jobs run changed the earlier output"
     no_leftovers
     # A signal to the parent ends the children and removes every part.
-    ffmpeg -v error -f lavfi -i testsrc=size=720x576:rate=25 -t 4 -pix_fmt yuv422p big.y4m
-    "$ophost" render Zenvarth --in0 big.y4m --in1 big.y4m --set effectType=1 --quiet -o big_out.y4m --jobs 2 &
+    ffmpeg -v error -f lavfi -i testsrc=size=1280x720 -frames:v 1 still.png
+    "$ophost" render Zenvarth --in0 still.png --in1 still.png --frames 0:200 --set effectType=1 --quiet \
+        -o big.mkv --jobs 2 &
     pid=$!
-    sleep 1
+    sleep 0.5
     kill -TERM "$pid" 2>/dev/null || true
-    wait "$pid" || true
+    status=0
+    wait "$pid" || status=$?
+    if [ "$status" = 0 ]; then
+        echo "note: the render ended before the signal; only the leftovers were checked" >&2
+    else
+        [ ! -e big.mkv ] || fail "an interrupted --jobs run wrote its output"
+    fi
     sleep 0.5
     no_leftovers
-    [ ! -e big_out.y4m ] || [ -s big_out.y4m ] || fail "an empty output after the signal"
     ;;
 join)
     "$ophost" render "$@" -o c.y4m --chunks 3 --plan >plan.txt
