@@ -3,7 +3,8 @@
 set -e
 PACKAGES="build-essential cmake g++-multilib libgtest-dev libpng-dev zlib1g-dev
 libsdl2-dev libsdl2-ttf-dev fonts-dejavu-core ffmpeg clang libclang-rt-14-dev binutils xvfb x11-utils
-libavformat-dev libavcodec-dev libavutil-dev libswscale-dev pkg-config time"
+libavformat-dev libavcodec-dev libavutil-dev libswscale-dev pkg-config time
+parallel slurm-wlm munge"
 missing=""
 for p in $PACKAGES; do
     dpkg -s "$p" >/dev/null 2>&1 || missing="$missing $p"
