@@ -15,6 +15,7 @@
 #include "demo_clip.h"
 #include "hostrt/gui_session.h"
 #include "hostrt/session.h"
+#include "ophost/input_warnings.h"
 #include "ophost/operators.h"
 #include "ophost/params.h"
 #include "ophost/run.h"
@@ -30,8 +31,12 @@ const char *const EDIT_HELP =
     "its screen and on monitor 2, and every change goes into the operator's\n"
     "settings record at once.\n"
     "\n"
-    "  --in0 FILE, --in1 FILE  inputs 0 and 1 (.y4m, - for standard input, or a\n"
-    "                          .png still); Zenvarth keys input 1 over input 0\n"
+    "  --in0 FILE, --in1 FILE  inputs 0 and 1: a YUV4MPEG2 file, - for YUV4MPEG2\n"
+    "                          on standard input, a PNG still that stands for\n"
+    "                          every frame, or any video file FFmpeg's libraries\n"
+    "                          read (.mov, .mp4, .mkv, .mxf, ..., or an image\n"
+    "                          sequence such as shot%04d.png); Zenvarth keys\n"
+    "                          input 1 over input 0\n"
     "  --demo                  Zenvarth on the built-in demo clip (no files)\n"
     "  --frames A:B            the section: frames A to B-1 (default: all)\n"
     "  --settings FILE         start from the settings record in FILE\n"
@@ -149,7 +154,8 @@ int parseArgs(int argc, char **argv, Args &args)
             if (!ophost::parseFrameRange(v, args.firstFrame, args.endFrame))
                 return usage("--frames '" + v + "': expected A:B with 0 <= A < B");
         } else if (a == "--default-monitor") {
-            if (!ophost::parseInt32(v, n) || n < 0) return usage("--default-monitor '" + v + "': expected 1, 2 or 3");
+            if (!ophost::parseInt32(v, n) || n < 1 || n > 3)
+                return usage("--default-monitor '" + v + "': expected 1, 2 or 3");
             args.defaultMonitor = n;
         } else if (a == "--screen") {
             const size_t x = v.find('x');
@@ -302,6 +308,10 @@ int runEdit(int argc, char **argv)
         }
     }
     if (std::string fault = ophost::checkInputs(*in0, in1.get()); !fault.empty()) return failure(fault);
+    for (const ophost::Clip *clip : {in0.get(), in1.get()})
+        if (clip)
+            for (const std::string &warning : ophost::inputWarnings(*clip))
+                std::fprintf(stderr, "ophost edit: warning: %s\n", warning.c_str());
     int endFrame = 0;
     if (std::string fault = ophost::resolveSection(*in0, in1.get(), args.firstFrame, args.endFrame, endFrame);
         !fault.empty())

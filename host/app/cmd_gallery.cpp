@@ -7,6 +7,7 @@
 #include "command.h"
 #include "hostrt/gui_session.h"
 #include "ophost/operators.h"
+#include "ophost/params.h"
 
 namespace {
 
@@ -55,7 +56,12 @@ int runGallery(int argc, char **argv)
         } else if (a == "--default-monitor") {
             std::string v;
             if (!value(v)) return ophost::EXIT_USAGE;
-            defaultMonitor = std::atoi(v.c_str());
+            int32_t n = 0;
+            if (!ophost::parseInt32(v, n) || n < 1 || n > 3) {
+                std::fprintf(stderr, "ophost gallery: --default-monitor '%s': expected 1, 2 or 3\n", v.c_str());
+                return ophost::EXIT_USAGE;
+            }
+            defaultMonitor = n;
         } else {
             std::fprintf(stderr, "ophost gallery: unknown argument '%s'\n", a.c_str());
             return usage(stderr);

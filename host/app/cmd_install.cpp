@@ -49,6 +49,10 @@ int runInstall(int argc, char **argv)
     }
     hostrt::LoadedOperator op;
     std::string error;
+    if (ophost::operatorLibraryPath(name).empty()) {
+        std::fprintf(stderr, "ophost install: %s\n", ophost::unknownOperatorMessage(name).c_str());
+        return ophost::EXIT_USAGE;
+    }
     if (!ophost::loadOperator(name, op, error)) {
         std::fprintf(stderr, "ophost install: %s\n", error.c_str());
         return ophost::EXIT_FAILURE_STATUS;

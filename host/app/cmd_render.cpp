@@ -10,6 +10,7 @@
 
 #include "command.h"
 #include "hostrt/session.h"
+#include "media/av_io.h"
 #include "media/color_text.h"
 #include "ophost/chunks.h"
 #include "ophost/input_warnings.h"
@@ -52,15 +53,18 @@ const char *const RENDER_HELP =
     "                          each is followed by action 4 for it.\n"
     "                          slider, choice: integer; colour: 0xYYUUVVAA,\n"
     "                          y,u,v,a, #RRGGBB, #RRGGBBAA or rgb(R,G,B);\n"
-    "                          rectangle: x,y,w,h (y and h in field lines).\n"
+    "                          rectangle: x,y (moved, same size) or x,y,w,h\n"
+    "                          (y and h in field lines); a rectangle whose size\n"
+    "                          follows the operator takes only x,y.\n"
     "                          Zenvarth: any settings field by its name\n"
     "                          (zvpreset fields lists them), e.g. --set\n"
     "                          keyerType=5 --set keyColor=#00B140\n"
     "  --settings FILE         copy FILE into the operator's settings record\n"
     "                          (its size must be the record's); --set fields\n"
     "                          are applied after it\n"
-    "  --force                 store Zenvarth fields outside the range the\n"
-    "                          editor offers (as zvpreset set --force)\n"
+    "  --force                 take --set values outside the range the operator\n"
+    "                          offers (sliders, choices, rectangle sizes, and\n"
+    "                          Zenvarth fields as zvpreset set --force)\n"
     "  --sample-key x,y,w,h    Zenvarth: keyColor = the mean of that rectangle\n"
     "                          of input 1's first field (y, h in field lines)\n"
     "  --sample-key auto       Zenvarth: find the backing in the border of input\n"
@@ -76,7 +80,8 @@ const char *const RENDER_HELP =
     "  --preview NUM/DEN       preview renders: fields scaled by NUM/DEN\n"
     "  --permille P            vertical factor of a preview in thousandths (1000)\n"
     "  --visible L,T,R,B       the visible area the host reports (default 0,0,\n"
-    "                          frame width, frame height)\n"
+    "                          frame width, frame height); it may lie partly or\n"
+    "                          wholly off the frame, with L < R and T < B\n"
     "  --pix 444alpha|444|422|420\n"
     "                          output chroma format (default: input 0's); 444alpha\n"
     "                          keeps each pixel's key; a PNG gets an alpha channel\n"
@@ -271,6 +276,10 @@ int parseArgs(int argc, char **argv, Args &args)
             if (!parseInts(v, ',', 4, f)) return usage("--visible '" + v + "': expected L,T,R,B");
             for (int32_t x : f)
                 if (x < INT16_MIN || x > INT16_MAX) return usage("--visible '" + v + "': values are 16-bit");
+            // Any area a scrolled monitor may report, even partly or wholly
+            // off the frame; only an empty or inverted one means nothing.
+            if (f[0] >= f[2] || f[1] >= f[3])
+                return usage("--visible '" + v + "': the area is empty or inverted (L < R and T < B)");
             args.run.visibleSet = true;
             args.run.visible = hostrt::VisibleArea{int16_t(f[0]), int16_t(f[1]), int16_t(f[2]), int16_t(f[3])};
         } else if (a == "--pix") {
@@ -289,6 +298,9 @@ int parseArgs(int argc, char **argv, Args &args)
     const std::string outName = lower(args.out);
     const bool builtInOutput = outName == "-" || (outName.size() >= 4 && (outName.compare(outName.size() - 4, 4, ".y4m") == 0 ||
                                                                           outName.compare(outName.size() - 4, 4, ".png") == 0));
+    if (!builtInOutput && args.codec.empty() && !media::AvWriter::handles(args.out))
+        return usage(args.out + ": unknown output type (expected .y4m, .png, - for YUV4MPEG2 on standard output, "
+                     "or a container such as .mov, .mkv or .mp4)");
     if (builtInOutput && (!args.codec.empty() || args.crf >= 0 || args.bitrate > 0))
         return usage("--codec, --crf and --bitrate are for container outputs (.mov, .mkv, .mp4, ...), not " + args.out);
     if (args.sectionSet && !args.framesSet) {
@@ -320,12 +332,16 @@ std::string sampleKey(hostrt::LoadedOperator &op, ophost::Clip &in1, const Args 
     Pixel color = record->keyColor;
     std::string fault;
     // A pipe the run will count must be copied before its first frame is read.
-    if (args.in1 == "-" && args.run.endFrame < 0 && in1.frameCount(fault) < 0) return fault;
-    fault = ophost::sampleKeyColor(in1, args.run.firstFrame, args.sample, color);
+    if (in1.streamed() && args.run.endFrame < 0 && in1.frameCount(fault) < 0) return fault;
+    std::string warning;
+    fault = ophost::sampleKeyColor(in1, args.run.firstFrame, args.sample, color, &warning);
     if (!fault.empty()) return fault;
     char word[16];
     std::snprintf(word, sizeof word, "0x%08X", pixelWord(color));
     chosen = word;
+    if (!warning.empty())
+        std::fprintf(stderr, "ophost render: warning: %s: keyColor=%s (%s)\n", warning.c_str(), word,
+                     media::formatRgbColor(color).c_str());
     fault = ophost::applySetting(op, std::string("keyColor=") + word, args.force);
     if (!fault.empty()) return fault;
     if (!args.quiet)
@@ -439,8 +455,11 @@ int runRenderCommand(int argc, char **argv)
     }
     // Settings record first (it follows GetOperatorInfo), then each --set.
     bool usageFault = false;
-    std::string setFault = ophost::applyParameterOptions(op, args.settings, args.sets, usageFault, args.force);
+    std::vector<std::string> setNotes;
+    std::string setFault =
+        ophost::applyParameterOptions(op, args.settings, args.sets, usageFault, args.force, &setNotes);
     showLogged();
+    for (const std::string &note : setNotes) std::fprintf(stderr, "ophost render: note: %s\n", note.c_str());
     if (!setFault.empty()) {
         if (!usageFault) return failure(setFault);
         std::fprintf(stderr, "ophost render: %s\n", setFault.c_str());
@@ -459,10 +478,18 @@ int runRenderCommand(int argc, char **argv)
         if (in1) in1 = ophost::withFieldOrder(std::move(in1), args.fieldOrder);
     }
     if (std::string fault = ophost::checkInputs(*in0, in1.get()); !fault.empty()) return failure(fault);
-    if (std::string fault = ophost::checkSetRectangles(op, in0->width(), in0->height() / 2); !fault.empty()) {
+    std::vector<std::string> offPicture;
+    if (std::string fault = ophost::checkSetRectangles(op, in0->width(), in0->height() / 2, offPicture);
+        !fault.empty()) {
         std::fprintf(stderr, "ophost render: %s\n", fault.c_str());
         return ophost::EXIT_USAGE;
     }
+    for (const std::string &warning : offPicture)
+        std::fprintf(stderr, "ophost render: warning: %s\n", warning.c_str());
+    for (const ophost::Clip *clip : {in0.get(), in1.get()})
+        if (clip)
+            for (const std::string &warning : ophost::inputWarnings(*clip))
+                std::fprintf(stderr, "ophost render: warning: %s\n", warning.c_str());
     if (in1) {
         // Counting a pipe copies it: only when the run counts its input anyway.
         const bool countLengths = args.run.endFrame < 0 && args.in1 != "-";
@@ -471,6 +498,11 @@ int runRenderCommand(int argc, char **argv)
     }
     std::string sampledKey;
     if (args.sampleKey) {
+        if (std::string fault = ophost::checkKeySampleArea(args.sample, in1->width(), in1->height() / 2);
+            !fault.empty()) {
+            std::fprintf(stderr, "ophost render: %s\n", fault.c_str());
+            return ophost::EXIT_USAGE;
+        }
         if (std::string fault = sampleKey(op, *in1, args, sampledKey); !fault.empty()) return failure(fault);
     }
     if (args.plan || args.jobs > 1) return spreadRender(args, *in0, in1.get(), sampledKey, op.info().name);

@@ -44,7 +44,9 @@ static void printUsage(FILE *to)
     std::fprintf(to, "usage: ophost COMMAND [options]\n"
                      "       ophost COMMAND --help\n"
                      "       ophost --version\n\n"
-                     "Runs video operators on YUV4MPEG2 and PNG files.\n\ncommands:\n");
+                     "Runs video operators on video: YUV4MPEG2 files and pipes, PNG stills, and\n"
+                     "any video file FFmpeg's libraries read (.mov, .mp4, .mkv, .mxf, ..., or an\n"
+                     "image sequence such as shot%%04d.png); see ophost render --help.\n\ncommands:\n");
     size_t width = 0;
     for (const auto &c : ophost::commands()) width = std::max(width, std::strlen(c.name));
     for (const auto &c : ophost::commands())

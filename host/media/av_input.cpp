@@ -1,8 +1,13 @@
 // Reading any container through FFmpeg's libraries (see media/av_io.h).
+#include <cmath>
 #include <cstring>
 #include <vector>
 
 #include "av_common.h"
+
+extern "C" {
+#include <libavutil/display.h>
+}
 #include "media/av_io.h"
 #include "media/limits.h"
 #include "media/y4m.h"
@@ -311,6 +316,22 @@ bool AvReader::open(const std::string &path, std::string &error)
     if (sar.num > 0 && sar.den > 0) {
         t.aspectNum = sar.num;
         t.aspectDen = sar.den;
+    }
+    // A display rotation is only reported: the pictures are used as stored.
+    size_t matrixSize = 0;
+    if (const uint8_t *matrix = av_stream_get_side_data(st, AV_PKT_DATA_DISPLAYMATRIX, &matrixSize);
+        matrix && matrixSize >= 9 * sizeof(int32_t)) {
+        const double degrees = av_display_rotation_get(reinterpret_cast<const int32_t *>(matrix));
+        if (std::isfinite(degrees)) {
+            int rounded = int(std::lround(degrees)) % 360;
+            if (rounded < 0) rounded += 360;
+            t.rotation = rounded;
+        }
+    }
+    for (unsigned i = 0; i < s_->format->nb_streams; ++i) {
+        const AVCodecParameters *a = s_->format->streams[i]->codecpar;
+        if (a->codec_type == AVMEDIA_TYPE_AUDIO)
+            t.audioStreams.push_back(std::to_string(i) + " (" + avcodec_get_name(a->codec_id) + ")");
     }
     if (f->interlaced_frame) t.interlace = f->top_field_first ? Interlace::TopFirst : Interlace::BottomFirst;
     else t.interlace = interlaceOf(par->field_order);

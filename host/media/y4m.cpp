@@ -396,6 +396,7 @@ static bool readLine(FILE *f, std::string &line, size_t limit, bool &tooLong)
 
 bool Y4mReader::open(FILE *file, const std::string &name, std::string &error)
 {
+    if (owned_ && file_ && file_ != file) std::fclose(file_);
     file_ = file;
     owned_ = false;
     name_ = name;

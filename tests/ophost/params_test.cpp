@@ -80,10 +80,52 @@ TEST(ParamText, RectangleSetsPositionAndSizeOnly)
     EXPECT_EQ(r.maxWidth, 300);
     EXPECT_EQ(r.maxHeight, 200);
     // The size stays within the minimum and maximum, as info shows them.
-    for (const char *bad : {"1,2,3", "1,2,3,32768", "1,,3,4", "x,y,w,h", "1,2,3,4,5", "0,0,640,32", "0,0,0,2",
+    for (const char *bad : {"1", "1,2,3", "1,2,3,32768", "1,,3,4", "x,y,w,h", "1,2,3,4,5", "0,0,640,32", "0,0,0,2",
                             "0,0,1,1", "0,0,301,200", "0,0,300,201"})
         EXPECT_NE(ophost::setParamValue(p, bad), "") << bad;
     EXPECT_EQ(ophost::setParamValue(p, "0,0,1,2"), "");
+}
+
+// x,y moves any rectangle; a rectangle whose size cannot change takes only
+// the position (with a note when another size was asked for); a resizable
+// one takes a size outside its range only when forced.
+TEST(ParamText, RectangleSizeRulesByKind)
+{
+    struct Case {
+        bool fixedSize;
+        const char *text;
+        bool force;
+        const char *fault;    // empty: taken
+        int x, y, w, h;       // the record afterwards
+        bool noted;
+    } cases[] = {
+        {false, "3,4", false, "", 3, 4, 10, 10, false},
+        {false, "3,4,1,2", false, "", 3, 4, 1, 2, false},
+        {false, "3,4,0,2", false, "size 0x2 is outside 1x2..300x200 (--force takes it)", 0, 0, 10, 10, false},
+        {false, "3,4,0,2", true, "", 3, 4, 0, 2, false},
+        {false, "3,4,-7,999", true, "", 3, 4, -7, 999, false},
+        {false, "3,4,40000,2", true, "'40000' in '3,4,40000,2' is not a 16-bit integer", 0, 0, 10, 10, false},
+        {true, "3,4", false, "", 3, 4, 10, 10, false},
+        {true, "-30,4,10,10", false, "", -30, 4, 10, 10, false},
+        {true, "3,4,5,5", false, "", 3, 4, 10, 10, true},
+        {true, "3,4,5,5", true, "", 3, 4, 10, 10, true},
+        {true, "3", false, "is not x,y or x,y,w,h", 0, 0, 10, 10, false},
+    };
+    for (const Case &c : cases) {
+        RectParam r = c.fixedSize ? RectParam{{PARAM_RECT, 1, 2}, 999, 999, 999, 999, 0, 0, 10, 10}
+                                  : RectParam{{PARAM_RECT, 1, 2}, 1, 2, 300, 200, 0, 0, 10, 10};
+        std::string note;
+        const std::string fault = ophost::setParamValue(infoFor(&r, PARAM_RECT), c.text, c.force, &note);
+        if (*c.fault) EXPECT_NE(fault.find(c.fault), std::string::npos) << c.text << ": " << fault;
+        else EXPECT_EQ(fault, "") << c.text;
+        EXPECT_EQ(r.x, c.x) << c.text;
+        EXPECT_EQ(r.y, c.y) << c.text;
+        EXPECT_EQ(r.width, c.w) << c.text;
+        EXPECT_EQ(r.height, c.h) << c.text;
+        EXPECT_EQ(note.find("size 5x5 not taken; the size follows the operator (10x10 now)") != std::string::npos,
+                  c.noted)
+            << c.text << ": " << note;
+    }
 }
 
 TEST(ParamText, ChoiceWithinItsEntriesAndButtonsRefused)

@@ -308,6 +308,13 @@ TEST_F(Program, ListInfoAndHelp)
     EXPECT_NE(r.out.find("Zenvarth   1.0   chroma-key compositor"), std::string::npos) << r.out;
     r = ophost("list --paths");
     EXPECT_NE(r.out.find("$Id: Tolmic"), std::string::npos) << r.out;
+    // Every help that names the inputs names the containers too.
+    for (const char *help : {"--help", "edit --help", "render --help"}) {
+        r = ophost(help);
+        EXPECT_EQ(r.status, 0) << help;
+        EXPECT_NE(r.out.find("any video file FFmpeg's libraries"), std::string::npos) << help << "\n" << r.out;
+        EXPECT_NE(r.out.find("read (.mov, .mp4, .mkv, .mxf, ..., or an"), std::string::npos) << help << "\n" << r.out;
+    }
     r = ophost("--version");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out.compare(0, 7, "ophost "), 0) << r.out;
@@ -316,7 +323,7 @@ TEST_F(Program, ListInfoAndHelp)
     for (const char *how : {"--set FIELD=VALUE", "zvpreset", "ophost edit"})
         EXPECT_NE(r.out.find(how), std::string::npos) << how;
     r = ophost("info Zenvart");
-    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("did you mean Zenvarth?"), std::string::npos) << r.err;
     r = ophost("info Tolmic --json");
     ASSERT_EQ(r.status, 0) << r.err;
@@ -416,12 +423,17 @@ TEST_F(Program, UsageErrorsExitTwo)
         {"render Tolmic --in0 in.y4m -o out.y4m --set 1=abc", "'abc'"},
         {"render Tolmic --in0 in.y4m -o out.y4m --set 1=4294967296", "32-bit"},
         {"render Tolmic --in0 in.y4m -o out.y4m --set 0=1,2,3", "x,y,w,h"},
-        // Rectangles: the sizes info shows, on the picture.
+        // Rectangles: the sizes info shows (unless forced); a sample area on the picture.
         {"render Tolmic --in0 in.y4m -o out.y4m --set 0=0,0,0,2", "size 0x2 is outside 1x1..320x200"},
         {"render Tolmic --in0 in.y4m -o out.y4m --set 0=0,0,321,2", "size 321x2 is outside 1x1..320x200"},
-        {"render Tolmic --in0 in.y4m -o out.y4m --set 0=-4,0,4,2", "-4,0,4,2 lies off the 8x2 field"},
-        {"render Tolmic --in0 in.y4m -o out.y4m --set 0=8,0,4,2", "8,0,4,2 lies off the 8x2 field"},
-        {"render Tolmic --in0 in.y4m -o out.y4m --set 0=0,2,4,2", "0,2,4,2 lies off the 8x2 field"},
+        {"render Tolmic --in0 in.y4m -o out.y4m --set 0=-4,0,4,2", "-4,0,4,2 lies wholly off the 8x2 field"},
+        {"render Tolmic --in0 in.y4m -o out.y4m --set 0=8,0,4,2", "8,0,4,2 lies wholly off the 8x2 field"},
+        {"render Tolmic --in0 in.y4m -o out.y4m --set 0=0,2,4,2", "0,2,4,2 lies wholly off the 8x2 field"},
+        {"render Tolmic --in0 in.y4m -o out.y4m --set 0=0,2", "0,2,64,32 lies wholly off the 8x2 field"},
+        {"render Tolmic --in0 in.y4m -o out.y4m --set 1=101", "101 is outside 0..100 (--force takes it)"},
+        {"render Tolmic --in0 in.y4m -o out.y4m --visible 6,0,2,4", "empty or inverted"},
+        {"render Tolmic --in0 in.y4m -o out.y4m --visible 0,2,8,2", "empty or inverted"},
+        {"render Tolmic --in0 in.y4m -o out.y4m --visible 0,0,8,40000", "16-bit"},
         {"render Tolmic --in0 in.y4m -o out.y4m --set 1", "N=VALUE"},
         {"render Tolmic --in0 in.y4m -o out.y4m --frames 3:1", "--frames"},
         {"render Tolmic --in0 in.y4m -o out.y4m --preview 0/1", "--preview"},
@@ -434,6 +446,122 @@ TEST_F(Program, UsageErrorsExitTwo)
         EXPECT_EQ(r.status, 2) << c.args << "\n" << r.err;
         EXPECT_NE(r.err.find(c.says), std::string::npos) << c.args << "\n" << r.err;
         EXPECT_FALSE(exists(path("out.y4m"))) << c.args;
+    }
+}
+
+// Every command answers a usage error with status 2 and a line that says
+// what was wrong; a file at fault is a failure (1) that says what is wrong
+// with it.
+TEST_F(Program, EveryCommandExitsTwoOnUsageErrors)
+{
+    writeY4m(path("in.y4m"), 8, 4, media::Chroma::C444, media::Interlace::TopFirst, randomFrames(8, 4, 1, 1));
+    std::system(("mkdir '" + path("folder") + "'").c_str());
+    struct Case {
+        const char *args;
+        const char *says;
+        int status;
+    } cases[] = {
+        {"bench Nobody", "unknown operator 'Nobody'", 2},
+        {"bench Tolmic --bogus", "--bogus", 2},
+        {"demo --bogus", "--bogus", 2},
+        {"edit Nobody --in0 in.y4m", "unknown operator 'Nobody'", 2},
+        {"edit Tolmic --in0 in.y4m --default-monitor 9", "--default-monitor '9': expected 1, 2 or 3", 2},
+        {"edit Tolmic --in0 in.y4m --default-monitor 0", "--default-monitor '0'", 2},
+        {"edit Tolmic --bogus", "--bogus", 2},
+        {"gallery --default-monitor 9", "--default-monitor '9': expected 1, 2 or 3", 2},
+        {"gallery --bogus", "--bogus", 2},
+        {"info Nobody", "unknown operator 'Nobody'", 2},
+        {"info", "no operator", 2},
+        {"info Tolmic --bogus", "--bogus", 2},
+        {"install Nobody", "unknown operator 'Nobody'", 2},
+        {"list --bogus", "--bogus", 2},
+        {"render Nobody --in0 in.y4m -o out.y4m", "unknown operator 'Nobody'", 2},
+        {"render Tolmic --in0 in.y4m -o out.xyz", "out.xyz: unknown output type", 2},
+        {"render Tolmic --in0 in.y4m -o out.y4m --bogus", "--bogus", 2},
+        {"nosuch", "unknown command 'nosuch'", 2},
+        {"render Zenvarth --in0 in.y4m --in1 in.y4m -o out.y4m --settings folder", "folder: is a folder", 1},
+    };
+    for (const Case &c : cases) {
+        Ran r = shell("QVHOME='" + path("home") + "' timeout 60 '" + OPHOST + "' " + c.args + " < /dev/null");
+        EXPECT_EQ(r.status, c.status) << c.args << "\n" << r.err;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << c.args << "\n" << r.err;
+    }
+    EXPECT_EQ(listing(), (std::vector<std::string>{"folder", "in.y4m"}));
+}
+
+// A named pipe is read as itself, whether or not standard input carries
+// frames too: counted by copying it, and rendered as a file would be.
+TEST_F(Program, NamedPipeInputIsReadFromThePipe)
+{
+    auto frames = randomFrames(8, 4, 3, 21);
+    writeY4m(path("in.y4m"), 8, 4, media::Chroma::C444, media::Interlace::TopFirst, frames);
+    writeY4m(path("other.y4m"), 8, 4, media::Chroma::C444, media::Interlace::TopFirst, randomFrames(8, 4, 5, 22));
+    ASSERT_EQ(ophost("render Quorvel --in0 in.y4m --in1 in.y4m -o file.y4m --set 0=0,0,4,4 --set 1=4,1 --quiet").status, 0);
+    ASSERT_EQ(ophost("render Tolmic --in0 in.y4m -o tolmic.y4m --set 0=0,0,4,2 --quiet").status, 0);
+    struct Case {
+        const char *what, *args, *same;
+    } cases[] = {
+        {"input 0", "Tolmic --in0 pipe.y4m --set 0=0,0,4,2", "tolmic.y4m"},
+        {"input 1", "Quorvel --in0 in.y4m --in1 pipe.y4m --set 0=0,0,4,4 --set 1=4,1", "file.y4m"},
+    };
+    for (const Case &c : cases) {
+        std::remove(path("pipe.y4m").c_str());
+        ASSERT_EQ(mkfifo(path("pipe.y4m").c_str(), 0600), 0);
+        Ran r = shell("(cat in.y4m > pipe.y4m &) ; timeout 60 '" + OPHOST + "' render " + c.args +
+                      " -o out.y4m --quiet < other.y4m");
+        ASSERT_EQ(r.status, 0) << c.what << "\n" << r.err;
+        EXPECT_NE(r.err.find("pipe.y4m: copying it to a temporary file"), std::string::npos) << c.what << "\n" << r.err;
+        EXPECT_EQ(slurp(path("out.y4m")), slurp(path(c.same))) << c.what;
+    }
+}
+
+// --sample-key x,y,w,h wholly off input 1 is refused as a sample area is;
+// auto on a shot with no backing in its border says so and names the
+// colour it took.
+TEST_F(Program, SampleKeyOffThePictureOrWithoutBacking)
+{
+    if (!exists(testsupport::operatorPath("Zenvarth"))) GTEST_SKIP() << "Zenvarth is not built";
+    writeY4m(path("chart.y4m"), 32, 16, media::Chroma::C444, media::Interlace::TopFirst, randomFrames(32, 16, 1, 5));
+    auto blue = randomFrames(32, 16, 1, 6);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 32; ++x)
+            if (x < 4 || x >= 28 || y < 2 || y >= 14) blue[0].at(x, y) = Pixel{255, 110, 240, 40};
+    writeY4m(path("blue.y4m"), 32, 16, media::Chroma::C444, media::Interlace::TopFirst, blue);
+    const std::string base = "render Zenvarth --in0 chart.y4m -o out.y4m --in1 ";
+    Ran r = ophost(base + "chart.y4m --sample-key 40,0,4,4");
+    EXPECT_EQ(r.status, 2) << r.err;
+    EXPECT_NE(r.err.find("--sample-key 40,0,4,4 lies wholly off the 32x8 field"), std::string::npos) << r.err;
+    r = ophost(base + "chart.y4m --sample-key 0,-9,4,4");
+    EXPECT_EQ(r.status, 2) << r.err;
+    r = ophost(base + "chart.y4m --sample-key auto");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("warning: chart.y4m: no backing found"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(": keyColor=0x"), std::string::npos) << r.err;
+    r = ophost(base + "blue.y4m --sample-key auto");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err.find("no backing found"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("--set keyColor=0x28F06EFF"), std::string::npos) << r.err;
+}
+
+// What the output cannot carry is said: audio left out of YUV4MPEG2 and
+// PNG outputs, and a display rotation the pictures are not turned by.
+TEST_F(Program, AudioLeftOutAndRotationAreNamed)
+{
+    if (std::system("command -v ffmpeg > /dev/null 2>&1") != 0) GTEST_SKIP() << "ffmpeg is not installed";
+    Ran r = shell("ffmpeg -loglevel error -f lavfi -i testsrc=size=32x16:rate=25 -f lavfi -i sine=r=48000 "
+                  "-frames:v 2 -t 0.08 -c:v ffv1 -c:a pcm_s16le plain.mov && ffmpeg -loglevel error -i plain.mov "
+                  "-map 0 -c copy -metadata:s:v:0 rotate=90 sound.mov");
+    ASSERT_EQ(r.status, 0) << r.err;
+    for (const char *out : {"out.y4m", "out%02d.png"}) {
+        r = ophost(std::string("render Tolmic --in0 sound.mov --quiet -o ") + out);
+        EXPECT_EQ(r.status, 0) << out << "\n" << r.err;
+        EXPECT_NE(r.err.find("note: " + std::string(out) + ": the audio stream 1 (pcm_s16le) of sound.mov is left out"),
+                  std::string::npos)
+            << out << "\n" << r.err;
+        EXPECT_NE(r.err.find("warning: sound.mov carries a display rotation of 90 degrees"), std::string::npos)
+            << out << "\n" << r.err;
+        r = ophost(std::string("render Tolmic --in0 sound.mov --quiet --no-audio -o ") + out);
+        EXPECT_EQ(r.err.find("audio"), std::string::npos) << out << "\n" << r.err;
     }
 }
 
@@ -462,11 +590,6 @@ TEST_F(Program, FailuresExitOneAndLeaveNothingBehind)
         // Past the end of input 0 the field is unavailable: Tolmic's own
         // failure shows in the log, and the run stops there.
         {"render Tolmic --in0 in.y4m -o out.y4m --frames 1:5", {"in.y4m: has 3 frames; the section needs frames 1 to 4"}},
-        // The visible area: inside the frame, not inverted, not empty.
-        {"render Tolmic --in0 in.y4m -o out.y4m --visible 0,0,9,4", {"--visible 0,0,9,4", "8x4 frame"}},
-        {"render Tolmic --in0 in.y4m -o out.y4m --visible -1,0,8,4", {"--visible -1,0,8,4"}},
-        {"render Tolmic --in0 in.y4m -o out.y4m --visible 6,0,2,4", {"--visible 6,0,2,4"}},
-        {"render Tolmic --in0 in.y4m -o out.y4m --visible 0,2,8,2", {"--visible 0,2,8,2"}},
     };
     for (const Case &c : cases) {
         Ran r = ophost(c.args);
@@ -580,6 +703,10 @@ TEST_F(Program, HostileFilesFailCleanlyAndTouchNothing)
         {"folder as input", "Tolmic --in0 folder.y4m -o OUT", {"folder.y4m", "folder"}, false},
         {"section past the end", "Tolmic --in0 in.y4m -o OUT --frames 1:5", {"in.y4m", "has 2 frames", "1 to 4"}, false},
         {"input 1 too short", "Quorvel --in0 in.y4m --in1 one.y4m -o OUT", {"one.y4m", "has 1 frame;", "0 to 1"}, false},
+        {"settings file is a folder", "Zenvarth --in0 in.y4m --in1 in.y4m -o OUT --settings folder.y4m",
+         {"folder.y4m", "is a folder"}, false},
+        {"settings file is a pipe with too much", "Zenvarth --in0 in.y4m --in1 in.y4m -o OUT --settings /dev/zero",
+         {"/dev/zero", "more than the 224 bytes"}, false},
         {"output is a folder", "Tolmic --in0 in.y4m -o outdir.y4m", {"outdir.y4m", "folder"}, true},
         {"output is a pipe", "Tolmic --in0 in.y4m -o fifo.y4m", {"fifo.y4m", "pipe"}, true},
         {"output is read-only", "Tolmic --in0 in.y4m -o locked.y4m", {"locked.y4m", "read-only"}, true},

@@ -5,6 +5,9 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -178,4 +181,122 @@ TEST_F(SmallOpsOnClips, Dremwick)
                 ASSERT_TRUE(samePixel(out[i].at(x, y), expected))
                     << i << " (" << x << ", " << y << ")";
             }
+}
+
+namespace {
+
+struct Outcome {
+    int status = -1;
+    std::string err;
+};
+
+} // namespace
+
+// What the host lets through to the operators, and what they then do with
+// it: a destination only moves, a rectangle wholly off the field is taken
+// with a warning, a size outside the range only with --force, and a
+// visible area above or left of the frame moves everything by left and by
+// top / 2 truncated toward zero. Each output is checked against the rule
+// written out here.
+TEST_F(SmallOpsOnClips, RectangleRulesReachTheOperators)
+{
+    auto clip = randomClip(9);
+    auto other = randomClip(10);
+    writeClip("in.y4m", clip);
+    writeClip("in1.y4m", other);
+    const Pixel blue = px(57, 240, 110, 0);
+    auto run = [&](const std::string &args) {
+        Outcome o;
+        const std::string cmd = "'" + OPHOST + "' render " + args + " -o '" + path("out.y4m") +
+                                "' --pix 444alpha --quiet 2> '" + path("err.txt") + "'";
+        const int raw = std::system(cmd.c_str());
+        o.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        std::ifstream err(path("err.txt"));
+        o.err.assign(std::istreambuf_iterator<char>(err), std::istreambuf_iterator<char>());
+        return o;
+    };
+    // The expected pixel at (c, r) of field `field` of frame i; in is input 0.
+    using Rule = std::function<Pixel(size_t i, int field, int c, int r)>;
+    auto in = [&](size_t i, int field, int c, int r) { return clip[i].at(c, frameLine(field, r)); };
+    auto withAlpha = [](Pixel p, uint8_t alpha) {
+        p.alpha = alpha;
+        return p;
+    };
+    struct Case {
+        const char *what;
+        std::string args;
+        std::vector<const char *> says;
+        Rule rule;   // null: refused with status 2
+    } cases[] = {
+        {"a destination takes only the position; its size is the source's",
+         "Plindor --in0 " + this->in("in.y4m") + " --set 0=2,1,4,4 --set 1=20,4,9,9 --set 2=0x39F06EFF",
+         {"size 9x9 not taken; the size follows the operator (4x4 now)"},
+         [&](size_t i, int f, int c, int r) {
+             if (c >= 20 && c < 24 && r >= 4 && r < 8) return in(i, f, c - 18, r - 3);
+             if (c >= 2 && c < 6 && r >= 1 && r < 5) return withAlpha(blue, in(i, f, c, r).alpha);
+             return in(i, f, c, r);
+         }},
+        {"a destination moved by x,y alone",
+         "Plindor --in0 " + this->in("in.y4m") + " --set 0=2,1,4,4 --set 1=20,4 --set 2=0x39F06EFF",
+         {},
+         [&](size_t i, int f, int c, int r) {
+             if (c >= 20 && c < 24 && r >= 4 && r < 8) return in(i, f, c - 18, r - 3);
+             if (c >= 2 && c < 6 && r >= 1 && r < 5) return withAlpha(blue, in(i, f, c, r).alpha);
+             return in(i, f, c, r);
+         }},
+        {"Plindor's destination wholly off: a copy",
+         "Plindor --in0 " + this->in("in.y4m") + " --set 0=4,2,16,8 --set 1=40,12,5,5 --set 2=0x39F06EFF",
+         {"40,12,16,8 lies wholly off the 32x8 field"},
+         in},
+        {"Quorvel's destination wholly off: input 0 as it was",
+         "Quorvel --in0 " + this->in("in.y4m") + " --in1 " + this->in("in1.y4m") + " --set 0=1,2,5,4 --set 1=40,12",
+         {"40,12,5,4 lies wholly off the 32x8 field"},
+         in},
+        {"Dremwick outside a rectangle wholly off: everything covered",
+         "Dremwick --in0 " + this->in("in.y4m") + " --set 0=1 --set 1=-20,5,4,4 --set 2=0x39F06EFF",
+         {"-20,5,4,4 lies wholly off the 32x8 field"},
+         [&](size_t i, int f, int c, int r) { return withAlpha(blue, in(i, f, c, r).alpha); }},
+        {"a mask smaller than its minimum is refused", "Dremwick --in0 " + this->in("in.y4m") + " --set 1=4,2,2,2",
+         {"size 2x2 is outside 4x4..999x999", "--force"}, nullptr},
+        {"... and taken with --force",
+         "Dremwick --in0 " + this->in("in.y4m") + " --set 0=1 --set 1=4,2,2,2 --set 2=0x39F06EFF --force",
+         {},
+         [&](size_t i, int f, int c, int r) {
+             const bool spared = c >= 4 && c < 6 && r >= 2 && r < 4;
+             return spared ? in(i, f, c, r) : withAlpha(blue, in(i, f, c, r).alpha);
+         }},
+        {"a visible area above and left of the frame",
+         "Dremwick --in0 " + this->in("in.y4m") + " --set 1=4,2,8,4 --set 2=0x39F06EFF --visible -5,-3,27,13",
+         {},
+         [&](size_t i, int f, int c, int r) {
+             // left -5 moves it right by 5; top -3 down by -3 / 2 = -1 row.
+             const bool covered = c >= 9 && c < 17 && r >= 3 && r < 7;
+             return covered ? withAlpha(blue, in(i, f, c, r).alpha) : in(i, f, c, r);
+         }},
+        {"an inverted visible area is refused", "Dremwick --in0 " + this->in("in.y4m") + " --visible 6,0,2,4",
+         {"empty or inverted"}, nullptr},
+    };
+    for (const Case &c : cases) {
+        std::remove(path("out.y4m").c_str());
+        Outcome o = run(c.args);
+        for (const char *text : c.says) EXPECT_NE(o.err.find(text), std::string::npos) << c.what << "\n" << o.err;
+        if (!c.rule) {
+            EXPECT_EQ(o.status, 2) << c.what << "\n" << o.err;
+            continue;
+        }
+        ASSERT_EQ(o.status, 0) << c.what << "\n" << o.err;
+        std::vector<VideoFrame> out;
+        media::Y4mReader reader;
+        std::string error;
+        ASSERT_TRUE(reader.open(path("out.y4m"), error)) << c.what << ": " << error;
+        VideoFrame frame;
+        while (reader.next(frame, error)) out.push_back(frame);
+        ASSERT_EQ(out.size(), clip.size()) << c.what;
+        for (size_t i = 0; i < out.size(); ++i)
+            for (int field = 0; field < 2; ++field)
+                for (int r = 0; r < HEIGHT / 2; ++r)
+                    for (int col = 0; col < WIDTH; ++col)
+                        ASSERT_TRUE(samePixel(out[i].at(col, frameLine(field, r)), c.rule(i, field, col, r)))
+                            << c.what << ": frame " << i << " field " << field << " (" << col << ", " << r << ")";
+    }
 }

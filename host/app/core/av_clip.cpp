@@ -8,11 +8,14 @@
 
 #include "av_clip.h"
 #include "media/av_io.h"
+#include "pipeline.h"
 
 namespace ophost {
 
 namespace {
 
+// At most this many frames decoded ahead, within half the run's in-flight
+// bytes; a frame larger than that is decoded when it is asked for.
 constexpr size_t READ_AHEAD = 3;
 
 class AvClip : public Clip {
@@ -22,7 +25,9 @@ public:
     bool open(const std::string &path, std::string &error)
     {
         name_ = path;
-        return reader_.open(path, error);
+        if (!reader_.open(path, error)) return false;
+        readAhead_ = framesWithin(IN_FLIGHT_BYTES / 2, frameBytesOf(reader_.width(), reader_.height()), 0, READ_AHEAD);
+        return true;
     }
     int width() const override { return reader_.width(); }
     int height() const override { return reader_.height(); }
@@ -47,6 +52,13 @@ public:
     bool frame(int index, media::VideoFrame &out, std::string &error) override
     {
         if (!fetch(index, error)) return false;
+        if (readAhead_ == 0) {
+            // A frame too large to keep twice is handed over, not copied
+            // (asked for again, it is decoded again).
+            std::swap(out, last_);
+            lastIndex_ = -1;
+            return true;
+        }
         out = last_;
         return true;
     }
@@ -73,6 +85,7 @@ private:
             ready_.clear();
             nextWanted_ = 0;
         }
+        if (readAhead_ == 0) return decodeUpTo(index, error);
         start();
         std::unique_lock<std::mutex> lock(lock_);
         for (;;) {
@@ -95,6 +108,22 @@ private:
         lastIndex_ = index;
         nextWanted_ = index + 1;
         return true;
+    }
+
+    // Without read-ahead: decodes on the caller's thread into last_.
+    bool decodeUpTo(int index, std::string &error)
+    {
+        lastIndex_ = -1;
+        while (reader_.nextIndex() <= index) {
+            const int got = reader_.nextIndex();
+            if (!reader_.next(last_, error)) {
+                nextWanted_ = index;
+                return false;
+            }
+            lastIndex_ = got;
+        }
+        nextWanted_ = index + 1;
+        return lastIndex_ == index;
     }
 
     void start()
@@ -127,7 +156,7 @@ private:
             media::VideoFrame frame;
             {
                 std::unique_lock<std::mutex> lock(lock_);
-                wake_.wait(lock, [this] { return stopping_ || ready_.size() < READ_AHEAD; });
+                wake_.wait(lock, [this] { return stopping_ || ready_.size() < readAhead_; });
                 if (stopping_) return;
                 if (!spare_.empty()) {
                     frame = std::move(spare_.back());
@@ -151,6 +180,7 @@ private:
 
     std::string name_;
     media::AvReader reader_;
+    size_t readAhead_ = READ_AHEAD;
     std::mutex countLock_;
     int count_ = -1;
     // Shared with the reading thread.

@@ -134,9 +134,12 @@ private:
                      "(give --frames A:B to read it as it comes)\n", name_.c_str(), folder.c_str());
         std::string header = media::formatY4mHeader(reader_.header());
         bool ok = std::fwrite(header.data(), 1, header.size(), tmp) == header.size();
+        // The rest of the stream the header came from: standard input, or
+        // a named pipe given by its name.
+        FILE *source = reader_.stream();
         char chunk[1 << 16];
         size_t n;
-        while (ok && (n = std::fread(chunk, 1, sizeof chunk, stdin)) > 0)
+        while (ok && (n = std::fread(chunk, 1, sizeof chunk, source)) > 0)
             ok = std::fwrite(chunk, 1, n, tmp) == n;
         if (!ok || std::fflush(tmp) != 0) {
             error = name_ + ": cannot copy it to a temporary file in " + folder + ": " + std::strerror(errno) +
@@ -144,7 +147,7 @@ private:
             std::fclose(tmp);
             return false;
         }
-        if (std::ferror(stdin)) {
+        if (std::ferror(source)) {
             error = name_ + ": read error: " + std::strerror(errno);
             std::fclose(tmp);
             return false;

@@ -23,4 +23,14 @@ std::vector<std::string> inputWarnings(Clip &in0, Clip &in1, bool countLengths)
     return warnings;
 }
 
+std::vector<std::string> inputWarnings(const Clip &clip)
+{
+    std::vector<std::string> warnings;
+    const media::VideoTraits *t = clip.traits();
+    if (t && t->rotation != 0)
+        warnings.push_back(clip.name() + " carries a display rotation of " + std::to_string(t->rotation) +
+                           " degrees; its pictures are used as stored, so the output is not rotated");
+    return warnings;
+}
+
 } // namespace ophost

@@ -19,7 +19,8 @@ bool parseFrameRange(const std::string &text, int &first, int &end)
 }
 
 std::string applyParameterOptions(hostrt::LoadedOperator &op, const std::string &settingsFile,
-                                  const std::vector<std::string> &sets, bool &usageFault, bool force)
+                                  const std::vector<std::string> &sets, bool &usageFault, bool force,
+                                  std::vector<std::string> *notes)
 {
     usageFault = false;
     // Settings record first (it follows GetOperatorInfo), then each --set.
@@ -28,7 +29,7 @@ std::string applyParameterOptions(hostrt::LoadedOperator &op, const std::string 
         if (!fault.empty()) return fault;
     }
     for (const std::string &set : sets) {
-        std::string fault = applySetting(op, set, force);
+        std::string fault = applySetting(op, set, force, notes);
         if (!fault.empty()) {
             usageFault = true;
             return fault;

@@ -1,5 +1,7 @@
 #include "ophost/params.h"
 
+#include <sys/stat.h>
+
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -55,16 +57,24 @@ static std::set<const void *> &rectanglesSet()
     return set;
 }
 
-std::string checkSetRectangles(const hostrt::LoadedOperator &op, int width, int fieldHeight)
+std::string checkSetRectangles(const hostrt::LoadedOperator &op, int width, int fieldHeight,
+                               std::vector<std::string> &warnings)
 {
     for (const hostrt::ParamInfo &param : op.info().params) {
         if (param.kind != PARAM_RECT || !rectanglesSet().count(param.record)) continue;
         const auto *r = static_cast<const RectParam *>(param.record);
-        // Partly off is the operator's to clip; wholly off does nothing.
-        if (int(r->x) + r->width <= 0 || int(r->y) + r->height <= 0 || r->x >= width || r->y >= fieldHeight)
-            return "parameter " + std::to_string(param.index) + " (" + hostrt::paramKindName(param.kind) + "): " +
-                   formatParamValue(param) + " lies off the " + std::to_string(width) + "x" +
-                   std::to_string(fieldHeight) + " field (x in pixels, y in field lines)";
+        // Partly off is the operator's to clip.
+        if (!(int(r->x) + r->width <= 0 || int(r->y) + r->height <= 0 || r->x >= width || r->y >= fieldHeight))
+            continue;
+        const std::string what = "parameter " + std::to_string(param.index) + " (" +
+                                 hostrt::paramKindName(param.kind) + "): " + formatParamValue(param) +
+                                 " lies wholly off the " + std::to_string(width) + "x" +
+                                 std::to_string(fieldHeight) + " field (x in pixels, y in field lines)";
+        // A sample area (flags 0) off the picture has no colour to average;
+        // a mask, source or destination off it is defined (nothing to move,
+        // or everything outside a mask), but rarely meant.
+        if (param.flags == 0) return what + "; there is nothing to sample there";
+        warnings.push_back(what);
     }
     return {};
 }
@@ -100,7 +110,7 @@ std::string formatParamValue(const hostrt::ParamInfo &param)
     }
 }
 
-std::string setParamValue(const hostrt::ParamInfo &param, const std::string &text)
+std::string setParamValue(const hostrt::ParamInfo &param, const std::string &text, bool force, std::string *note)
 {
     const std::string which = "parameter " + std::to_string(param.index) + " (" + hostrt::paramKindName(param.kind) + ")";
     switch (param.kind) {
@@ -108,9 +118,10 @@ std::string setParamValue(const hostrt::ParamInfo &param, const std::string &tex
         auto *s = static_cast<SliderParam *>(param.record);
         int32_t v = 0;
         if (!parseInt32(text, v)) return which + ": '" + text + "' is not a 32-bit integer";
-        // The host keeps sliders in range; the operators do not check.
-        if (int64_t(v) < int64_t(s->minimum) || int64_t(v) > int64_t(s->maximum))
-            return which + ": " + text + " is outside " + std::to_string(s->minimum) + ".." + std::to_string(s->maximum);
+        // The host keeps sliders in range unless forced; the operators do not check.
+        if (!force && (int64_t(v) < int64_t(s->minimum) || int64_t(v) > int64_t(s->maximum)))
+            return which + ": " + text + " is outside " + std::to_string(s->minimum) + ".." +
+                   std::to_string(s->maximum) + " (--force takes it)";
         s->value = v;
         return {};
     }
@@ -118,8 +129,10 @@ std::string setParamValue(const hostrt::ParamInfo &param, const std::string &tex
         auto *c = static_cast<ChoiceParam *>(param.record);
         int32_t v = 0;
         if (!parseInt32(text, v)) return which + ": '" + text + "' is not a 32-bit integer";
-        if (v < 0 || (!param.choiceEntries.empty() && size_t(v) >= param.choiceEntries.size()))
-            return which + ": " + text + " is not an entry (0.." + std::to_string(int(param.choiceEntries.size()) - 1) + ")";
+        if (v < 0) return which + ": " + text + " is not an entry";
+        if (!force && !param.choiceEntries.empty() && size_t(v) >= param.choiceEntries.size())
+            return which + ": " + text + " is not an entry (0.." + std::to_string(int(param.choiceEntries.size()) - 1) +
+                   "; --force takes it)";
         c->value = uint32_t(v);
         return {};
     }
@@ -149,17 +162,28 @@ std::string setParamValue(const hostrt::ParamInfo &param, const std::string &tex
     case PARAM_RECT: {
         auto *r = static_cast<RectParam *>(param.record);
         auto parts = splitCommas(text);
-        if (parts.size() != 4) return which + ": '" + text + "' is not x,y,w,h";
-        int32_t v[4];
-        for (int i = 0; i < 4; ++i)
-            if (!parseInt32(parts[size_t(i)], v[i]) || v[i] < INT16_MIN || v[i] > INT16_MAX)
-                return which + ": '" + parts[size_t(i)] + "' in '" + text + "' is not a 16-bit integer";
-        // The host keeps a rectangle's size within what the operator offers
-        // (info shows it); checkSetRectangles keeps it on the picture.
-        if (v[2] < r->minWidth || v[2] > r->maxWidth || v[3] < r->minHeight || v[3] > r->maxHeight)
+        if (parts.size() != 2 && parts.size() != 4) return which + ": '" + text + "' is not x,y or x,y,w,h";
+        int32_t v[4] = {0, 0, r->width, r->height};
+        for (size_t i = 0; i < parts.size(); ++i)
+            if (!parseInt32(parts[i], v[i]) || v[i] < INT16_MIN || v[i] > INT16_MAX)
+                return which + ": '" + parts[i] + "' in '" + text + "' is not a 16-bit integer";
+        // A rectangle whose size cannot change (a destination takes its
+        // source's) is only moved; one that can is kept within what the
+        // operator offers (info shows it) unless forced.
+        const bool fixedSize = r->minWidth == r->maxWidth && r->minHeight == r->maxHeight;
+        if (fixedSize) {
+            if (parts.size() == 4 && (v[2] != r->width || v[3] != r->height) && note)
+                *note = which + ": size " + std::to_string(v[2]) + "x" + std::to_string(v[3]) +
+                        " not taken; the size follows the operator (" + std::to_string(r->width) + "x" +
+                        std::to_string(r->height) + " now)";
+            v[2] = r->width;
+            v[3] = r->height;
+        } else if (!force &&
+                   (v[2] < r->minWidth || v[2] > r->maxWidth || v[3] < r->minHeight || v[3] > r->maxHeight)) {
             return which + ": size " + std::to_string(v[2]) + "x" + std::to_string(v[3]) + " is outside " +
                    std::to_string(r->minWidth) + "x" + std::to_string(r->minHeight) + ".." +
-                   std::to_string(r->maxWidth) + "x" + std::to_string(r->maxHeight);
+                   std::to_string(r->maxWidth) + "x" + std::to_string(r->maxHeight) + " (--force takes it)";
+        }
         r->x = int16_t(v[0]);
         r->y = int16_t(v[1]);
         r->width = int16_t(v[2]);
@@ -265,7 +289,8 @@ std::string resolveSettingName(const hostrt::LoadedOperator &op, const std::stri
     return op.info().name + " has no parameter '" + key + "' (it has: " + known + ")";
 }
 
-std::string applySetting(hostrt::LoadedOperator &op, const std::string &assignment, bool force)
+std::string applySetting(hostrt::LoadedOperator &op, const std::string &assignment, bool force,
+                         std::vector<std::string> *notes)
 {
     size_t eq = assignment.find('=');
     if (eq == std::string::npos) return "--set '" + assignment + "': expected NAME=VALUE or N=VALUE";
@@ -280,8 +305,10 @@ std::string applySetting(hostrt::LoadedOperator &op, const std::string &assignme
                                              force);
         return fault.empty() ? std::string() : "--set: " + fault;
     }
-    fault = setParamValue(op.info().params[target.index], value);
+    std::string note;
+    fault = setParamValue(op.info().params[target.index], value, force, &note);
     if (!fault.empty()) return "--set: " + fault;
+    if (!note.empty() && notes) notes->push_back("--set " + note);
     // As after a user's edit: the operator hears which parameter changed.
     OperatorContext ctx = hostrt::makeContext(OPACT_PARAMETER);
     ctx.paramIndex = uint16_t(target.index);
@@ -300,11 +327,17 @@ std::string loadSettingsFile(hostrt::LoadedOperator &op, const std::string &path
     if (!settings) return "--settings: " + op.info().name + " has no settings record";
     FILE *f = std::fopen(path.c_str(), "rb");
     if (!f) return path + ": cannot open: " + std::strerror(errno);
+    struct stat st;
+    if (fstat(fileno(f), &st) == 0 && S_ISDIR(st.st_mode)) {
+        std::fclose(f);
+        return path + ": is a folder, not a settings file of " + std::to_string(settings->size) + " bytes";
+    }
     std::vector<uint8_t> bytes(size_t(settings->size) + 1);
     size_t n = std::fread(bytes.data(), 1, bytes.size(), f);
+    const int readErrno = errno;
     bool failed = std::ferror(f) != 0;
     std::fclose(f);
-    if (failed) return path + ": read error";
+    if (failed) return path + ": cannot read: " + std::strerror(readErrno);
     if (n != settings->size)
         return path + ": " + (n > settings->size ? "more than" : std::to_string(n) + " bytes, not") + " the " +
                std::to_string(settings->size) + " bytes of " + op.info().name + "'s settings record";

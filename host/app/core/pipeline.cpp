@@ -13,6 +13,7 @@ std::vector<Pixel> BufferPool::take()
     if (kept_.empty()) return {};
     std::vector<Pixel> buffer = std::move(kept_.back());
     kept_.pop_back();
+    keptBytes_ -= buffer.capacity() * sizeof(Pixel);
     return buffer;
 }
 
@@ -24,8 +25,13 @@ void BufferPool::give(std::vector<Pixel> &&buffer)
     if (buffer.capacity() == 0) return;
     std::vector<Pixel> dropped;
     std::lock_guard<std::mutex> lock(mutex_);
-    if (kept_.size() < KEPT) kept_.push_back(std::move(buffer));
-    else dropped = std::move(buffer);
+    const size_t bytes = buffer.capacity() * sizeof(Pixel);
+    if (kept_.size() < KEPT && keptBytes_ + bytes <= IN_FLIGHT_BYTES) {
+        keptBytes_ += bytes;
+        kept_.push_back(std::move(buffer));
+    } else {
+        dropped = std::move(buffer);
+    }
 }
 
 void BufferPool::give(FieldPair &pair)

@@ -16,17 +16,37 @@
 
 namespace ophost {
 
+// What the threads of a run may hold beyond the frames they work on: frames
+// read ahead, waiting to be written, and spare buffers. Queues are sized by
+// bytes, not frames, so that a huge picture never multiplies; above this
+// size a frame is not worth a thread's head start at all.
+constexpr size_t IN_FLIGHT_BYTES = size_t(64) << 20;
+
+// How many frames of `frameBytes` fit in `budget`, within least..most.
+inline size_t framesWithin(size_t budget, size_t frameBytes, size_t least, size_t most)
+{
+    size_t n = frameBytes ? budget / frameBytes : most;
+    return n < least ? least : n > most ? most : n;
+}
+
+// The bytes of one frame of w x h pixels as the run holds it.
+inline size_t frameBytesOf(int width, int height)
+{
+    return size_t(width > 0 ? width : 0) * size_t(height > 0 ? height : 0) * sizeof(Pixel);
+}
+
 // Field buffers no thread uses at the moment, shared by the run's threads.
 class BufferPool {
 public:
     std::vector<Pixel> take();
-    // Keeps at most a few buffers; the rest are freed.
+    // Keeps at most a few buffers, IN_FLIGHT_BYTES in all; the rest are freed.
     void give(std::vector<Pixel> &&buffer);
     void give(FieldPair &pair);
 
 private:
     std::mutex mutex_;
     std::vector<std::vector<Pixel>> kept_;
+    size_t keptBytes_ = 0;
 };
 
 // Reads frames [first, end) of a clip, in order, on a thread of its own, at

@@ -251,12 +251,10 @@ RunResult runRender(OperatorActionFn action, const std::string &opName, Clip &in
     if (std::string fault = checkSectionFits(in0, in1, sectionFirst, sectionEnd); !fault.empty()) return fail(fault);
     if (options.visibleSet) {
         const hostrt::VisibleArea &v = options.visible;
-        if (v.left < 0 || v.top < 0 || v.right > in0.width() || v.bottom > in0.height() || v.left >= v.right ||
-            v.top >= v.bottom)
+        if (v.left >= v.right || v.top >= v.bottom)
             return fail("--visible " + std::to_string(v.left) + "," + std::to_string(v.top) + "," +
                         std::to_string(v.right) + "," + std::to_string(v.bottom) +
-                        ": the visible area must be a non-empty part of the " + std::to_string(in0.width()) + "x" +
-                        std::to_string(in0.height()) + " frame (0 <= L < R <= width, 0 <= T < B <= height)");
+                        ": the visible area is empty or inverted (L < R and T < B)");
     }
     const uint32_t fieldCount = uint32_t(sectionEnd - sectionFirst) * 2;
     const uint32_t firstField = uint32_t(first - sectionFirst) * 2, endField = uint32_t(end - sectionFirst) * 2;
@@ -270,7 +268,11 @@ RunResult runRender(OperatorActionFn action, const std::string &opName, Clip &in
 
     // Session: inputs, output, host answers. With overlap, each input is
     // read ahead and the output written behind on threads of their own.
-    const bool overlapInputs = options.overlap && !options.preview;
+    // Frames too large to queue are read and written as the renders ask.
+    const size_t frameBytes = frameBytesOf(fieldW, 2 * fieldH);
+    const bool overlap = options.overlap && frameBytes <= IN_FLIGHT_BYTES;
+    const size_t queueDepth = framesWithin(IN_FLIGHT_BYTES / 2, frameBytes, 1, 2);
+    const bool overlapInputs = overlap && !options.preview;
     BufferPool pool;   // outlives the threads that use it
     SessionInputs inputs;
     OverlappedInput overlapped[2];
@@ -287,11 +289,11 @@ RunResult runRender(OperatorActionFn action, const std::string &opName, Clip &in
             o.width = int16_t(fieldW);
             o.height = int16_t(fieldH);
             o.reader = std::make_unique<FrameReader>(*clips[i], sectionFirst + int(firstField / 2),
-                                                     sectionFirst + int(endField / 2), pool);
+                                                     sectionFirst + int(endField / 2), pool, queueDepth);
             hostrt::setInput(i, [&o](int32_t n, hostrt::FieldImage &f) { return o.get(n, f); });
         }
     }
-    if (options.overlap) writer = std::make_unique<FrameWriter>(out, outW, 2 * outFieldH, pool);
+    if (overlap) writer = std::make_unique<FrameWriter>(out, outW, 2 * outFieldH, pool, queueDepth);
     auto inputError = [&]() {
         if (!overlapInputs) return inputs.firstError();
         for (const OverlappedInput &o : overlapped)

@@ -53,6 +53,11 @@ constexpr int BINS = 256 >> BIN_SHIFT;
 // The band's pixels whose chroma lies this near (|dU| + |dV|) the most
 // frequent bin's mean make the refined colour.
 constexpr int NEAR_CHROMA = 16;
+// A backing fills much of the border and is strongly coloured: at least
+// this share of the band near the colour found, at least this far
+// (|U - 128| + |V - 128|) from grey.
+constexpr int BACKING_SHARE_PERCENT = 40;
+constexpr int BACKING_SATURATION = 40;
 
 template <typename Visit> void forEachBorderPixel(const hostrt::FieldImage &field, Visit visit)
 {
@@ -70,8 +75,9 @@ template <typename Visit> void forEachBorderPixel(const hostrt::FieldImage &fiel
 
 } // namespace
 
-bool findBackingColor(const hostrt::FieldImage &field, Pixel &color)
+bool findBackingColor(const hostrt::FieldImage &field, Pixel &color, bool *dominant)
 {
+    if (dominant) *dominant = false;
     if (field.bufferWidth <= 0 || field.bufferHeight <= 0 || field.pixels.empty()) return false;
     std::vector<uint32_t> histogram(BINS * BINS, 0);
     forEachBorderPixel(field, [&](const Pixel &p) { ++histogram[size_t(p.u >> BIN_SHIFT) * BINS + (p.v >> BIN_SHIFT)]; });
@@ -91,9 +97,10 @@ bool findBackingColor(const hostrt::FieldImage &field, Pixel &color)
         }
     });
     const int meanU = int((sumU + n / 2) / n), meanV = int((sumV + n / 2) / n);
-    int64_t sumY = 0;
+    int64_t sumY = 0, band = 0;
     sumU = sumV = n = 0;
     forEachBorderPixel(field, [&](const Pixel &p) {
+        ++band;
         if (std::abs(p.u - meanU) + std::abs(p.v - meanV) <= NEAR_CHROMA) {
             sumY += p.y;
             sumU += p.u;
@@ -103,10 +110,25 @@ bool findBackingColor(const hostrt::FieldImage &field, Pixel &color)
     });
     if (n == 0) return false;
     color = Pixel{255, uint8_t((sumV + n / 2) / n), uint8_t((sumU + n / 2) / n), uint8_t((sumY + n / 2) / n)};
+    if (dominant)
+        *dominant = n * 100 >= band * BACKING_SHARE_PERCENT &&
+                    std::abs(color.u - 128) + std::abs(color.v - 128) >= BACKING_SATURATION;
     return true;
 }
 
-std::string sampleKeyColor(Clip &clip, int firstFrame, const KeySampleArea &area, Pixel &color)
+std::string checkKeySampleArea(const KeySampleArea &area, int width, int fieldHeight)
+{
+    if (area.automatic) return {};
+    if (int64_t(area.x) + area.width > 0 && int64_t(area.y) + area.height > 0 && area.x < width &&
+        area.y < fieldHeight)
+        return {};
+    return "--sample-key " + std::to_string(area.x) + "," + std::to_string(area.y) + "," +
+           std::to_string(area.width) + "," + std::to_string(area.height) + " lies wholly off the " +
+           std::to_string(width) + "x" + std::to_string(fieldHeight) +
+           " field (x in pixels, y in field lines); there is nothing to sample there";
+}
+
+std::string sampleKeyColor(Clip &clip, int firstFrame, const KeySampleArea &area, Pixel &color, std::string *warning)
 {
     hostrt::FieldImage field;
     std::string error;
@@ -114,11 +136,17 @@ std::string sampleKeyColor(Clip &clip, int firstFrame, const KeySampleArea &area
         return error.empty() ? clip.name() + ": no frame " + std::to_string(firstFrame) + " to sample the key colour from"
                              : error;
     if (!area.automatic) {
+        if (std::string fault = checkKeySampleArea(area, field.bufferWidth, field.bufferHeight); !fault.empty())
+            return fault;
         color = meanAreaColor(field, area.x, area.y, area.width, area.height, color);
         return {};
     }
     Pixel found{};
-    if (!findBackingColor(field, found)) return clip.name() + ": no backing found in the first field";
+    bool dominant = false;
+    if (!findBackingColor(field, found, &dominant)) return clip.name() + ": no backing found in the first field";
+    if (!dominant && warning)
+        *warning = clip.name() + ": no backing found: no strongly coloured colour fills the border of the first "
+                   "field; the commonest one was chosen";
     color = found;
     return {};
 }

@@ -318,9 +318,18 @@ std::unique_ptr<FrameSink> openSink(const std::string &path, const OutputFormat 
         if (!sink->open(path, format, notes ? *notes : ignored, error)) return nullptr;
         return sink;
     }
+    // YUV4MPEG2 and PNG hold no sound: say which streams stay behind.
+    auto noteAudioLeftOut = [&] {
+        if (!notes || format.audioFrom.empty()) return;
+        for (const std::string &stream : format.traits.audioStreams)
+            notes->push_back(path + ": the audio stream " + stream + " of " + format.audioFrom +
+                             " is left out (" + (endsWith(path, ".png") ? "PNG" : "YUV4MPEG2") +
+                             " holds no audio)");
+    };
     if (endsWith(path, ".png")) {
         auto sink = std::make_unique<PngSink>(format);
         if (!sink->open(path, error)) return nullptr;
+        noteAudioLeftOut();
         return sink;
     }
     if (path != "-" && !endsWith(path, ".y4m")) {
@@ -330,6 +339,7 @@ std::unique_ptr<FrameSink> openSink(const std::string &path, const OutputFormat 
     }
     auto sink = std::make_unique<Y4mSink>(format);
     if (!sink->open(path, error)) return nullptr;
+    noteAudioLeftOut();
     return sink;
 }
 

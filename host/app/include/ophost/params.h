@@ -18,9 +18,13 @@ std::string formatParamValue(const hostrt::ParamInfo &param);
 
 // Writes `text` into the record of `param`. A slider or choice takes an
 // integer; a colour 0xYYUUVVAA, y,u,v,a, #RRGGBB, #RRGGBBAA or rgb(R,G,B);
-// a rectangle x,y,w,h, its size within the record's minimum and maximum
-// (which are left alone). Returns an empty string or the fault.
-std::string setParamValue(const hostrt::ParamInfo &param, const std::string &text);
+// a rectangle x,y (keeping its size) or x,y,w,h. Sliders, choices and the
+// size of a resizable rectangle stay within what the record offers unless
+// `force`; a rectangle whose minimum is its maximum takes only the position,
+// and `note` (when given) says so if another size was asked for. Returns an
+// empty string or the fault.
+std::string setParamValue(const hostrt::ParamInfo &param, const std::string &text, bool force = false,
+                          std::string *note = nullptr);
 
 // What a --set name stands for: a parameter (by index or label) or, for
 // Zenvarth, a field of its settings record.
@@ -45,18 +49,23 @@ std::string resolveSettingName(const hostrt::LoadedOperator &op, const std::stri
 
 // "KEY=VALUE": sets the parameter KEY names (see resolveSettingName) and
 // calls action 4 with its index; or writes the Zenvarth settings field KEY
-// names, within the range zvpreset set allows (outside it only with
-// `force`). Returns an empty string or the fault.
-std::string applySetting(hostrt::LoadedOperator &op, const std::string &assignment, bool force);
+// names, within the range zvpreset set allows. `force` lets any parameter
+// or field outside its range; lines for the user (a size not taken) go to
+// `notes`. Returns an empty string or the fault.
+std::string applySetting(hostrt::LoadedOperator &op, const std::string &assignment, bool force,
+                         std::vector<std::string> *notes = nullptr);
 std::string applySetting(hostrt::LoadedOperator &op, const std::string &assignment);
 
 // Copies the file's bytes into the operator's settings record; refuses an
 // operator without one and a file of another size.
 std::string loadSettingsFile(hostrt::LoadedOperator &op, const std::string &path);
 
-// Every rectangle set by setParamValue must overlap a field of width x
-// fieldHeight (partly off is the operator's to clip). Returns an empty string or the fault.
-std::string checkSetRectangles(const hostrt::LoadedOperator &op, int width, int fieldHeight);
+// Rectangles set by setParamValue that lie wholly off a field of width x
+// fieldHeight: a sample area (flags 0) is refused, as there is nothing to
+// average there (the fault is returned); any other gets a line in
+// `warnings`, as the operators define what it does.
+std::string checkSetRectangles(const hostrt::LoadedOperator &op, int width, int fieldHeight,
+                               std::vector<std::string> &warnings);
 
 // Parses a 32-bit signed decimal (or 0x hex) integer; false on anything else.
 bool parseInt32(const std::string &text, int32_t &value);
@@ -69,6 +78,6 @@ bool parseFrameRange(const std::string &text, int &first, int &end);
 // (a usage error) rather than the settings file.
 std::string applyParameterOptions(hostrt::LoadedOperator &op, const std::string &settingsFile,
                                   const std::vector<std::string> &sets, bool &usageFault,
-                                  bool force = false);
+                                  bool force = false, std::vector<std::string> *notes = nullptr);
 
 } // namespace ophost

@@ -25,14 +25,20 @@ Pixel meanAreaColor(const hostrt::FieldImage &field, int32_t x, int32_t y, int32
 // The backing colour of a shot: the most frequent chroma among the pixels
 // of a band along the field's border (BACKING_BAND_PERCENT of each side),
 // refined by the mean Y, U, V of the band's pixels near that chroma. False
-// when the field is empty.
+// when the field is empty. `dominant` (when given) tells whether that colour
+// looks like a backing: strongly coloured and filling much of the band.
 constexpr int BACKING_BAND_PERCENT = 5;
-bool findBackingColor(const hostrt::FieldImage &field, Pixel &color);
+bool findBackingColor(const hostrt::FieldImage &field, Pixel &color, bool *dominant = nullptr);
+
+// Refuses a rectangle that lies wholly off a field of width x fieldHeight.
+std::string checkKeySampleArea(const KeySampleArea &area, int width, int fieldHeight);
 
 // Reads the first field of the section starting at `firstFrame` of `clip`
-// and takes the key colour from it by `area`; `color` holds the current key
-// colour on entry (kept when a rectangle lies wholly outside). Returns an
-// empty string or the fault.
-std::string sampleKeyColor(Clip &clip, int firstFrame, const KeySampleArea &area, Pixel &color);
+// and takes the key colour from it by `area` (a rectangle wholly off the
+// field is refused). `warning` gets a line when `auto` finds no colour that
+// looks like a backing and takes the commonest one anyway. Returns an empty
+// string or the fault.
+std::string sampleKeyColor(Clip &clip, int firstFrame, const KeySampleArea &area, Pixel &color,
+                           std::string *warning = nullptr);
 
 } // namespace ophost

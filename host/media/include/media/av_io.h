@@ -37,6 +37,8 @@ struct VideoTraits {
     int colorSpace = 2;                   // AVCOL_SPC_* (the matrix)
     int colorPrimaries = 2;               // AVCOL_PRI_*
     int colorTransfer = 2;                // AVCOL_TRC_*
+    int rotation = 0;                     // display matrix rotation in degrees, 0..359 (not applied)
+    std::vector<std::string> audioStreams;   // the file's audio, each as "N (codec)"
 };
 
 // The matrix FFmpeg assumes for a picture of this size when none is given:

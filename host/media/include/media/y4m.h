@@ -75,11 +75,14 @@ public:
 
     // "-" is standard input. Reads the stream header.
     bool open(const std::string &path, std::string &error);
-    // Uses an open stream (not closed by the reader).
+    // Uses an open stream (not closed by the reader). A stream the reader
+    // opened itself is closed first.
     bool open(FILE *file, const std::string &name, std::string &error);
     const Y4mHeader &header() const { return header_; }
     const std::string &name() const { return name_; }
     bool seekable() const { return seekable_; }
+    // The stream read, past what has been read so far (a pipe's rest).
+    FILE *stream() const { return file_; }
 
     // Reads the next frame. Returns false at the end (error empty) or on a
     // fault (error names the file, the frame and the fault).
