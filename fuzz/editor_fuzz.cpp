@@ -63,14 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     FuzzInput in(data, size);
     hostrt::resetSession();
     hostrt::gui::resetGui();
-    ZenvarthSettings *settings = settingsBlock();
-    uint8_t record[sizeof(ZenvarthSettings)] = {};
-    for (uint8_t &b : record) b = in.u8();
-    std::memcpy(settings, record, sizeof record);
-    // A pattern name from the fuzz bytes would name any file on the machine.
-    std::memset(settings->patternName, 0, sizeof settings->patternName);
-    const char *pattern = PATTERNS[in.u8() % 3];
-    std::memcpy(settings->patternName, pattern, std::strlen(pattern));
+    settingsFromInput(in, PATTERNS);
 
     const uint8_t shape = in.u8();
     const uint32_t fieldCount = 1 + in.u8() % 8;

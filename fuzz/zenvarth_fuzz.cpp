@@ -29,14 +29,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     FuzzInput in(data, size);
     hostrt::resetSession();
-    ZenvarthSettings *settings = settingsBlock();
-    uint8_t record[sizeof(ZenvarthSettings)] = {};
-    for (uint8_t &b : record) b = in.u8();
-    std::memcpy(settings, record, sizeof record);
-    // A pattern name from the fuzz bytes would name any file on the machine.
-    std::memset(settings->patternName, 0, sizeof settings->patternName);
-    const char *pattern = PATTERNS[in.u8() % 4];
-    std::memcpy(settings->patternName, pattern, std::strlen(pattern));
+    ZenvarthSettings *settings = settingsFromInput(in, PATTERNS);
+    uint8_t record[sizeof(ZenvarthSettings)];
+    std::memcpy(record, settings, sizeof record);
 
     int16_t w = int16_t(1 + in.u8() % 40);
     int16_t h = int16_t(1 + in.u8() % 20);

@@ -1,10 +1,18 @@
-# Writes every resource file under ROOT into OUT as a C++ table of
-# (relative path, text) pairs.
-file(GLOB_RECURSE files RELATIVE ${ROOT} ${ROOT}/*.strings ${ROOT}/images/*.icon)
+# Writes every resource file under the ROOTS (separated by |) into OUT as a
+# C++ table of (path relative to its root, text) pairs, sorted by path.
+string(REPLACE "|" ";" roots "${ROOTS}")
+set(files)
+foreach(root ${roots})
+  file(GLOB_RECURSE found RELATIVE ${root} ${root}/*.strings ${root}/images/*.icon)
+  foreach(f ${found})
+    set(root_of_${f} ${root})
+  endforeach()
+  list(APPEND files ${found})
+endforeach()
 list(SORT files)
-set(body "// Generated from host/resources: do not edit.\n#include \"hostgui/resources.h\"\n\nnamespace hostgui {\n\nconst EmbeddedFile embeddedResources[] = {\n")
+set(body "// Generated from the resource folders: do not edit.\n#include \"hostgui/resources.h\"\n\nnamespace hostgui {\n\nconst EmbeddedFile embeddedResources[] = {\n")
 foreach(f ${files})
-  file(READ ${ROOT}/${f} text)
+  file(READ ${root_of_${f}}/${f} text)
   string(APPEND body "    {\"${f}\", R\"EMBED(${text})EMBED\"},\n")
 endforeach()
 string(APPEND body "    {nullptr, nullptr},\n};\n\n} // namespace hostgui\n")

@@ -1,4 +1,5 @@
-// tarnres: string and image resource sets by name, from host/resources.
+// tarnres: string and image resource sets by name, from the resource
+// folders (host/resources and each operator's resources).
 #include "contract/gui_calls.h"
 #include "hostgui/gui.h"
 

@@ -1,7 +1,5 @@
 // Each small operator run end to end by the host program on a generated
 // clip: frames split into fields, rendered, woven back and written.
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -24,17 +22,8 @@ namespace {
 const std::string OPHOST = std::string(OPS_BIN_DIR) + "/ophost";
 constexpr int WIDTH = 32, HEIGHT = 16, FRAMES = 2;   // fields of 32 x 8
 
-class SmallOpsOnClips : public ::testing::Test {
+class SmallOpsOnClips : public testsupport::FolderTest {
 protected:
-    void SetUp() override
-    {
-        dir_ = testing::TempDir() + "smallops_" + std::to_string(getpid()) + "_" +
-               testing::UnitTest::GetInstance()->current_test_info()->name();
-        std::system(("rm -rf '" + dir_ + "' && mkdir -p '" + dir_ + "'").c_str());
-    }
-    void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
-
-    std::string path(const std::string &name) const { return dir_ + "/" + name; }
 
     std::vector<VideoFrame> randomClip(uint32_t seed) const
     {
@@ -67,10 +56,8 @@ protected:
     // Runs `ophost render` and reads the frames it wrote.
     std::vector<VideoFrame> render(const std::string &args)
     {
-        std::string cmd = "'" + OPHOST + "' render " + args + " -o '" + path("out.y4m") +
-                          "' --pix 444alpha --quiet 2> '" + path("err.txt") + "'";
-        int raw = std::system(cmd.c_str());
-        EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 0) << cmd;
+        const testsupport::Ran ran = shell("'" + OPHOST + "' render " + args + " -o out.y4m --pix 444alpha --quiet");
+        EXPECT_EQ(ran.status, 0) << args << ": " << ran.err;
         std::vector<VideoFrame> frames;
         media::Y4mReader reader;
         std::string error;
@@ -91,8 +78,6 @@ protected:
         quoted += path(name);
         return quoted + "'";
     }
-
-    std::string dir_;
 };
 
 // Field row r of field f is frame line 2r + f (top field first).

@@ -1,6 +1,7 @@
 #include "testsupport.h"
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -67,6 +68,16 @@ Ran runShell(const std::string &folder, const std::string &line)
     r.err = slurp(folder + "/.err");
     return r;
 }
+
+void FolderTest::SetUp()
+{
+    dir_ = testing::TempDir() + "ops_" + std::to_string(getpid()) + "_" +
+           testing::UnitTest::GetInstance()->current_test_info()->test_suite_name() + "_" +
+           testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::system(("rm -rf '" + dir_ + "' && mkdir -p '" + dir_ + "'").c_str());
+}
+
+void FolderTest::TearDown() { std::system(("rm -rf '" + dir_ + "'").c_str()); }
 
 std::string slurp(const std::string &path)
 {

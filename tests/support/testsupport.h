@@ -52,4 +52,16 @@ Ran runShell(const std::string &folder, const std::string &line);
 // A whole file's bytes (empty when it cannot be read).
 std::string slurp(const std::string &path);
 
+// A test with a folder of its own, made empty before and removed after.
+class FolderTest : public testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    std::string path(const std::string &name) const { return dir_ + "/" + name; }
+    // Runs a shell command line in the folder, capturing both streams.
+    Ran shell(const std::string &line) const { return runShell(dir_, line); }
+
+    std::string dir_;
+};
+
 } // namespace testsupport

@@ -1,12 +1,10 @@
 // ophost edit end to end: headless from a script on the demo clip and on
 // files, its exit status, and the settings record it saves.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <string>
 
 #include "testsupport.h"
@@ -28,17 +26,13 @@ std::string hexOf(const std::string &bytes)
     return s;
 }
 
-class EditProgram : public testing::Test {
+class EditProgram : public testsupport::FolderTest {
 protected:
-    std::string dir_;
     void SetUp() override
     {
-        dir_ = testing::TempDir() + "ophost_edit_" + std::to_string(getpid()) + "_" +
-               testing::UnitTest::GetInstance()->current_test_info()->name();
-        std::system(("rm -rf '" + dir_ + "' && mkdir -p '" + dir_ + "/home'").c_str());
+        FolderTest::SetUp();
+        std::system(("mkdir -p '" + dir_ + "/home'").c_str());
     }
-    void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
-    std::string path(const std::string &name) const { return dir_ + "/" + name; }
 
     void write(const std::string &name, const std::string &text)
     {
@@ -48,8 +42,7 @@ protected:
     // Runs ophost edit with QVHOME in the test folder and no display.
     Ran edit(const std::string &args)
     {
-        return testsupport::runShell(dir_, "env -u DISPLAY -u WAYLAND_DISPLAY QVHOME='" + dir_ + "/home' '" + OPHOST +
-                                               "' edit " + args);
+        return shell("env -u DISPLAY -u WAYLAND_DISPLAY QVHOME='" + dir_ + "/home' '" + OPHOST + "' edit " + args);
     }
 };
 
@@ -105,13 +98,10 @@ TEST_F(EditProgram, ChangedRecordWithoutSaveSaysSoAndFaultsFail)
 
 TEST_F(EditProgram, UsesADataFolderWhenQvhomeIsUnset)
 {
-    Ran r;
-    std::string cmd = "cd '" + dir_ + "' && { env -u DISPLAY -u QVHOME XDG_DATA_HOME='" + dir_ + "/data' '" + OPHOST +
-                      "' edit --demo --headless ; } > .out 2> .err";
-    int raw = std::system(cmd.c_str());
-    ASSERT_TRUE(WIFEXITED(raw));
-    EXPECT_EQ(WEXITSTATUS(raw), 0) << slurp(path(".err"));
-    EXPECT_NE(slurp(path(".err")).find(dir_ + "/data/ophost"), std::string::npos) << slurp(path(".err"));
+    const Ran r = shell(
+        "env -u DISPLAY -u QVHOME XDG_DATA_HOME='" + dir_ + "/data' '" + OPHOST + "' edit --demo --headless");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find(dir_ + "/data/ophost"), std::string::npos) << r.err;
     EXPECT_EQ(std::system(("test -d '" + dir_ + "/data/ophost/programs/zenvarth'").c_str()), 0);
 }
 

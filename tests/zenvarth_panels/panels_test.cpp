@@ -250,6 +250,8 @@ TEST_F(EditorPanelsTest, ActionPanelFollowsHostVersionAndGuiMode)
 
 TEST_F(EditorPanelsTest, SliderRangesUnitsAndPopupEntries)
 {
+    // A byte slider offers its field's panel range.
+    auto panelMax = [](const char *field) { return int32_t(zv::findSettingsField(field)->panelMax); };
     struct Range {
         const char *lines;
         TgHandle *gadget;
@@ -257,12 +259,12 @@ TEST_F(EditorPanelsTest, SliderRangesUnitsAndPopupEntries)
         const char *unit;
     };
     const Range ranges[] = {
-        {"pick \"Keyer\" \"Dark neutral key\"", &zv::blackLevel, 50, "%"},
-        {"key s", &zv::edgeShrink, 30, "px"},
-        {"key f\npick \"Effect\" \"Glow\"", &zv::glowSize, 30, "px"},
-        {"pick \"Effect\" \"Drop shadow\"", &zv::shadowSoftness, 30, "px"},
-        {"pick \"Effect\" \"Pattern wipe\"", &zv::wipeEdgeWidth, 30, "px"},
-        {"pick \"Effect\" \"Tint\"", &zv::tintBrightness, 200, "%"},
+        {"pick \"Keyer\" \"Dark neutral key\"", &zv::blackLevel, panelMax("blackLevel"), "%"},
+        {"key s", &zv::edgeShrink, panelMax("edgeShrink"), "px"},
+        {"key f\npick \"Effect\" \"Glow\"", &zv::glowSize, panelMax("glowSize"), "px"},
+        {"pick \"Effect\" \"Drop shadow\"", &zv::shadowSoftness, panelMax("shadowSoftness"), "px"},
+        {"pick \"Effect\" \"Pattern wipe\"", &zv::wipeEdgeWidth, panelMax("wipeEdgeWidth"), "px"},
+        {"pick \"Effect\" \"Tint\"", &zv::tintBrightness, panelMax("tintBrightness"), "%"},
         {"key w", &zv::fadeInSlider, int32_t(FIELD_COUNT / 2), ""},
     };
     Editor editor;

@@ -1,15 +1,144 @@
-// Helpers the small operators share: placing a rectangle parameter on a
-// picture, clipping to a buffer, and the sampled average colour with its
-// distance and farness. Header-only, so each operator library carries its
-// own copy and shares nothing at run time.
+// Helpers the operators share: an owning picture handle, the small
+// operators' entry points, tag list and log, placing a rectangle parameter
+// on a picture, clipping to a buffer, and the sampled average colour with
+// its distance and farness. Header-only, so each operator library carries
+// its own copy and shares nothing at run time.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
 #include "contract/contract.h"
 #include "contract/host_calls.h"
+
+extern "C" OPERATOR_EXPORT int32_t OperatorAction(OperatorContext *ctx);
+extern "C" OPERATOR_EXPORT TagWord *GetOperatorInfo();
+
+// ---------------------------------------------------------------- pictures
+
+// A picture obtained from the host, freed with opFreeImage when the handle
+// goes unless put() has handed it back as the result first.
+class PictureHandle {
+public:
+    PictureHandle() = default;
+    explicit PictureHandle(Picture *picture) : picture_(picture) {}
+    PictureHandle(PictureHandle &&other) : picture_(other.release()) {}
+    PictureHandle &operator=(PictureHandle &&other)
+    {
+        if (this != &other) {
+            reset();
+            picture_ = other.release();
+        }
+        return *this;
+    }
+    PictureHandle(const PictureHandle &) = delete;
+    PictureHandle &operator=(const PictureHandle &) = delete;
+    ~PictureHandle() { reset(); }
+
+    Picture *get() const { return picture_; }
+    Picture *operator->() const { return picture_; }
+    Picture &operator*() const { return *picture_; }
+    explicit operator bool() const { return picture_ != nullptr; }
+
+    void reset(Picture *picture = nullptr)
+    {
+        if (picture_) opFreeImage(picture_);
+        picture_ = picture;
+    }
+    Picture *release()
+    {
+        Picture *picture = picture_;
+        picture_ = nullptr;
+        return picture;
+    }
+    // Hands the picture to the host as this render's result.
+    int32_t put() { return opPutField(release()); }
+
+private:
+    Picture *picture_ = nullptr;
+};
+
+// ---------------------------------------------------------------- the small operators' frame
+
+// What a small operator tells the shared entry points: where its failures
+// are logged, its render, and what it does on the other actions it answers.
+struct SmallOperator {
+    const char *sourceName;
+    uint32_t module;
+    int32_t (*render)(OperatorContext *ctx);
+    void (*init)();                              // OPACT_INIT, or none
+    void (*parameterChanged)(uint32_t index);    // OPACT_PARAMETER, or none
+
+    void fail(int32_t line) const { logFailure(line, sourceName, module); }
+
+    // The field of `input` this render works on; when the host gives none
+    // the failure is logged at `line`.
+    PictureHandle field(int32_t input, const OperatorContext *ctx, int32_t line) const
+    {
+        PictureHandle picture(opGetField(input, ctx->fieldNumber));
+        if (!picture) fail(line);
+        return picture;
+    }
+    // A new picture of the field's size, or none with the failure logged.
+    PictureHandle workPicture(int32_t line) const
+    {
+        PictureHandle picture(opAllocImage(-1, -1, 1, 0));
+        if (!picture) fail(line);
+        return picture;
+    }
+};
+
+inline int32_t answerAction(const SmallOperator &op, OperatorContext *ctx)
+{
+    switch (ctx->action) {
+    case OPACT_INIT:
+        if (op.init) op.init();
+        return 0;
+    case OPACT_RENDER:
+        return op.render(ctx);
+    case OPACT_PARAMETER:
+        if (op.parameterChanged) op.parameterChanged(ctx->paramIndex);
+        return 0;
+    default:
+        return 0;
+    }
+}
+
+// A small operator's tag list: its attributes, one-input flag, revision
+// and parameters, in the order the host reads them.
+template <size_t ParamCount>
+struct TagList {
+    TagWord words[10 + 2 * ParamCount + 1];
+};
+
+template <typename... Params>
+TagList<sizeof...(Params)> smallOperatorTags(TagWord attributes, TagWord oneInput, const char *revision,
+                                             Params &...params)
+{
+    TagList<sizeof...(Params)> list = {{OPE_ATTRIBUTES, attributes, OPE_ONEINPUT, oneInput, OPE_ACTION,
+                                        TagWord(&OperatorAction), OPE_REVISION, TagWord(revision),
+                                        OPE_INTERFACE, 2}};
+    size_t word = 10;
+    unsigned index = 0;
+    ((list.words[word++] = opeParam(index++), list.words[word++] = TagWord(&params)), ...);
+    list.words[word] = OPE_END;
+    return list;
+}
+
+// The visible-area offsets of monitor 2, which place rectangles in normal
+// renders.
+struct VisibleOffsets {
+    int16_t left, top;
+};
+
+inline VisibleOffsets visibleOffsets()
+{
+    int16_t left = 0, top = 0, right = 0, bottom = 0;
+    tgGetVisibleAreaMonitor(&left, &top, &right, &bottom, 2);
+    return {left, top};
+}
 
 struct PlacedRect {
     int32_t x0;
@@ -102,10 +231,9 @@ inline void takeAverage(CachedAverage &average, const Picture &picture, const Pl
 inline void sampleAverageOnce(CachedAverage &average, const Picture &picture,
                               const RectParam &sampleArea, const OperatorContext *ctx)
 {
-    int16_t left = 0, top = 0, right = 0, bottom = 0;
-    tgGetVisibleAreaMonitor(&left, &top, &right, &bottom, 2);
+    const VisibleOffsets visible = visibleOffsets();
     if (!average.haveAverage)
-        takeAverage(average, picture, placeRect(picture, sampleArea, ctx, left, top));
+        takeAverage(average, picture, placeRect(picture, sampleArea, ctx, visible.left, visible.top));
 }
 
 // Weighted distance of a colour from the average.
@@ -219,6 +347,19 @@ inline bool cpuHasAvx2()
 #else
 #define OPS_HAND_AVX2 0
 #endif
+
+// Whether the hand-written AVX2 code runs: where it is built and the
+// processor has AVX2, unless OPS_PLAIN_KERNELS is set in the environment,
+// which runs the plain loops instead (the tests run every operator both
+// ways, so the plain loops are tested on AVX2 machines too).
+inline bool handAvx2Enabled()
+{
+#if OPS_HAND_AVX2
+    return cpuHasAvx2() && !std::getenv("OPS_PLAIN_KERNELS");
+#else
+    return false;
+#endif
+}
 
 // c / 100 for 0 <= c <= 43 689, as a multiply and a shift.
 inline int32_t divideBy100(int32_t c) { return (c * 5243) >> 19; }

@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Draws the icon resources as text files (one character per pixel).
 
-Run from host/resources: python3 tools/make_icons.py. The .icon files are
-the resources; this script only keeps them reproducible.
+Run from anywhere: python3 host/resources/tools/make_icons.py. The host's
+own icons go to host/resources, Zenvarth's beside the operator. The .icon
+files are the resources; this script only keeps them reproducible.
 """
 import math, os
 
@@ -113,9 +114,12 @@ g = blank(); cross(g, 'w'); icons[('host_gui', 50)] = ('close (narrow)', g)
 g = blank(); disc(g, 11.5, 7.5, 7, 'b'); rect(g, 11, 6, 2, 7, 'w', 'w'); rect(g, 11, 3, 2, 2, 'w', 'w')
 icons[('host_gui', 69)] = ('information', g)
 
+TREE = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', '..')
+ROOTS = {'host_gui': 'host/resources', 'zv_ops': 'ops/Zenvarth/resources'}
+
 for (setname, ident), (what, g) in sorted(icons.items()):
     used = sorted({c for row in g for c in row})
-    with open(f'images/{setname}/{ident}.icon', 'w') as f:
+    with open(os.path.join(TREE, ROOTS[setname], f'images/{setname}/{ident}.icon'), 'w') as f:
         f.write(f'# {what}\nsize {W} {H}\n')
         for c in used:
             y, u, v, a = COLORS[c]

@@ -5,14 +5,9 @@
 #include "contract/helpers.h"
 #include "contract/host_calls.h"
 
-extern "C" OPERATOR_EXPORT int32_t OperatorAction(OperatorContext *ctx);
-extern "C" OPERATOR_EXPORT TagWord *GetOperatorInfo();
-
 namespace {
 
 // ---------------------------------------------------------------- records and statics
-
-constexpr const char *SOURCE_NAME = "src\\Dremwick";
 
 const uint32_t maskSideEntries[] = {511, 512, 0};   // inside, outside
 
@@ -26,17 +21,7 @@ ColorParam maskColor = {.header = {.kind = PARAM_COLOR, .labelId = 530, .flags =
 
 const char revision[] = "$Id: Dremwick 1.0 2026/12/08 17:00:00 zenvarth-team $";
 
-TagWord tagList[] = {
-    OPE_ATTRIBUTES, 0,
-    OPE_ONEINPUT, 1,
-    OPE_ACTION, TagWord(&OperatorAction),
-    OPE_REVISION, TagWord(revision),
-    OPE_INTERFACE, 2,
-    OPE_PARAM0, TagWord(&maskSide),
-    OPE_PARAM1, TagWord(&maskRegion),
-    OPE_PARAM2, TagWord(&maskColor),
-    OPE_END,
-};
+auto tags = smallOperatorTags(0, 1, revision, maskSide, maskRegion, maskColor);
 
 // ---------------------------------------------------------------- pixel helpers
 
@@ -44,16 +29,15 @@ int32_t greater(int32_t a, int32_t b) { return a > b ? a : b; }
 
 // ---------------------------------------------------------------- render
 
+int32_t render(OperatorContext *ctx);
+const SmallOperator dremwick = {"src\\Dremwick", MODULE_DREMWICK, render, nullptr, nullptr};
+
 int32_t render(OperatorContext *ctx)
 {
-    Picture *picture = opGetField(0, ctx->fieldNumber);
-    if (!picture) {
-        logFailure(82, SOURCE_NAME, MODULE_DREMWICK);
-        return -1;
-    }
-    int16_t left = 0, top = 0, right = 0, bottom = 0;
-    tgGetVisibleAreaMonitor(&left, &top, &right, &bottom, 2);
-    PlacedRect region = placeRect(*picture, maskRegion, ctx, left, top);
+    PictureHandle picture = dremwick.field(0, ctx, 82);
+    if (!picture) return -1;
+    const VisibleOffsets visible = visibleOffsets();
+    PlacedRect region = placeRect(*picture, maskRegion, ctx, visible.left, visible.top);
     const int32_t bufferWidth = greater(picture->bufferWidth, 0);
     const int32_t bufferHeight = greater(picture->bufferHeight, 0);
     int32_t w = region.width;
@@ -83,24 +67,10 @@ int32_t render(OperatorContext *ctx)
             }
         }
     }
-    return opPutField(picture);
+    return picture.put();
 }
 
 } // namespace
 
-// ---------------------------------------------------------------- entry points
-
-extern "C" int32_t OperatorAction(OperatorContext *ctx)
-{
-    switch (ctx->action) {
-    case OPACT_RENDER:
-        return render(ctx);
-    default:
-        return 0;
-    }
-}
-
-extern "C" TagWord *GetOperatorInfo()
-{
-    return tagList;
-}
+extern "C" int32_t OperatorAction(OperatorContext *ctx) { return answerAction(dremwick, ctx); }
+extern "C" TagWord *GetOperatorInfo() { return tags.words; }

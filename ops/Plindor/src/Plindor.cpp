@@ -7,14 +7,9 @@
 #include "contract/helpers.h"
 #include "contract/host_calls.h"
 
-extern "C" OPERATOR_EXPORT int32_t OperatorAction(OperatorContext *ctx);
-extern "C" OPERATOR_EXPORT TagWord *GetOperatorInfo();
-
 namespace {
 
 // ---------------------------------------------------------------- records and statics
-
-constexpr const char *SOURCE_NAME = "src\\Plindor";
 
 RectParam sourceRect = {.header = {.kind = PARAM_RECT, .labelId = 610, .flags = 2},
                         .minWidth = 4, .minHeight = 4, .maxWidth = 999, .maxHeight = 999,
@@ -27,37 +22,26 @@ ColorParam fillColor = {.header = {.kind = PARAM_COLOR, .labelId = 630, .flags =
 
 const char revision[] = "$Id: Plindor 1.0 2026/12/08 17:00:00 zenvarth-team $";
 
-TagWord tagList[] = {
-    OPE_ATTRIBUTES, 0,
-    OPE_ONEINPUT, 1,
-    OPE_ACTION, TagWord(&OperatorAction),
-    OPE_REVISION, TagWord(revision),
-    OPE_INTERFACE, 2,
-    OPE_PARAM0, TagWord(&sourceRect),
-    OPE_PARAM1, TagWord(&destinationRect),
-    OPE_PARAM2, TagWord(&fillColor),
-    OPE_END,
-};
+auto tags = smallOperatorTags(0, 1, revision, sourceRect, destinationRect, fillColor);
 
 // ---------------------------------------------------------------- render
 
+int32_t render(OperatorContext *ctx);
+void parameterChanged(uint32_t index)
+{
+    if (index == 0) followSource(sourceRect, destinationRect);
+}
+const SmallOperator plindor = {"src\\Plindor", MODULE_PLINDOR, render, nullptr, parameterChanged};
+
 int32_t render(OperatorContext *ctx)
 {
-    Picture *input = opGetField(0, ctx->fieldNumber);
-    if (!input) {
-        logFailure(84, SOURCE_NAME, MODULE_PLINDOR);
-        return -1;
-    }
-    Picture *work = opAllocImage(-1, -1, 1, 0);
-    if (!work) {
-        logFailure(90, SOURCE_NAME, MODULE_PLINDOR);
-        opFreeImage(input);
-        return -1;
-    }
-    int16_t left = 0, top = 0, right = 0, bottom = 0;
-    tgGetVisibleAreaMonitor(&left, &top, &right, &bottom, 2);
-    PlacedRect source = placeRect(*input, sourceRect, ctx, left, top);
-    PlacedRect target = placeRect(*work, destinationRect, ctx, left, top);
+    PictureHandle input = plindor.field(0, ctx, 84);
+    if (!input) return -1;
+    PictureHandle work = plindor.workPicture(90);
+    if (!work) return -1;
+    const VisibleOffsets visible = visibleOffsets();
+    PlacedRect source = placeRect(*input, sourceRect, ctx, visible.left, visible.top);
+    PlacedRect target = placeRect(*work, destinationRect, ctx, visible.left, visible.top);
     int32_t w = source.width;
     int32_t h = source.height;
     if (target.x0 > input->bufferWidth - w) w = input->bufferWidth - target.x0;
@@ -91,28 +75,11 @@ int32_t render(OperatorContext *ctx)
     copyBlock(*input, commonWidth, commonHeight, source.x0, source.y0, w, h, *work, target.x0,
               target.y0);
 
-    opFreeImage(input);
-    return opPutField(work);
+    input.reset();
+    return work.put();
 }
 
 } // namespace
 
-// ---------------------------------------------------------------- entry points
-
-extern "C" int32_t OperatorAction(OperatorContext *ctx)
-{
-    switch (ctx->action) {
-    case OPACT_RENDER:
-        return render(ctx);
-    case OPACT_PARAMETER:
-        if (ctx->paramIndex == 0) followSource(sourceRect, destinationRect);
-        return 0;
-    default:
-        return 0;
-    }
-}
-
-extern "C" TagWord *GetOperatorInfo()
-{
-    return tagList;
-}
+extern "C" int32_t OperatorAction(OperatorContext *ctx) { return answerAction(plindor, ctx); }
+extern "C" TagWord *GetOperatorInfo() { return tags.words; }

@@ -6,20 +6,15 @@
 #include "contract/helpers.h"
 #include "contract/host_calls.h"
 
-// Hand-written AVX2 rows beside the compiler's, picked at load time when
-// the processor has AVX2; OPS_BASELINE_ONLY leaves them out.
+// Hand-written AVX2 rows beside the compiler's, picked where
+// handAvx2Enabled() says so; OPS_BASELINE_ONLY leaves them out.
 #if OPS_HAND_AVX2
 #include <immintrin.h>
 #endif
 
-extern "C" OPERATOR_EXPORT int32_t OperatorAction(OperatorContext *ctx);
-extern "C" OPERATOR_EXPORT TagWord *GetOperatorInfo();
-
 namespace {
 
 // ---------------------------------------------------------------- records and statics
-
-constexpr const char *SOURCE_NAME = "src\\Tolmic";
 
 RectParam sampleArea = {.header = {.kind = PARAM_RECT, .labelId = 1610, .flags = 0},
                         .minWidth = 1, .minHeight = 1, .maxWidth = 320, .maxHeight = 200,
@@ -33,18 +28,7 @@ SliderParam farChroma = {.header = {.kind = PARAM_SLIDER, .labelId = 1640, .flag
 
 const char revision[] = "$Id: Tolmic 1.0 2026/12/08 09:00:00 zenvarth-team $";
 
-TagWord tagList[] = {
-    OPE_ATTRIBUTES, 0,
-    OPE_ONEINPUT, 1,
-    OPE_ACTION, TagWord(&OperatorAction),
-    OPE_REVISION, TagWord(revision),
-    OPE_INTERFACE, 2,
-    OPE_PARAM0, TagWord(&sampleArea),
-    OPE_PARAM1, TagWord(&tolerance),
-    OPE_PARAM2, TagWord(&nearChroma),
-    OPE_PARAM3, TagWord(&farChroma),
-    OPE_END,
-};
+auto tags = smallOperatorTags(0, 1, revision, sampleArea, tolerance, nearChroma, farChroma);
 
 CachedAverage average = {false, 0, 0, 0};
 
@@ -193,28 +177,29 @@ __attribute__((target("avx2"))) void isolateRowAvx2(Pixel *row, int32_t count, R
 }
 #endif
 
-// The row worker for this machine, chosen once.
+// The row worker for this machine and run.
 using RowWorker = void (*)(Pixel *, int32_t, RowRule);
 RowWorker chooseRowWorker()
 {
 #if OPS_HAND_AVX2
-    if (cpuHasAvx2()) return isolateRowAvx2;
+    if (handAvx2Enabled()) return isolateRowAvx2;
 #endif
     return isolateRow;
 }
 
 // ---------------------------------------------------------------- render
 
+int32_t render(OperatorContext *ctx);
+void init() { average.haveAverage = false; }
+const SmallOperator tolmic = {"src\\Tolmic", MODULE_TOLMIC, render, init, nullptr};
+
 int32_t render(OperatorContext *ctx)
 {
-    Picture *picture = opGetField(0, ctx->fieldNumber);
-    if (!picture) {
-        logFailure(89, SOURCE_NAME, MODULE_TOLMIC);
-        return -1;
-    }
+    PictureHandle picture = tolmic.field(0, ctx, 89);
+    if (!picture) return -1;
     sampleAverageOnce(average, *picture, sampleArea, ctx);
 
-    static const RowWorker isolateRowHere = chooseRowWorker();
+    const RowWorker isolateRowHere = chooseRowWorker();
     ClippedSpan area = activeArea(*picture);
     const bool inRange = nearChroma.value >= 0 && nearChroma.value <= 200 && farChroma.value >= 0 &&
                          farChroma.value <= 200;
@@ -238,27 +223,10 @@ int32_t render(OperatorContext *ctx)
             p.y = tables.lumaTab[p.y];
         }
     }
-    return opPutField(picture);
+    return picture.put();
 }
 
 } // namespace
 
-// ---------------------------------------------------------------- entry points
-
-extern "C" int32_t OperatorAction(OperatorContext *ctx)
-{
-    switch (ctx->action) {
-    case OPACT_INIT:
-        average.haveAverage = false;
-        return 0;
-    case OPACT_RENDER:
-        return render(ctx);
-    default:
-        return 0;
-    }
-}
-
-extern "C" TagWord *GetOperatorInfo()
-{
-    return tagList;
-}
+extern "C" int32_t OperatorAction(OperatorContext *ctx) { return answerAction(tolmic, ctx); }
+extern "C" TagWord *GetOperatorInfo() { return tags.words; }

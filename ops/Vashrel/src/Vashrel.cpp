@@ -7,20 +7,15 @@
 #include "contract/helpers.h"
 #include "contract/host_calls.h"
 
-// Hand-written AVX2 rows beside the plain ones, picked at load time when
-// the processor has AVX2; OPS_BASELINE_ONLY leaves them out.
+// Hand-written AVX2 rows beside the plain ones, picked where
+// handAvx2Enabled() says so; OPS_BASELINE_ONLY leaves them out.
 #if OPS_HAND_AVX2
 #include <immintrin.h>
 #endif
 
-extern "C" OPERATOR_EXPORT int32_t OperatorAction(OperatorContext *ctx);
-extern "C" OPERATOR_EXPORT TagWord *GetOperatorInfo();
-
 namespace {
 
 // ---------------------------------------------------------------- records and statics
-
-constexpr const char *SOURCE_NAME = "src\\Vashrel";
 
 RectParam sampleArea = {.header = {.kind = PARAM_RECT, .labelId = 1510, .flags = 0},
                         .minWidth = 1, .minHeight = 1, .maxWidth = 320, .maxHeight = 200,
@@ -41,18 +36,7 @@ LumaModeRecord lumaMode = {
 
 const char revision[] = "$Id: Vashrel 1.0 2026/12/08 17:00:00 zenvarth-team $";
 
-TagWord tagList[] = {
-    OPE_ATTRIBUTES, 2,
-    OPE_ONEINPUT, 1,
-    OPE_ACTION, TagWord(&OperatorAction),
-    OPE_REVISION, TagWord(revision),
-    OPE_INTERFACE, 2,
-    OPE_PARAM0, TagWord(&sampleArea),
-    OPE_PARAM1, TagWord(&tolerance),
-    OPE_PARAM2, TagWord(&targetColor),
-    OPE_PARAM3, TagWord(&lumaMode.param),
-    OPE_END,
-};
+auto tags = smallOperatorTags(2, 1, revision, sampleArea, tolerance, targetColor, lumaMode.param);
 
 CachedAverage average = {false, 0, 0, 0};
 
@@ -332,16 +316,17 @@ using LaneWorker = void (*)(Pixel *, int32_t, const LaneRule &);
 LaneWorker chooseLaneWorker()
 {
 #if OPS_HAND_AVX2
-    if (cpuHasAvx2()) return shiftRowAvx2;
+    if (handAvx2Enabled()) return shiftRowAvx2;
 #endif
     return nullptr;
 }
 
-// The tables depend on the average, the tolerance and the target alone:
-// they are built again only when one of those changes.
+// The tables depend on the average, the tolerance, the target and the
+// rows that read them: they are built again only when one of those changes.
 struct TablesKey {
     int32_t y, u, v, tol;
     uint8_t targetY, targetU, targetV;
+    bool lanes;
     bool operator==(const TablesKey &) const = default;
 };
 
@@ -350,18 +335,19 @@ TablesKey builtFor;
 
 // ---------------------------------------------------------------- render
 
+int32_t render(OperatorContext *ctx);
+void init() { average.haveAverage = false; }
+const SmallOperator vashrel = {"src\\Vashrel", MODULE_VASHREL, render, init, nullptr};
+
 int32_t render(OperatorContext *ctx)
 {
-    Picture *picture = opGetField(0, ctx->fieldNumber);
-    if (!picture) {
-        logFailure(90, SOURCE_NAME, MODULE_VASHREL);
-        return -1;
-    }
+    PictureHandle picture = vashrel.field(0, ctx, 90);
+    if (!picture) return -1;
     sampleAverageOnce(average, *picture, sampleArea, ctx);
 
-    static const LaneWorker laneWorker = chooseLaneWorker();
+    const LaneWorker laneWorker = chooseLaneWorker();
     const Pixel target = targetColor.color;
-    const TablesKey key{average.y, average.u, average.v, tolerance.value, target.y, target.u, target.v};
+    const TablesKey key{average.y, average.u, average.v, tolerance.value, target.y, target.u, target.v, laneWorker != nullptr};
     if (!haveTables || !(key == builtFor)) {
         if (laneWorker) buildLaneTables(average, tolerance.value, target);
         else buildTables(average, tolerance.value, target);
@@ -379,27 +365,10 @@ int32_t render(OperatorContext *ctx)
         else if (changeLuma) shiftRow<true>(row, area.x0, area.x1);
         else shiftRow<false>(row, area.x0, area.x1);
     }
-    return opPutField(picture);
+    return picture.put();
 }
 
 } // namespace
 
-// ---------------------------------------------------------------- entry points
-
-extern "C" int32_t OperatorAction(OperatorContext *ctx)
-{
-    switch (ctx->action) {
-    case OPACT_INIT:
-        average.haveAverage = false;
-        return 0;
-    case OPACT_RENDER:
-        return render(ctx);
-    default:
-        return 0;
-    }
-}
-
-extern "C" TagWord *GetOperatorInfo()
-{
-    return tagList;
-}
+extern "C" int32_t OperatorAction(OperatorContext *ctx) { return answerAction(vashrel, ctx); }
+extern "C" TagWord *GetOperatorInfo() { return tags.words; }

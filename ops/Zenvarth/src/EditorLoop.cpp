@@ -8,28 +8,14 @@
 #include "EditorRequests.h"
 #include "EditorState.h"
 #include "SettingsTable.h"
+#include "contract/helpers.h"
 
 namespace zenvarth {
 
 namespace {
 
-constexpr int32_t LINE_NO_OUTPUT_AT_OPENING = 865;
-// The host answered a default picture the layout cannot divide by.
-constexpr int32_t LINE_NO_DEFAULT_SIZE = 858;
-
-constexpr uint32_t STRING_TITLE = 2100;
-constexpr uint32_t STRING_EMPTY_CLIP = 2702;
-constexpr uint32_t STRING_INFO = 2704;
-
 constexpr uint32_t REQUEST_FLAGS_EMBEDDED = 0x1021C0;
 constexpr uint32_t REQUEST_FLAGS_OVERLAY = 0x102041;
-
-// What the loop does after a gadget's row.
-enum class RowOutcome {
-    NoRow,      // the handle matches no row: nothing happens
-    Render,     // render the preview again
-    NoRender,   // the row says no render (or rendered itself)
-};
 
 void showInformation(uint32_t stringId)
 {
@@ -56,115 +42,57 @@ void allocateOutput(int32_t failureLine)
     if (!outputPicture) logEditorFailure(failureLine);
 }
 
-// Carries out the row of the gadget `element`; rows are tried in a fixed
-// order and the first that matches is the one carried out.
-RowOutcome runGadgetRow(TgHandle element, int32_t value)
+// The main panels' gadgets and what an event of each does.
+struct MainGadget {
+    TgHandle *handle;
+    GadgetOutcome (*action)(int32_t value);
+};
+
+GadgetOutcome rendered(void (*act)())
 {
-    if (element == infoButton) {
-        showInformation(STRING_INFO);
-        return RowOutcome::NoRender;
-    }
-    if (element == panelPlaceButton) {
-        togglePanelPlace();
-        return RowOutcome::Render;
-    }
-    if (element == compactButton) {
-        toggleCompactLayout();
-        return RowOutcome::Render;
-    }
-    if (element == previewButton) {
-        runHostPreview();
-        return RowOutcome::Render;
-    }
-    if (element == patternButton) {
-        choosePattern();
-        return RowOutcome::Render;
-    }
-    if (element == fadeInSlider) {
-        setFadeIn(value);
-        return RowOutcome::Render;
-    }
-    if (element == fadeOutSlider) {
-        setFadeOut(value);
-        return RowOutcome::Render;
-    }
-    if (element == glowColorButton)
-        return requestColor(settings.glowColor, element) ? RowOutcome::Render : RowOutcome::NoRender;
-    if (element == wipeEdgeColorButton)
-        return requestColor(settings.wipeEdgeColor, element) ? RowOutcome::Render : RowOutcome::NoRender;
-    if (element == shadowColorButton)
-        return requestColor(settings.shadowColor, element) ? RowOutcome::Render : RowOutcome::NoRender;
-    if (element == wholePictureBox) {
-        setWholePicture(value & 0xFF);
-        return RowOutcome::Render;
-    }
-    if (element == presetsButton) {
-        runPresetRequester();
-        buildModePanel();
-        markBusy();
-        return RowOutcome::Render;
-    }
-    if (element == resetButton) return resetToDefaults() ? RowOutcome::Render : RowOutcome::NoRender;
+    act();
+    return GadgetOutcome::Render;
+}
+
+const MainGadget MAIN_GADGETS[] = {
+    {&infoButton, [](int32_t) { showInformation(STRING_INFO); return GadgetOutcome::NoRender; }},
+    {&panelPlaceButton, [](int32_t) { return rendered(togglePanelPlace); }},
+    {&compactButton, [](int32_t) { return rendered(toggleCompactLayout); }},
+    {&previewButton, [](int32_t) { return rendered(runHostPreview); }},
+    {&presetsButton, [](int32_t) {
+         runPresetRequester();
+         buildModePanel();
+         markBusy();
+         return GadgetOutcome::Render;
+     }},
+    {&resetButton, [](int32_t) { return resetToDefaults() ? GadgetOutcome::Render : GadgetOutcome::NoRender; }},
+    {&frameSlider, [](int32_t value) {
+         markBusy();
+         settings.editorFrame = uint32_t(value);
+         renderFieldNumber = 2 * uint32_t(value);
+         fetchPictures(int32_t(2 * uint32_t(value)));
+         return GadgetOutcome::Render;
+     }},
+    // Renders itself where the mode changes the picture.
+    {&modePopup, [](int32_t value) {
+         chooseMode(value & 0xFF);
+         return GadgetOutcome::NoRender;
+     }},
+};
+
+// Carries out the event of the gadget `element`: a main panel's, a page
+// button's or the settings panel's.
+GadgetOutcome runGadget(TgHandle element, int32_t value)
+{
+    for (const MainGadget &g : MAIN_GADGETS)
+        if (element == *g.handle) return g.action(value);
     for (uint8_t page = 0; page < 6; ++page) {
         if (element != pageButton[page]) continue;
         settings.settingsPage = page;
         buildModePanel();
-        return RowOutcome::NoRender;
+        return GadgetOutcome::NoRender;
     }
-    if (element == frameSlider) {
-        markBusy();
-        settings.editorFrame = uint32_t(value);
-        renderFieldNumber = 2 * uint32_t(value);
-        fetchPictures(int32_t(2 * uint32_t(value)));
-        return RowOutcome::Render;
-    }
-    if (element == modePopup) {
-        // Renders itself where the mode changes the picture.
-        chooseMode(value & 0xFF);
-        return RowOutcome::NoRender;
-    }
-    if (setKeyerByte(element, value)) return RowOutcome::Render;
-    for (TgHandle sample : sampleButton) {
-        if (element != sample) continue;
-        pickKeyColor();
-        return RowOutcome::Render;
-    }
-    if (element == keyAreaButton) {
-        requestAreaOf(settings.keyArea);
-        return RowOutcome::Render;
-    }
-    if (element == matteAreaButton) {
-        requestAreaOf(settings.matteArea);
-        matteDone = false;
-        return RowOutcome::Render;
-    }
-    if (element == holeAreaButton) {
-        requestAreaOf(settings.holeArea);
-        matteDone = false;
-        return RowOutcome::Render;
-    }
-    if (element == maskEnabledBox) {
-        setMaskEnabled(value & 0xFF);
-        return RowOutcome::Render;
-    }
-    if (element == moveEnabledBox) {
-        setMoveEnabled(value & 0xFF);
-        return RowOutcome::Render;
-    }
-    if (element == maskAreaButton) {
-        requestAreaOf(settings.maskArea);
-        return RowOutcome::Render;
-    }
-    if (element == moveAreaButton) {
-        requestMoveArea();
-        return RowOutcome::Render;
-    }
-    if (element == moveTargetButton) {
-        requestMoveTarget();
-        return RowOutcome::Render;
-    }
-    if (setOtherByte(element, value)) return RowOutcome::Render;
-    return RowOutcome::NoRow;
+    return runSettingsGadget(element, value);
 }
 
 void runEventLoop()
@@ -178,7 +106,7 @@ void runEventLoop()
         if (received != 0) return;
         if (message.kind != MSG_GADGET) continue;
         const bool done = message.element == closeButton;
-        if (runGadgetRow(message.element, message.value) == RowOutcome::Render) renderPreview();
+        if (runGadget(message.element, message.value) == GadgetOutcome::Render) renderPreview();
         if (done) return;
     }
 }
@@ -268,10 +196,11 @@ void openEditor()
     messageQueue = msgQCreate(10, MSG_SIZE, 0);
     editorRequest.messageQueue = messageQueue;
 
-    Picture *standard = opAllocImage(0, 0, 1, 0);
-    videoWidth = standard ? standard->bufferWidth : 0;
-    videoHeight = standard ? standard->bufferHeight : 0;
-    if (standard) opFreeImage(standard);
+    {
+        const PictureHandle standard(opAllocImage(0, 0, 1, 0));
+        videoWidth = standard ? standard->bufferWidth : 0;
+        videoHeight = standard ? standard->bufferHeight : 0;
+    }
     // The layout and the preview divide by these.
     if (videoWidth <= 0 || videoHeight <= 0 || pixelAspect == 0) {
         logEditorFailure(LINE_NO_DEFAULT_SIZE);

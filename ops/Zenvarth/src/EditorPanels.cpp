@@ -19,19 +19,12 @@ namespace {
 constexpr uint32_t PAGE_IMAGES[6] = {2101, 2102, 2103, 2104, 2105, 2106};
 constexpr uint32_t PAGE_HELP[6] = {2800, 2801, 2802, 2803, 2804, 2805};
 constexpr uint32_t PAGE_KEYS[6] = {'b', 'a', 's', 'w', 'f', 'm'};
-constexpr uint32_t HELP_CLOSE = 2806;
-constexpr uint32_t HELP_COMPACT = 2807;
-constexpr uint32_t HELP_PANEL_PLACE = 2808;
 
 constexpr uint32_t IMAGE_CLOSE = 2107;
 constexpr uint32_t GUI_IMAGE_COMPACT = 43;
 constexpr uint32_t GUI_IMAGE_PANEL_PLACE = 20;
 constexpr uint32_t GUI_IMAGE_NARROW_CLOSE = 50;
 constexpr uint32_t GUI_IMAGE_INFO = 69;
-
-constexpr uint32_t TEXT_PREVIEW = 2110;
-constexpr uint32_t TEXT_PRESETS = 2111;
-constexpr uint32_t TEXT_RESET = 2112;
 
 constexpr uint32_t KEY_PREVIEW = KEY_F1;
 constexpr uint32_t KEY_PRESETS = 'r';
@@ -58,9 +51,7 @@ constexpr uint32_t KEYER_NAMES[] = {2210, 2211, 2220, 2230, 2240, 2250,
 constexpr uint32_t EFFECT_NAMES[] = {2410, 2420, 2430, 2440, 2450};
 // The move tool is value 0, so its text comes first.
 constexpr uint32_t TOOL_NAMES[] = {2520, 2510};
-constexpr uint32_t TITLE_KEYER = 2200;
-constexpr uint32_t TITLE_EFFECT = 2400;
-constexpr uint32_t TITLE_TOOL = 2500;
+
 constexpr uint32_t PAGE_TEXTS[3] = {2300, 2310, 2320};   // pages 1 to 3
 
 constexpr uint16_t u16(int32_t v) { return uint16_t(v); }
@@ -117,8 +108,8 @@ void keyLayoutButtons()
 
 void helpLayoutButtons()
 {
-    attachHelp(layoutPanel, compactButton, HELP_COMPACT);
-    attachHelp(layoutPanel, panelPlaceButton, HELP_PANEL_PLACE);
+    attachHelp(layoutPanel, compactButton, STRING_HELP_COMPACT);
+    attachHelp(layoutPanel, panelPlaceButton, STRING_HELP_PANEL_PLACE);
 }
 
 // The compact layout: a small backdrop with the two layout buttons only,
@@ -295,9 +286,9 @@ void buildPanels()
     if (onMonitor2) addLayoutButtons();
 
     const bool hostPreview = opVersion(0) >= HOST_PREVIEW_VERSION;
-    if (hostPreview) previewButton = addActionButton(1, TEXT_PREVIEW);
-    presetsButton = addActionButton(2, TEXT_PRESETS);
-    resetButton = addActionButton(3, TEXT_RESET);
+    if (hostPreview) previewButton = addActionButton(1, STRING_PREVIEW);
+    presetsButton = addActionButton(2, STRING_PRESETS);
+    resetButton = addActionButton(3, STRING_RESET);
 
     for (int32_t i = 0; i < 6; ++i) setGadgetKey(pagePanel, pageButton[i], PAGE_KEYS[i]);
     if (onMonitor2) keyLayoutButtons();
@@ -321,7 +312,7 @@ void buildPanels()
     setGadgetKey(actionPanel, infoButton, KEY_INFO);
 
     for (int32_t i = 0; i < 6; ++i) attachHelp(pagePanel, pageButton[i], PAGE_HELP[i]);
-    attachHelp(actionPanel, closeButton, HELP_CLOSE);
+    attachHelp(actionPanel, closeButton, STRING_HELP_CLOSE);
     if (onMonitor2) helpLayoutButtons();
 
     buildModePanel();
@@ -337,7 +328,7 @@ void buildModePanel()
     switch (settings.settingsPage) {
     case 0:
         addModePopup(CHOICE_TEXT, KEYER_NAMES, std::size(KEYER_NAMES), settings.keyerType,
-                     TITLE_KEYER);
+                     STRING_KEYER_TITLE);
         break;
     case 1:
     case 2:
@@ -347,11 +338,11 @@ void buildModePanel()
         break;
     case 4:
         addModePopup(CHOICE_TEXT, EFFECT_NAMES, std::size(EFFECT_NAMES), settings.effectType,
-                     TITLE_EFFECT);
+                     STRING_EFFECT_TITLE);
         break;
     case 5:
         addModePopup(CHOICE_TEXT, TOOL_NAMES, std::size(TOOL_NAMES), settings.rectTool,
-                     TITLE_TOOL);
+                     STRING_TOOL_TITLE);
         break;
     default:
         return;

@@ -27,9 +27,6 @@ bool buildChoiceList(uint32_t kind, const void *const *labels, size_t count);
 // Frees the header and every entry; all the pointers are 0 afterwards.
 void freeChoiceList();
 
-// Logged when a popup list cannot be allocated.
-constexpr int32_t LINE_NO_CHOICE_LIST = 5105;
-
 // ---------------------------------------------------------------- metric
 
 // R: font height plus extra height, asked of the host for every gadget.
@@ -76,11 +73,15 @@ void setMoveEnabled(int32_t value);
 // The mode popup: the page's mode changes and the settings panel follows.
 void chooseMode(int32_t value);
 
-// Gadgets bound to one byte of the settings, named after their field. The
-// first table holds the keyer's, the second those that follow the area
-// buttons. Answers whether `element` is one of them (the byte then holds
-// the value's low byte).
-bool setKeyerByte(TgHandle element, int32_t value);
-bool setOtherByte(TgHandle element, int32_t value);
+// What the event loop does after a gadget's event.
+enum class GadgetOutcome {
+    NoGadget,   // the handle is no gadget's: nothing happens
+    Render,     // render the preview again
+    NoRender,   // the gadget says no render (or rendered itself)
+};
+
+// Carries out the event of a settings-panel gadget of any page and mode,
+// as its row in the page's table says.
+GadgetOutcome runSettingsGadget(TgHandle element, int32_t value);
 
 } // namespace zenvarth

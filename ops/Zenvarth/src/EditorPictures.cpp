@@ -9,9 +9,6 @@ namespace zenvarth {
 
 namespace {
 
-constexpr int32_t LINE_NO_BACKGROUND = 2366;
-constexpr int32_t LINE_NO_FOREGROUND = 2386;
-
 void release(Picture *&picture)
 {
     if (picture) opFreeImage(picture);
@@ -32,7 +29,7 @@ int32_t fetchPictures(int32_t fieldNumber)
     release(foregroundPicture);
     foregroundPicture = opGetField(1, fieldNumber);
     if (!foregroundPicture) {
-        logEditorFailure(LINE_NO_FOREGROUND);
+        logEditorFailure(LINE_EDITOR_NO_FOREGROUND);
         pictureWidth = 0;
         pictureHeight = 0;
         return -1;
@@ -40,7 +37,7 @@ int32_t fetchPictures(int32_t fieldNumber)
     release(backgroundPicture);
     backgroundPicture = opGetField(0, fieldNumber);
     if (!backgroundPicture) {
-        logEditorFailure(LINE_NO_BACKGROUND);
+        logEditorFailure(LINE_EDITOR_NO_BACKGROUND);
         pictureWidth = 0;
         pictureHeight = 0;
         return -1;
@@ -56,7 +53,7 @@ int32_t fetchForeground(int32_t fieldNumber)
     release(foregroundPicture);
     foregroundPicture = opGetField(1, fieldNumber);
     if (!foregroundPicture) {
-        logEditorFailure(LINE_NO_FOREGROUND);
+        logEditorFailure(LINE_EDITOR_NO_FOREGROUND);
         return -1;
     }
     return 0;

@@ -9,11 +9,6 @@ namespace zenvarth {
 
 namespace {
 
-constexpr int32_t LINE_NO_OUTPUT_AFTER_PREVIEW = 957;
-
-constexpr uint32_t STRING_RESET_QUESTION = 2703;
-
-constexpr uint16_t AREA_LABEL = 2221;
 constexpr uint32_t AREA_FLAGS = 3;
 constexpr int16_t AREA_MIN_SIZE = 2;
 constexpr int16_t AREA_MAX_SIZE = 999;
@@ -28,7 +23,7 @@ RectParam areaRecord(int16_t x, int16_t y, int16_t width, int16_t height, int16_
 {
     RectParam record{};
     record.header.kind = PARAM_RECT;
-    record.header.labelId = AREA_LABEL;
+    record.header.labelId = uint16_t(STRING_SAMPLE_AREA);
     record.header.flags = AREA_FLAGS;
     record.minWidth = minWidth;
     record.minHeight = minHeight;

@@ -1,12 +1,15 @@
 // The settings panel: one gadget a row for each setting the current page
 // offers (and within the keyer, effect and tool pages, the chosen mode's),
 // each showing its field's value; and what the events of these gadgets do
-// to the settings and to the panel.
+// to the settings and to the panel. The row tables below are the one place
+// that says which field, range, text and action each gadget has.
 #include <array>
 #include <cstddef>
 #include <iterator>
 
 #include "EditorPanels.h"
+#include "EditorRequests.h"
+#include "SettingsTable.h"
 
 namespace zenvarth {
 
@@ -19,8 +22,10 @@ enum class Kind : uint8_t { None, TextButton, Slider, Popup, CheckBox, Palette }
 // When a gadget is created disabled: its enabling box is off.
 enum class Disabled : uint8_t { Never, WhenWholePicture, UnlessMoveEnabled, UnlessMaskEnabled };
 
-// A slider whose maximum is the section's frame count.
-constexpr int32_t MAX_SECTION_FRAMES = -1;
+struct SettingsGadget;
+// What an event of the gadget does with its value; answers whether the
+// preview is rendered again. None: the byte field takes the value's low byte.
+using GadgetAction = bool (*)(const SettingsGadget &g, int32_t value);
 
 struct SettingsGadget {
     Kind kind = Kind::None;
@@ -30,13 +35,13 @@ struct SettingsGadget {
     uint8_t S::*byteField = nullptr;
     uint16_t S::*wordField = nullptr;
     Pixel S::*colorField = nullptr;
-    int32_t maximum = 0;
     uint32_t unit = 0;
     const uint32_t *entries = nullptr;
     uint8_t entryCount = 0;
     bool pictureEntries = false;
     Disabled disabled = Disabled::Never;
     int16_t yShift = 0;
+    GadgetAction action = nullptr;
 };
 
 using PageRows = std::array<SettingsGadget, 4>;
@@ -56,28 +61,29 @@ constexpr SettingsGadget gadget(Kind kind, TgHandle *h, uint32_t text)
     return g;
 }
 
-constexpr SettingsGadget button(TgHandle *h, uint32_t text, Disabled d = Disabled::Never)
+constexpr SettingsGadget button(TgHandle *h, uint32_t text, GadgetAction action, Disabled d = Disabled::Never)
 {
     SettingsGadget g = gadget(Kind::TextButton, h, text);
     g.disabled = d;
+    g.action = action;
     return g;
 }
 
-constexpr SettingsGadget slider(TgHandle *h, uint8_t S::*field, int32_t maximum, uint32_t label,
-                                uint32_t unit)
+// A byte slider; its range is the field's panel range in SettingsTable.
+constexpr SettingsGadget slider(TgHandle *h, uint8_t S::*field, uint32_t label, uint32_t unit)
 {
     SettingsGadget g = gadget(Kind::Slider, h, label);
     g.byteField = field;
-    g.maximum = maximum;
     g.unit = unit;
     return g;
 }
 
-constexpr SettingsGadget fadeSlider(TgHandle *h, uint16_t S::*field, uint32_t label)
+// A fade slider: its maximum is the section's frame count.
+constexpr SettingsGadget fadeSlider(TgHandle *h, uint16_t S::*field, uint32_t label, GadgetAction action)
 {
     SettingsGadget g = gadget(Kind::Slider, h, label);
     g.wordField = field;
-    g.maximum = MAX_SECTION_FRAMES;
+    g.action = action;
     return g;
 }
 
@@ -94,17 +100,20 @@ constexpr SettingsGadget popup(TgHandle *h, uint8_t S::*field, const uint32_t (&
     return g;
 }
 
-constexpr SettingsGadget checkBox(TgHandle *h, uint8_t S::*field, uint32_t text)
+constexpr SettingsGadget checkBox(TgHandle *h, uint8_t S::*field, uint32_t text, GadgetAction action)
 {
     SettingsGadget g = gadget(Kind::CheckBox, h, text);
     g.byteField = field;
+    g.action = action;
     return g;
 }
 
+// A colour button: an event asks for a new colour of the field.
 constexpr SettingsGadget palette(TgHandle *h, Pixel S::*field, uint32_t label)
 {
     SettingsGadget g = gadget(Kind::Palette, h, label);
     g.colorField = field;
+    g.action = [](const SettingsGadget &p, int32_t) { return requestColor(settings.*p.colorField, *p.handle); };
     return g;
 }
 
@@ -120,87 +129,149 @@ constexpr SettingsGadget withPictures(SettingsGadget g)
     return g;
 }
 
-constexpr uint32_t SAMPLE_AREA_TEXT = 2221;
-constexpr uint32_t TOLERANCE_LABEL = 420;
 constexpr uint32_t INSIDE_OUTSIDE[] = {511, 512};
-constexpr uint32_t SIDE_TITLE = 510;
 constexpr uint32_t CHANNELS[] = {411, 412, 413};
 constexpr uint32_t BELOW_ABOVE[] = {1131, 1132};
-constexpr uint32_t KEY_WHEN_TITLE = 1130;
-constexpr uint32_t LEVEL_LABEL = 1110;
-constexpr uint32_t WIDTH_LABEL = 920;
-constexpr uint32_t COLOUR_LABEL = 1832;
-constexpr uint32_t ENABLED_TEXT = 2700;
 // Host GUI pictures of the eight shadow directions, for the values 0 to 7.
 constexpr uint32_t DIRECTION_PICTURES[] = {21, 22, 23, 24, 25, 26, 27, 28};
+
+// ---------------------------------------------------------------- actions
+
+bool onPickColor(const SettingsGadget &, int32_t)
+{
+    pickKeyColor();
+    return true;
+}
+bool onKeyArea(const SettingsGadget &, int32_t)
+{
+    requestAreaOf(settings.keyArea);
+    return true;
+}
+bool onMatteArea(const SettingsGadget &, int32_t)
+{
+    requestAreaOf(settings.matteArea);
+    matteDone = false;
+    return true;
+}
+bool onHoleArea(const SettingsGadget &, int32_t)
+{
+    requestAreaOf(settings.holeArea);
+    matteDone = false;
+    return true;
+}
+bool onMaskArea(const SettingsGadget &, int32_t)
+{
+    requestAreaOf(settings.maskArea);
+    return true;
+}
+bool onMoveArea(const SettingsGadget &, int32_t)
+{
+    requestMoveArea();
+    return true;
+}
+bool onMoveTarget(const SettingsGadget &, int32_t)
+{
+    requestMoveTarget();
+    return true;
+}
+bool onPattern(const SettingsGadget &, int32_t)
+{
+    choosePattern();
+    return true;
+}
+bool onFadeIn(const SettingsGadget &, int32_t value)
+{
+    setFadeIn(value);
+    return true;
+}
+bool onFadeOut(const SettingsGadget &, int32_t value)
+{
+    setFadeOut(value);
+    return true;
+}
+bool onWholePicture(const SettingsGadget &, int32_t value)
+{
+    setWholePicture(value & 0xFF);
+    return true;
+}
+bool onMaskBox(const SettingsGadget &, int32_t value)
+{
+    setMaskEnabled(value & 0xFF);
+    return true;
+}
+bool onMoveBox(const SettingsGadget &, int32_t value)
+{
+    setMoveEnabled(value & 0xFF);
+    return true;
+}
 
 // Page 0, by keyerType.
 constexpr PageRows KEYER_ROWS[12] = {
     {},
-    {button(&sampleButton[0], SAMPLE_AREA_TEXT),
-     slider(&colorTolerance, &S::colorTolerance, 100, TOLERANCE_LABEL, UNIT_PERCENT)},
-    {button(&keyAreaButton, SAMPLE_AREA_TEXT),
-     shifted(popup(&keyAreaInvert, &S::keyAreaInvert, INSIDE_OUTSIDE, SIDE_TITLE), 2)},
+    {button(&sampleButton[0], STRING_SAMPLE_AREA, onPickColor),
+     slider(&colorTolerance, &S::colorTolerance, STRING_TOLERANCE, UNIT_PERCENT)},
+    {button(&keyAreaButton, STRING_SAMPLE_AREA, onKeyArea),
+     shifted(popup(&keyAreaInvert, &S::keyAreaInvert, INSIDE_OUTSIDE, STRING_SIDE), 2)},
     {popup(&dominantChannel, &S::dominantChannel, CHANNELS, 410),
-     slider(&dominanceLevel, &S::dominanceLevel, 100, TOLERANCE_LABEL, UNIT_PERCENT),
-     slider(&dominanceThreshold, &S::dominanceThreshold, 100, 2600, UNIT_PERCENT)},
-    {button(&sampleButton[1], SAMPLE_AREA_TEXT),
-     slider(&chromaTolerance, &S::chromaTolerance, 100, TOLERANCE_LABEL, UNIT_PERCENT)},
-    {button(&sampleButton[2], SAMPLE_AREA_TEXT),
-     slider(&hueTolerance, &S::hueTolerance, 100, TOLERANCE_LABEL, UNIT_PERCENT)},
-    {button(&sampleButton[3], 301),
-     slider(&hueLumaHueTolerance, &S::hueLumaHueTolerance, 100, 303, UNIT_PERCENT),
-     slider(&hueLumaLumaTolerance, &S::hueLumaLumaTolerance, 100, 304, UNIT_PERCENT)},
-    {slider(&lumaCenter, &S::lumaCenter, 100, 910, UNIT_PERCENT),
-     slider(&lumaWidth, &S::lumaWidth, 100, WIDTH_LABEL, UNIT_PERCENT)},
-    {slider(&lumaLevel, &S::lumaLevel, 100, LEVEL_LABEL, UNIT_PERCENT),
-     popup(&lumaKeyAbove, &S::lumaKeyAbove, BELOW_ABOVE, KEY_WHEN_TITLE)},
-    {slider(&saturationCenter, &S::saturationCenter, 100, 2281, UNIT_PERCENT),
-     slider(&saturationWidth, &S::saturationWidth, 100, WIDTH_LABEL, UNIT_PERCENT)},
-    {slider(&saturationLevel, &S::saturationLevel, 100, LEVEL_LABEL, UNIT_PERCENT),
-     popup(&saturationKeyAbove, &S::saturationKeyAbove, BELOW_ABOVE, KEY_WHEN_TITLE)},
-    {slider(&blackLevel, &S::blackLevel, 50, TOLERANCE_LABEL, UNIT_PERCENT)},
+     slider(&dominanceLevel, &S::dominanceLevel, STRING_TOLERANCE, UNIT_PERCENT),
+     slider(&dominanceThreshold, &S::dominanceThreshold, 2600, UNIT_PERCENT)},
+    {button(&sampleButton[1], STRING_SAMPLE_AREA, onPickColor),
+     slider(&chromaTolerance, &S::chromaTolerance, STRING_TOLERANCE, UNIT_PERCENT)},
+    {button(&sampleButton[2], STRING_SAMPLE_AREA, onPickColor),
+     slider(&hueTolerance, &S::hueTolerance, STRING_TOLERANCE, UNIT_PERCENT)},
+    {button(&sampleButton[3], 301, onPickColor),
+     slider(&hueLumaHueTolerance, &S::hueLumaHueTolerance, 303, UNIT_PERCENT),
+     slider(&hueLumaLumaTolerance, &S::hueLumaLumaTolerance, 304, UNIT_PERCENT)},
+    {slider(&lumaCenter, &S::lumaCenter, 910, UNIT_PERCENT),
+     slider(&lumaWidth, &S::lumaWidth, STRING_WIDTH, UNIT_PERCENT)},
+    {slider(&lumaLevel, &S::lumaLevel, STRING_LEVEL, UNIT_PERCENT),
+     popup(&lumaKeyAbove, &S::lumaKeyAbove, BELOW_ABOVE, STRING_KEY_WHEN)},
+    {slider(&saturationCenter, &S::saturationCenter, 2281, UNIT_PERCENT),
+     slider(&saturationWidth, &S::saturationWidth, STRING_WIDTH, UNIT_PERCENT)},
+    {slider(&saturationLevel, &S::saturationLevel, STRING_LEVEL, UNIT_PERCENT),
+     popup(&saturationKeyAbove, &S::saturationKeyAbove, BELOW_ABOVE, STRING_KEY_WHEN)},
+    {slider(&blackLevel, &S::blackLevel, STRING_TOLERANCE, UNIT_PERCENT)},
 };
 
 // Pages 1 to 3.
 constexpr PageRows MATTE_ROWS = {
-    checkBox(&wholePictureBox, &S::wholePicture, 2701),
-    button(&matteAreaButton, 1221, Disabled::WhenWholePicture),
-    button(&holeAreaButton, 1222, Disabled::WhenWholePicture),
+    checkBox(&wholePictureBox, &S::wholePicture, 2701, onWholePicture),
+    button(&matteAreaButton, 1221, onMatteArea, Disabled::WhenWholePicture),
+    button(&holeAreaButton, 1222, onHoleArea, Disabled::WhenWholePicture),
 };
 constexpr PageRows EDGE_ROWS = {
-    slider(&edgeShrink, &S::edgeShrink, 30, 1030, UNIT_PIXELS),
-    slider(&keyOpacity, &S::keyOpacity, 100, 1040, UNIT_PERCENT),
+    slider(&edgeShrink, &S::edgeShrink, 1030, UNIT_PIXELS),
+    slider(&keyOpacity, &S::keyOpacity, 1040, UNIT_PERCENT),
 };
 constexpr PageRows FADE_ROWS = {
-    fadeSlider(&fadeInSlider, &S::fadeInFrames, 1236),
-    fadeSlider(&fadeOutSlider, &S::fadeOutFrames, 1237),
+    fadeSlider(&fadeInSlider, &S::fadeInFrames, 1236, onFadeIn),
+    fadeSlider(&fadeOutSlider, &S::fadeOutFrames, 1237, onFadeOut),
 };
 
 // Page 4, by effectType.
 constexpr PageRows EFFECT_ROWS[5] = {
     {},
-    {palette(&glowColorButton, &S::glowColor, COLOUR_LABEL),
-     slider(&glowSize, &S::glowSize, 30, 1440, UNIT_PIXELS)},
+    {palette(&glowColorButton, &S::glowColor, STRING_COLOUR),
+     slider(&glowSize, &S::glowSize, 1440, UNIT_PIXELS)},
     {palette(&shadowColorButton, &S::shadowColor, 1331),
      withPictures(popup(&shadowDirection, &S::shadowDirection, DIRECTION_PICTURES, 1332)),
-     slider(&shadowDistance, &S::shadowDistance, 100, 1333, UNIT_PERCENT),
-     slider(&shadowSoftness, &S::shadowSoftness, 30, 1334, UNIT_PIXELS)},
-    {slider(&tintBrightness, &S::tintBrightness, 200, 1930, UNIT_PERCENT)},
-    {button(&patternButton, 1831),
-     palette(&wipeEdgeColorButton, &S::wipeEdgeColor, COLOUR_LABEL),
-     slider(&wipeEdgeWidth, &S::wipeEdgeWidth, 30, 1833, UNIT_PIXELS)},
+     slider(&shadowDistance, &S::shadowDistance, 1333, UNIT_PERCENT),
+     slider(&shadowSoftness, &S::shadowSoftness, 1334, UNIT_PIXELS)},
+    {slider(&tintBrightness, &S::tintBrightness, 1930, UNIT_PERCENT)},
+    {button(&patternButton, 1831, onPattern),
+     palette(&wipeEdgeColorButton, &S::wipeEdgeColor, STRING_COLOUR),
+     slider(&wipeEdgeWidth, &S::wipeEdgeWidth, 1833, UNIT_PIXELS)},
 };
 
 // Page 5, by rectTool.
 constexpr PageRows TOOL_ROWS[2] = {
-    {checkBox(&moveEnabledBox, &S::moveEnabled, ENABLED_TEXT),
-     button(&moveAreaButton, 610, Disabled::UnlessMoveEnabled),
-     button(&moveTargetButton, 620, Disabled::UnlessMoveEnabled)},
-    {checkBox(&maskEnabledBox, &S::maskEnabled, ENABLED_TEXT),
-     popup(&maskOutside, &S::maskOutside, INSIDE_OUTSIDE, SIDE_TITLE,
+    {checkBox(&moveEnabledBox, &S::moveEnabled, STRING_ENABLED, onMoveBox),
+     button(&moveAreaButton, 610, onMoveArea, Disabled::UnlessMoveEnabled),
+     button(&moveTargetButton, 620, onMoveTarget, Disabled::UnlessMoveEnabled)},
+    {checkBox(&maskEnabledBox, &S::maskEnabled, STRING_ENABLED, onMaskBox),
+     popup(&maskOutside, &S::maskOutside, INSIDE_OUTSIDE, STRING_SIDE,
            Disabled::UnlessMaskEnabled),
-     button(&maskAreaButton, 520, Disabled::UnlessMaskEnabled)},
+     button(&maskAreaButton, 520, onMaskArea, Disabled::UnlessMaskEnabled)},
 };
 
 // The rows of the current page and mode; null for a page or mode without
@@ -273,6 +344,16 @@ bool buildRowList(const PageRows &rows)
     return false;
 }
 
+// A byte field's entry in SettingsTable, which holds its panel range.
+const SettingsField &tableEntry(uint8_t S::*field)
+{
+    const auto offset = size_t(&(settings.*field) - reinterpret_cast<const uint8_t *>(&settings));
+    const std::span<const SettingsField> fields = settingsFields();
+    const SettingsField *entry = fields.data();
+    while (entry->offset != offset) ++entry;   // the table covers every byte of the record
+    return *entry;
+}
+
 TgHandle createGadget(const SettingsGadget &g, int32_t row, const GadgetExtension *ext)
 {
     const uint16_t y = uint16_t(rowY(row) + g.yShift);
@@ -282,9 +363,9 @@ TgHandle createGadget(const SettingsGadget &g, int32_t row, const GadgetExtensio
     case Kind::TextButton:
         return tgAddTextButton(settingsPanel, 8, y, 372, h, editorText(g.text), flags, 0);
     case Kind::Slider: {
-        const int32_t maximum =
-            g.maximum == MAX_SECTION_FRAMES ? int32_t(sectionFrames()) : g.maximum;
-        return tgAddSlider(settingsPanel, 178, y, 202, h, 0, maximum, int32_t(shownValue(g)),
+        const int32_t minimum = g.wordField ? 0 : int32_t(tableEntry(g.byteField).panelMin);
+        const int32_t maximum = g.wordField ? int32_t(sectionFrames()) : int32_t(tableEntry(g.byteField).panelMax);
+        return tgAddSlider(settingsPanel, 178, y, 202, h, minimum, maximum, int32_t(shownValue(g)),
                            editorText(g.text), g.unit ? editorText(g.unit) : nullptr, SLIDER_FLAGS,
                            g.wordField ? ext : nullptr);
     }
@@ -301,50 +382,20 @@ TgHandle createGadget(const SettingsGadget &g, int32_t row, const GadgetExtensio
     return 0;
 }
 
-// The gadgets bound to one byte of the settings, in the order the event
-// loop tries them.
-struct ByteGadget {
-    TgHandle *handle;
-    uint8_t S::*field;
-};
-
-constexpr ByteGadget KEYER_BYTES[] = {
-    {&colorTolerance, &S::colorTolerance},   {&dominantChannel, &S::dominantChannel},
-    {&dominanceLevel, &S::dominanceLevel},   {&dominanceThreshold, &S::dominanceThreshold},
-    {&chromaTolerance, &S::chromaTolerance}, {&hueTolerance, &S::hueTolerance},
-    {&lumaCenter, &S::lumaCenter},           {&lumaWidth, &S::lumaWidth},
-    {&lumaLevel, &S::lumaLevel},             {&lumaKeyAbove, &S::lumaKeyAbove},
-};
-
-constexpr ByteGadget OTHER_BYTES[] = {
-    {&keyAreaInvert, &S::keyAreaInvert},
-    {&hueLumaHueTolerance, &S::hueLumaHueTolerance},
-    {&hueLumaLumaTolerance, &S::hueLumaLumaTolerance},
-    {&saturationCenter, &S::saturationCenter},
-    {&saturationWidth, &S::saturationWidth},
-    {&saturationLevel, &S::saturationLevel},
-    {&saturationKeyAbove, &S::saturationKeyAbove},
-    {&blackLevel, &S::blackLevel},
-    {&edgeShrink, &S::edgeShrink},
-    {&keyOpacity, &S::keyOpacity},
-    {&glowSize, &S::glowSize},
-    {&shadowDirection, &S::shadowDirection},
-    {&shadowDistance, &S::shadowDistance},
-    {&shadowSoftness, &S::shadowSoftness},
-    {&tintBrightness, &S::tintBrightness},
-    {&wipeEdgeWidth, &S::wipeEdgeWidth},
-    {&maskOutside, &S::maskOutside},
-};
-
-template <size_t N>
-bool setBoundByte(const ByteGadget (&table)[N], TgHandle element, int32_t value)
+// The gadget of any page and mode whose handle is `element`.
+const SettingsGadget *findGadget(TgHandle element)
 {
-    for (const ByteGadget &b : table) {
-        if (element != *b.handle) continue;
-        settings.*b.field = uint8_t(value);
-        return true;
-    }
-    return false;
+    auto inRows = [element](const PageRows &rows) -> const SettingsGadget * {
+        for (const SettingsGadget &g : rows)
+            if (g.kind != Kind::None && *g.handle == element) return &g;
+        return nullptr;
+    };
+    const SettingsGadget *found = nullptr;
+    for (const PageRows &rows : KEYER_ROWS) found = found ? found : inRows(rows);
+    for (const PageRows *rows : {&MATTE_ROWS, &EDGE_ROWS, &FADE_ROWS}) found = found ? found : inRows(*rows);
+    for (const PageRows &rows : EFFECT_ROWS) found = found ? found : inRows(rows);
+    for (const PageRows &rows : TOOL_ROWS) found = found ? found : inRows(rows);
+    return found;
 }
 
 // Both fades fit in the section: the one that moved is held to 0..H (and
@@ -450,14 +501,15 @@ void chooseMode(int32_t value)
     buildSettingsPanel();
 }
 
-bool setKeyerByte(TgHandle element, int32_t value)
+GadgetOutcome runSettingsGadget(TgHandle element, int32_t value)
 {
-    return setBoundByte(KEYER_BYTES, element, value);
-}
-
-bool setOtherByte(TgHandle element, int32_t value)
-{
-    return setBoundByte(OTHER_BYTES, element, value);
+    const SettingsGadget *g = findGadget(element);
+    if (!g) return GadgetOutcome::NoGadget;
+    if (!g->action) {
+        settings.*g->byteField = uint8_t(value);
+        return GadgetOutcome::Render;
+    }
+    return g->action(*g, value) ? GadgetOutcome::Render : GadgetOutcome::NoRender;
 }
 
 } // namespace zenvarth

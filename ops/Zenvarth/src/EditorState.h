@@ -8,6 +8,7 @@
 
 #include <cstdint>
 
+#include "EditorIds.h"
 #include "ZenvarthRender.h"
 #include "contract/gui_calls.h"
 #include "contract/host_calls.h"

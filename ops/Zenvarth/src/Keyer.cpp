@@ -21,11 +21,7 @@
 
 namespace zenvarth {
 
-#if OPS_HAND_AVX2
-bool lanes::handWrittenSweeps = cpuHasAvx2();
-#else
-bool lanes::handWrittenSweeps = false;
-#endif
+bool lanes::handWrittenSweeps = handAvx2Enabled();
 
 namespace {
 

@@ -113,12 +113,9 @@ void buildStartingMatte()
 void runMovePass()
 {
     if (settings.moveEnabled != 1) return;
-    Picture *temp = opAllocImage(-1, -1, 1, 0);
-    if (temp && (!outputPicture || temp->bufferWidth != pictureWidth ||
-                 temp->bufferHeight != pictureHeight)) {
-        opFreeImage(temp);
-        temp = nullptr;
-    }
+    PictureHandle temp(opAllocImage(-1, -1, 1, 0));
+    if (temp && (!outputPicture || temp->bufferWidth != pictureWidth || temp->bufferHeight != pictureHeight))
+        temp.reset();
     if (!temp) {
         logFailure(LINE_NO_MOVE_PICTURE, SOURCE_NAME, MODULE_ZENVARTH);
         return;
@@ -145,10 +142,9 @@ void runMovePass()
     const int32_t dy1 = std::min({ch, pictureHeight - sy, pictureHeight - ty});
     if (dx1 > dx0) {
         for (int32_t dy = dy0; dy < dy1; ++dy)
-            std::memcpy(pixelAt(outputPicture, tx + dx0, ty + dy), pixelAt(temp, sx + dx0, sy + dy),
+            std::memcpy(pixelAt(outputPicture, tx + dx0, ty + dy), pixelAt(temp.get(), sx + dx0, sy + dy),
                         size_t(dx1 - dx0) * sizeof(Pixel));
     }
-    opFreeImage(temp);
 }
 
 // ---------------------------------------------------------------- mask pass

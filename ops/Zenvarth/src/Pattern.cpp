@@ -9,6 +9,7 @@
 
 #include "Pattern.h"
 #include "ZenvarthRender.h"
+#include "contract/helpers.h"
 #include "contract/host_calls.h"
 
 namespace zenvarth {
@@ -71,7 +72,7 @@ void loadPattern()
     char name[sizeof settings.patternName + 1];
     std::memcpy(name, settings.patternName, sizeof settings.patternName);
     name[sizeof settings.patternName] = '\0';
-    Picture *picture = txGetOpImage(name, 3, 1);
+    const PictureHandle picture(txGetOpImage(name, 3, 1));
     if (!picture) {
         logFailure(LINE_NO_PATTERN_PICTURE, SOURCE_NAME, MODULE_ZENVARTH);
         return;
@@ -87,7 +88,6 @@ void loadPattern()
             logFailure(LINE_NO_PATTERN_BUFFER, SOURCE_NAME, MODULE_ZENVARTH);
         }
     }
-    opFreeImage(picture);
 }
 
 } // namespace zenvarth

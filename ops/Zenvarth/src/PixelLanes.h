@@ -12,9 +12,9 @@
 
 namespace zenvarth::lanes {
 
-// Whether the hand-written sweeps run: true where they are built and the
-// processor has AVX2. A test turns it off to hold them against the
-// compiler's loops.
+// Whether the hand-written sweeps run, as handAvx2Enabled() said when the
+// library loaded. A test turns it off to hold them against the compiler's
+// loops.
 extern bool handWrittenSweeps;
 
 } // namespace zenvarth::lanes

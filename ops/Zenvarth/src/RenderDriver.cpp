@@ -8,6 +8,7 @@
 
 #include "SettingsTable.h"
 #include "ZenvarthRender.h"
+#include "contract/helpers.h"
 #include "contract/host_calls.h"
 
 namespace zenvarth {
@@ -37,25 +38,15 @@ const SettingsRect &storedHoleArea()
 
 namespace {
 
-constexpr int32_t LINE_NO_FOREGROUND = 256;
-constexpr int32_t LINE_NO_BACKGROUND = 262;
-constexpr int32_t LINE_NO_OUTPUT = 268;
+constexpr int32_t LINE_RENDER_NO_FOREGROUND = 256;
+constexpr int32_t LINE_RENDER_NO_BACKGROUND = 262;
+constexpr int32_t LINE_RENDER_NO_OUTPUT = 268;
 
 // ---------------------------------------------------------------- helpers
 
-void releasePicture(Picture *&picture)
-{
-    if (picture) opFreeImage(picture);
-    picture = nullptr;
-}
-
-// Logs the failed check and gives back whatever this render obtained.
 int32_t failRender(int32_t line)
 {
     logFailure(line, SOURCE_NAME, MODULE_ZENVARTH);
-    releasePicture(foregroundPicture);
-    releasePicture(backgroundPicture);
-    releasePicture(outputPicture);
     return -1;
 }
 
@@ -261,14 +252,16 @@ void runPasses()
 int32_t renderField(OperatorContext *ctx)
 {
     renderContext = ctx;
-    foregroundPicture = opGetField(1, ctx->fieldNumber);
-    if (!foregroundPicture) return failRender(LINE_NO_FOREGROUND);
-    backgroundPicture = opGetField(0, ctx->fieldNumber);
-    if (!backgroundPicture || !sameBufferSize(backgroundPicture, foregroundPicture))
-        return failRender(LINE_NO_BACKGROUND);
-    outputPicture = opAllocImage(-1, -1, 1, 0);
-    if (!outputPicture || !sameBufferSize(outputPicture, foregroundPicture))
-        return failRender(LINE_NO_OUTPUT);
+    PictureHandle foreground(opGetField(1, ctx->fieldNumber));
+    if (!foreground) return failRender(LINE_RENDER_NO_FOREGROUND);
+    PictureHandle background(opGetField(0, ctx->fieldNumber));
+    if (!background || !sameBufferSize(background.get(), foreground.get())) return failRender(LINE_RENDER_NO_BACKGROUND);
+    PictureHandle output(opAllocImage(-1, -1, 1, 0));
+    if (!output || !sameBufferSize(output.get(), foreground.get())) return failRender(LINE_RENDER_NO_OUTPUT);
+    // The passes reach the pictures through these for this render only.
+    foregroundPicture = foreground.get();
+    backgroundPicture = background.get();
+    outputPicture = output.get();
 
     pictureWidth = foregroundPicture->bufferWidth;
     pictureHeight = foregroundPicture->bufferHeight;
@@ -282,10 +275,10 @@ int32_t renderField(OperatorContext *ctx)
 
     restoreRenderSettings();
 
-    releasePicture(foregroundPicture);
-    releasePicture(backgroundPicture);
-    opPutField(outputPicture);
-    outputPicture = nullptr;
+    foregroundPicture = backgroundPicture = outputPicture = nullptr;
+    foreground.reset();
+    background.reset();
+    output.put();
     return 0;
 }
 

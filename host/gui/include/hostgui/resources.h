@@ -1,5 +1,5 @@
 // The host's resource sets: string tables and icons, compiled into the
-// library from host/resources.
+// library from host/resources and the operators' resources folders.
 #pragma once
 
 #include <cstdint>
