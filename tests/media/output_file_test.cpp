@@ -4,6 +4,7 @@
 
 #include <dirent.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -69,8 +70,13 @@ TEST_F(OutputFileTest, RefusesWhatIsNotARegularFileItMayWrite)
     struct Case {
         std::string target;
         const char *says;
-    } cases[] = {{path("folder"), "is a folder"}, {path("fifo"), "is a pipe"}, {"/dev/null", "is a device"},
-                 {path("locked"), "is read-only"}, {path("nowhere/file"), "cannot write in its folder"}};
+    };
+    std::vector<Case> cases = {{path("folder"), "is a folder"}, {path("fifo"), "is a pipe"},
+                               {path("locked"), "is read-only"}, {path("nowhere/file"), "cannot write in its folder"}};
+    // A null device of the test's own, so that a writer that replaced
+    // devices would not take the system's /dev/null with it (needs root).
+    const bool device = ::mknod(path("device").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0;
+    if (device) cases.push_back({path("device"), "is a device"});
     const auto before = listing();
     for (const Case &c : cases) {
         std::string error;
@@ -81,7 +87,7 @@ TEST_F(OutputFileTest, RefusesWhatIsNotARegularFileItMayWrite)
     EXPECT_EQ(listing(), before);
     EXPECT_EQ(slurp("locked"), "old");
     struct stat st;
-    EXPECT_TRUE(stat("/dev/null", &st) == 0 && S_ISCHR(st.st_mode));
+    EXPECT_TRUE(!device || (stat(path("device").c_str(), &st) == 0 && S_ISCHR(st.st_mode)));
 }
 
 TEST_F(OutputFileTest, ReplacesWholeOrNotAtAll)
@@ -160,9 +166,12 @@ TEST_F(OutputFileTest, WholeFilesAreWrittenOnlyWhereTheyMay)
     EXPECT_TRUE(S_ISLNK(st.st_mode));
     ASSERT_EQ(stat(path("shared").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
-    EXPECT_NE(safefile::writeWhole("/dev/null", "x", 1).find("is a device"), std::string::npos);
     EXPECT_EQ(listing(), (std::vector<std::string>{"dangling", "fifo", "folder", "link", "locked", "new",
                                                    std::string(240, 'n'), "shared", "victim"}));
+    if (::mknod(path("device").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0) {
+        EXPECT_NE(safefile::writeWhole(path("device"), "x", 1).find("is a device"), std::string::npos);
+        EXPECT_TRUE(stat(path("device").c_str(), &st) == 0 && S_ISCHR(st.st_mode));
+    }
 }
 
 // SIGINT while a thread creates temporaries one after another (a PNG
