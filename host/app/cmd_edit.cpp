@@ -16,6 +16,7 @@
 #include "hostrt/gui_session.h"
 #include "hostrt/session.h"
 #include "ophost/input_warnings.h"
+#include "media/output_file.h"
 #include "ophost/operators.h"
 #include "ophost/params.h"
 #include "ophost/run.h"
@@ -200,27 +201,6 @@ std::string hexOf(const uint8_t *bytes, size_t size)
     return s;
 }
 
-// Writes `size` bytes under a temporary name in the same folder, then
-// renames: the file is complete or untouched.
-std::string writeWhole(const std::string &path, const void *bytes, size_t size)
-{
-    const std::string temporary = path + ".part";
-    FILE *f = std::fopen(temporary.c_str(), "wb");
-    if (!f) return temporary + ": cannot create: " + std::strerror(errno);
-    bool ok = std::fwrite(bytes, 1, size, f) == size;
-    ok = (std::fclose(f) == 0) && ok;
-    if (!ok) {
-        std::remove(temporary.c_str());
-        return path + ": write error";
-    }
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-        std::string fault = path + ": cannot rename into place: " + std::strerror(errno);
-        std::remove(temporary.c_str());
-        return fault;
-    }
-    return {};
-}
-
 // The preset folder's home: QVHOME, or a folder of the user's data.
 std::string chooseHome(bool &chosenHere)
 {
@@ -266,6 +246,13 @@ int runEdit(int argc, char **argv)
         std::fprintf(stderr, "ophost edit: %s\n", message.c_str());
         return ophost::EXIT_FAILURE_STATUS;
     };
+
+    // A settings file that could not be written is refused before the
+    // session, not after the user's work in it.
+    if (!args.saveSettings.empty()) {
+        if (std::string fault = media::checkOutputTarget(args.saveSettings); !fault.empty())
+            return failure("--save-settings " + fault);
+    }
 
     hostrt::LoadedOperator op;
     std::string error;
@@ -318,15 +305,18 @@ int runEdit(int argc, char **argv)
         return failure(fault);
     const uint32_t fieldCount = uint32_t(endFrame - args.firstFrame) * 2;
 
-    // The preset folder.
+    // The preset folder, made by the operator's install action whether
+    // QVHOME names the home or ophost chose one for the run.
     bool homeChosen = false;
     const std::string home = chooseHome(homeChosen);
     if (homeChosen) {
         ::setenv("QVHOME", home.c_str(), 1);
-        OperatorContext install = hostrt::makeContext(OPACT_INSTALL);
-        hostrt::callOperator(op.info().action, install);
         std::fprintf(stderr, "ophost edit: QVHOME is not set; presets live under %s/programs/zenvarth\n",
                      home.c_str());
+    }
+    if (!home.empty()) {
+        OperatorContext install = hostrt::makeContext(OPACT_INSTALL);
+        hostrt::callOperator(op.info().action, install);
     }
 
     // The session: fields of the section, the standard picture size (the
@@ -411,7 +401,7 @@ int runEdit(int argc, char **argv)
         const auto *bytes = static_cast<const uint8_t *>(record->block);
         const bool changed = std::memcmp(bytes, loaded.data(), record->size) != 0;
         if (!args.saveSettings.empty()) {
-            std::string fault = writeWhole(args.saveSettings, bytes, record->size);
+            std::string fault = safefile::writeWhole(args.saveSettings, bytes, record->size, &media::outputHooks());
             if (fault.empty()) {
                 if (!args.quiet)
                     std::fprintf(stderr, "ophost edit: settings saved to %s (%u bytes)\n", args.saveSettings.c_str(),

@@ -18,6 +18,7 @@
 #include "ophost/params.h"
 #include "ophost/progress.h"
 #include "ophost/run.h"
+#include "ophost/same_file.h"
 #include "ophost/sample_key.h"
 
 namespace {
@@ -453,6 +454,13 @@ int runRenderCommand(int argc, char **argv)
                      op.info().name.c_str());
         return ophost::EXIT_USAGE;
     }
+    // Before anything is read: the output must not be one of the run's own files.
+    if (std::string fault = ophost::sameFileFault(
+            "-o", args.out, {{"--in0", args.in0}, {"--in1", args.in1}, {"--settings", args.settings}});
+        !fault.empty()) {
+        std::fprintf(stderr, "ophost render: %s\n", fault.c_str());
+        return ophost::EXIT_USAGE;
+    }
     // Settings record first (it follows GetOperatorInfo), then each --set.
     bool usageFault = false;
     std::vector<std::string> setNotes;
@@ -464,6 +472,17 @@ int runRenderCommand(int argc, char **argv)
         if (!usageFault) return failure(setFault);
         std::fprintf(stderr, "ophost render: %s\n", setFault.c_str());
         return ophost::EXIT_USAGE;
+    }
+
+    // The pattern picture Zenvarth's settings now name is read too.
+    if (ophost::hasZenvarthRecord(op)) {
+        const auto *record = static_cast<const ZenvarthSettings *>(op.info().settings->block);
+        const std::string pattern(record->patternName, strnlen(record->patternName, sizeof record->patternName));
+        if (std::string fault = ophost::sameFileFault("-o", args.out, {{"the pattern picture", pattern}});
+            !fault.empty()) {
+            std::fprintf(stderr, "ophost render: %s\n", fault.c_str());
+            return ophost::EXIT_USAGE;
+        }
     }
 
     std::unique_ptr<ophost::Clip> in0 = ophost::openClip(args.in0, error);

@@ -2,48 +2,81 @@
 
 #include <fcntl.h>
 #include <pthread.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
-#include <climits>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <vector>
+#include <ctime>
+#include <mutex>
 
 namespace media {
 
 namespace {
 
-// Temporaries not yet renamed or removed. Changed only with the cleanup
-// signals blocked, so the handler never sees it half changed.
-std::vector<std::string> &temporaries()
-{
-    static std::vector<std::string> list;
-    return list;
-}
+// The temporaries on disk, as a list the signal handler can walk. Threads
+// change it, and create temporaries, only inside a "window": with the
+// cleanup signals blocked in that thread, after counting themselves in
+// `inWindow` and finding `cleaning` unset. The handler sets `cleaning`,
+// then waits until no thread is inside a window before it walks the list;
+// from then on no temporary is created. Nodes are allocated and freed
+// outside windows, so a thread inside one never waits on the allocator
+// that the interrupted thread may hold.
+struct Node {
+    char *path;
+    Node *prev, *next;
+};
+
+Node *listHead = nullptr;
+std::mutex listLock;   // between threads; taken only inside a window
+std::atomic<int> inWindow{0};
+std::atomic<bool> cleaning{false};
+static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_always_lock_free);
 
 const int CLEANUP_SIGNALS[] = {SIGINT, SIGTERM, SIGHUP};
 
-class SignalsBlocked {
+// A window, while it lives; entered() is false when the cleanup has begun.
+class Window {
 public:
-    SignalsBlocked()
+    Window()
     {
         sigset_t set;
         sigemptyset(&set);
         for (int s : CLEANUP_SIGNALS) sigaddset(&set, s);
         pthread_sigmask(SIG_BLOCK, &set, &old_);
+        inWindow.fetch_add(1);
+        entered_ = !cleaning.load();
+        if (!entered_) leave();
     }
-    ~SignalsBlocked() { pthread_sigmask(SIG_SETMASK, &old_, nullptr); }
+    ~Window()
+    {
+        if (entered_) leave();
+    }
+    bool entered() const { return entered_; }
 
 private:
+    void leave()
+    {
+        inWindow.fetch_sub(1);
+        pthread_sigmask(SIG_SETMASK, &old_, nullptr);
+    }
+
     sigset_t old_;
+    bool entered_ = false;
 };
 
 void removeTemporariesAndDie(int sig)
 {
-    for (const std::string &path : temporaries()) ::unlink(path.c_str());
+    if (!cleaning.exchange(true)) {
+        const timespec pause{0, 1000000};
+        while (inWindow.load() != 0) nanosleep(&pause, nullptr);
+        for (Node *n = listHead; n; n = n->next) ::unlink(n->path);
+    } else {
+        // Another thread is cleaning up and will end the process.
+        for (;;) ::pause();
+    }
     std::signal(sig, SIG_DFL);
     sigset_t set;
     sigemptyset(&set);
@@ -53,76 +86,88 @@ void removeTemporariesAndDie(int sig)
     _exit(128 + sig);
 }
 
-std::string kindFault(const struct stat &st)
+int createTracked(const char *path)
 {
-    if (S_ISDIR(st.st_mode)) return "is a folder";
-    if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)) return "is a device";
-    if (S_ISFIFO(st.st_mode)) return "is a pipe";
-    if (S_ISSOCK(st.st_mode)) return "is a socket";
-    if (!S_ISREG(st.st_mode)) return "is not a regular file";
-    return {};
+    auto *node = static_cast<Node *>(std::malloc(sizeof(Node)));
+    char *copy = ::strdup(path);
+    if (!node || !copy) {
+        std::free(node);
+        std::free(copy);
+        errno = ENOMEM;
+        return -1;
+    }
+    int fd = -1;
+    int error = EINTR;   // the process is ending of a signal
+    {
+        Window window;
+        if (window.entered()) {
+            std::lock_guard<std::mutex> hold(listLock);
+            fd = safefile::createExclusive(path);
+            error = errno;
+            if (fd >= 0) {
+                node->path = copy;
+                node->prev = nullptr;
+                node->next = listHead;
+                if (listHead) listHead->prev = node;
+                listHead = node;
+            }
+        }
+    }
+    if (fd < 0) {
+        std::free(node);
+        std::free(copy);
+        errno = error;
+    }
+    return fd;
+}
+
+void forgetTracked(const char *path)
+{
+    Node *found = nullptr;
+    {
+        Window window;
+        if (!window.entered()) return;   // the handler removes it
+        std::lock_guard<std::mutex> hold(listLock);
+        for (Node *n = listHead; n; n = n->next) {
+            if (std::strcmp(n->path, path) != 0) continue;
+            if (n->prev) n->prev->next = n->next;
+            else listHead = n->next;
+            if (n->next) n->next->prev = n->prev;
+            found = n;
+            break;
+        }
+    }
+    if (found) {
+        std::free(found->path);
+        std::free(found);
+    }
 }
 
 } // namespace
 
+const safefile::Hooks &outputHooks()
+{
+    static const safefile::Hooks hooks{createTracked, forgetTracked, nullptr};
+    return hooks;
+}
+
 void installOutputSignalCleanup()
 {
-    static bool installed = false;
-    if (installed) return;
-    installed = true;
-    for (int s : CLEANUP_SIGNALS) {
-        struct sigaction old;
-        if (sigaction(s, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
-        struct sigaction action {};
-        action.sa_handler = removeTemporariesAndDie;
-        sigemptyset(&action.sa_mask);
-        for (int t : CLEANUP_SIGNALS) sigaddset(&action.sa_mask, t);
-        sigaction(s, &action, nullptr);
-    }
-}
-
-void registerTemporary(const std::string &path)
-{
-    std::string copy = path;   // allocate before blocking
-    SignalsBlocked blocked;
-    temporaries().push_back(std::move(copy));
-}
-
-void unregisterTemporary(const std::string &path)
-{
-    SignalsBlocked blocked;
-    auto &list = temporaries();
-    for (size_t i = 0; i < list.size(); ++i) {
-        if (list[i] == path) {
-            list[i].swap(list.back());
-            list.pop_back();
-            return;
+    static std::once_flag once;
+    std::call_once(once, [] {
+        for (int s : CLEANUP_SIGNALS) {
+            struct sigaction old;
+            if (sigaction(s, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
+            struct sigaction action {};
+            action.sa_handler = removeTemporariesAndDie;
+            sigemptyset(&action.sa_mask);
+            for (int t : CLEANUP_SIGNALS) sigaddset(&action.sa_mask, t);
+            sigaction(s, &action, nullptr);
         }
-    }
+    });
 }
 
-std::string temporaryNameFor(const std::string &target)
-{
-    static unsigned counter = 0;
-    size_t slash = target.find_last_of('/');
-    std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-    std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-    return folder + "." + base + ".ophost-" + std::to_string(getpid()) + "-" + std::to_string(counter++) + ".tmp";
-}
-
-std::string checkOutputTarget(const std::string &path)
-{
-    struct stat st;
-    if (::stat(path.c_str(), &st) != 0) {
-        if (errno == ENOENT) return {};   // absent (or a dangling link, replaced as a name)
-        return path + ": cannot write: " + std::strerror(errno);
-    }
-    std::string kind = kindFault(st);
-    if (!kind.empty()) return path + ": " + kind + ", not a regular file; refusing to write over it";
-    if ((st.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0)
-        return path + ": is read-only; refusing to replace it";
-    return {};
-}
+std::string checkOutputTarget(const std::string &path) { return safefile::checkTarget(path); }
 
 bool OutputFile::open(const std::string &target, std::string &error)
 {
@@ -134,38 +179,16 @@ bool OutputFile::open(const std::string &target, std::string &error)
         return true;
     }
     stream_ = false;
-    error = checkOutputTarget(target);
-    if (!error.empty()) return false;
-    // Through a link to a file: replace the file, keep the link.
-    std::string where = target;
-    struct stat linkStat, st;
-    bool exists = ::stat(target.c_str(), &st) == 0;
-    if (exists && ::lstat(target.c_str(), &linkStat) == 0 && S_ISLNK(linkStat.st_mode)) {
-        if (char *real = ::realpath(target.c_str(), nullptr)) {
-            where = real;
-            std::free(real);
-        }
-    }
     installOutputSignalCleanup();
-    std::string temp = temporaryNameFor(where);
-    registerTemporary(temp);
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        error = target + ": cannot write in its folder: " + std::strerror(errno);
-        unregisterTemporary(temp);
-        return false;
-    }
-    if (exists) (void)::fchmod(fd, st.st_mode & 07777);
-    file_ = ::fdopen(fd, "wb");
+    error = writer_.open(target);
+    if (!error.empty()) return false;
+    file_ = ::fdopen(writer_.fd(), "wb");
     if (!file_) {
         error = target + ": cannot write: " + std::strerror(errno);
-        ::close(fd);
-        ::unlink(temp.c_str());
-        unregisterTemporary(temp);
+        writer_.abandon();
         return false;
     }
-    temp_ = temp;
-    resolved_ = where;
+    writer_.releaseFd();   // the stream closes it
     return true;
 }
 
@@ -198,22 +221,9 @@ bool OutputFile::commit(std::string &error)
         abandon();
         return false;
     }
-    if (stream_ || temp_.empty()) return true;
-    // The target may have changed since open (a folder made in its place).
-    std::string fault = checkOutputTarget(target_);
-    if (!fault.empty()) {
-        error = fault;
-        abandon();
-        return false;
-    }
-    if (std::rename(temp_.c_str(), resolved_.c_str()) != 0) {
-        error = target_ + ": cannot rename the finished output into place: " + std::strerror(errno);
-        abandon();
-        return false;
-    }
-    unregisterTemporary(temp_);
-    temp_.clear();
-    return true;
+    if (stream_ || writer_.temporary().empty()) return true;
+    error = writer_.commit();
+    return error.empty();
 }
 
 void OutputFile::abandon()
@@ -221,11 +231,7 @@ void OutputFile::abandon()
     if (file_ && !stream_) std::fclose(file_);
     if (file_ && stream_) std::fflush(file_);
     file_ = nullptr;
-    if (!temp_.empty()) {
-        ::unlink(temp_.c_str());
-        unregisterTemporary(temp_);
-        temp_.clear();
-    }
+    writer_.abandon();
 }
 
 } // namespace media

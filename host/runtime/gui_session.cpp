@@ -1,13 +1,26 @@
 // The GUI side of the session API: settings, scripts, and reading back
 // what the toolkit shows.
-#include <fstream>
-#include <sstream>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "contract/safe_file.h"
 
 #include "hostgui/gui.h"
 #include "hostrt/gui_session.h"
 #include "media/png_io.h"
 
 namespace hostrt::gui {
+
+namespace {
+
+// A script line, in bytes without its newline.
+constexpr size_t MAX_SCRIPT_LINE = 4096;
+
+} // namespace
 
 void setGuiSettings(const GuiSettings &settings) { hostgui::applySettings(settings); }
 const GuiSettings &guiSettings() { return hostgui::settings(); }
@@ -19,14 +32,54 @@ void setScript(const std::string &text, const std::string &name)
 
 bool loadScriptFile(const std::string &path, std::string &error)
 {
-    std::ifstream in(path);
-    if (!in) {
-        error = path + ": cannot open the script";
+    // Not blocking: a pipe or a device is refused, never waited on or read.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        error = path + ": cannot open the script: " + std::strerror(errno);
         return false;
     }
-    std::ostringstream text;
-    text << in.rdbuf();
-    setScript(text.str(), path);
+    struct stat st;
+    if (::fstat(fd, &st) != 0) {
+        error = path + ": cannot read the script: " + std::strerror(errno);
+        ::close(fd);
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        error = path + ": " + safefile::kindFault(st.st_mode) + ", not a script file";
+        ::close(fd);
+        return false;
+    }
+    std::string text;
+    char buffer[65536];
+    size_t lineStart = 0, lineNumber = 1;
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            error = path + ": cannot read the script: " + std::strerror(errno);
+            ::close(fd);
+            return false;
+        }
+        if (n == 0) break;
+        const size_t from = text.size();
+        text.append(buffer, size_t(n));
+        for (size_t i = from; i <= text.size(); ++i) {
+            const bool end = i == text.size();
+            if (i - lineStart > MAX_SCRIPT_LINE) {
+                error = path + ": line " + std::to_string(lineNumber) + " is longer than " +
+                        std::to_string(MAX_SCRIPT_LINE) + " bytes, the most a script line may hold";
+                ::close(fd);
+                return false;
+            }
+            if (end) break;
+            if (text[i] == '\n') {
+                lineStart = i + 1;
+                ++lineNumber;
+            }
+        }
+    }
+    ::close(fd);
+    setScript(text, path);
     return true;
 }
 

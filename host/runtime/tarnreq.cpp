@@ -15,8 +15,13 @@ try {
 int32_t treqDeleteRequest(EditorRequest *request)
 try {
     if (!request) return -1;
-    if (!hostgui::screenExists(request->screen)) return -1;
+    const hostgui::Screen *screen = hostgui::screen(request->screen);
+    if (!screen) return -1;
+    // The screen's message queue goes with it: an editor makes a new one at
+    // every opening and never deletes it itself.
+    const TgHandle queue = screen->queue;
     hostgui::deleteScreen(request->screen);
+    if (queue) hostgui::deleteQueue(queue);
     return 0;
 } catch (...) { return -1; }
 

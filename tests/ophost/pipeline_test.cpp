@@ -4,6 +4,7 @@
 // faults on either side end the run cleanly.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -296,4 +297,47 @@ TEST(Pipeline, FaultsOnEitherSideEndTheRunCleanly)
         EXPECT_TRUE(sink.abandoned) << how;
         EXPECT_EQ(r.leaked, 0u) << how;
     }
+}
+
+// A PNG sequence is replaced whole or not at all: when one frame's target
+// can no longer be replaced at the end of the run, no earlier frame is
+// replaced either, and no temporary is left.
+TEST(Pipeline, PngSequenceIsCommittedAllOrNothing)
+{
+    const std::string folder = tempPath("sequence");
+    ASSERT_EQ(std::system(("rm -rf '" + folder + "' && mkdir '" + folder + "'").c_str()), 0);
+    const std::string earlier = "an earlier frame";
+    for (int k = 0; k < 2; ++k) {
+        FILE *f = std::fopen((folder + "/f" + std::to_string(k) + ".png").c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fputs(earlier.c_str(), f);
+        std::fclose(f);
+    }
+    auto frames = noiseFrames(8, 4, 3, 11);
+    ophost::OutputFormat format;
+    format.chroma = media::Chroma::C444;
+    std::string error;
+    auto sink = ophost::openSink(folder + "/f%d.png", format, error);
+    ASSERT_TRUE(sink) << error;
+    for (const media::VideoFrame &frame : frames) ASSERT_TRUE(sink->write(frame, error)) << error;
+    // The last frame's name is taken by a folder while the run goes on.
+    ASSERT_EQ(::mkdir((folder + "/f2.png").c_str(), 0755), 0);
+    EXPECT_FALSE(sink->finish(error));
+    EXPECT_NE(error.find("f2.png: is a folder"), std::string::npos) << error;
+    sink.reset();
+    for (int k = 0; k < 2; ++k) {
+        FILE *f = std::fopen((folder + "/f" + std::to_string(k) + ".png").c_str(), "rb");
+        ASSERT_NE(f, nullptr);
+        char text[64] = {};
+        EXPECT_EQ(std::fread(text, 1, sizeof text - 1, f), earlier.size());
+        std::fclose(f);
+        EXPECT_EQ(text, earlier) << "frame " << k;
+    }
+    FILE *list = ::popen(("ls -A '" + folder + "'").c_str(), "r");
+    ASSERT_NE(list, nullptr);
+    char names[256] = {};
+    EXPECT_GT(std::fread(names, 1, sizeof names - 1, list), 0u);
+    ::pclose(list);
+    EXPECT_STREQ(names, "f0.png\nf1.png\nf2.png\n");
+    std::system(("rm -rf '" + folder + "'").c_str());
 }

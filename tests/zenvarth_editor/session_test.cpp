@@ -4,6 +4,7 @@
 #include <cstring>
 #include <functional>
 #include <map>
+#include <vector>
 
 #include "EditorState.h"
 #include "SettingsTable.h"
@@ -312,6 +313,23 @@ TEST_F(EditorSession, OpeningAndClosingFreeThePatternBuffer)
     checks["opened"] = [] { EXPECT_EQ(zv::patternBuffer, nullptr); };
     EXPECT_EQ(edit("check opened\n"), 0u);
     expectClosed();
+}
+
+// Each opening makes a message queue; closing the editor's screen frees it,
+// so opening and closing again and again leaves none behind.
+TEST_F(EditorSession, ClosingFreesTheMessageQueue)
+{
+    std::vector<TgHandle> queues;
+    for (int k = 0; k < 4; ++k) {
+        checks["opened"] = [&queues] { queues.push_back(zv::messageQueue); };
+        EXPECT_EQ(edit("check opened\n"), 0u);
+    }
+    ASSERT_EQ(queues.size(), 4u);
+    EditorMessage m{};
+    for (TgHandle queue : queues) {
+        EXPECT_NE(queue, 0u);
+        EXPECT_EQ(msgQSend(queue, &m), -1) << "queue " << queue << " is still there";
+    }
 }
 
 // Embedded with two monitors: the preview goes into the frame of the

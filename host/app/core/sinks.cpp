@@ -154,11 +154,20 @@ public:
         return true;
     }
 
+    // All frames or none: every target is checked before the first is
+    // replaced, and on any fault every temporary is removed.
     bool finish(std::string &error) override
     {
         for (auto &out : pending_) {
+            error = out->checkReady();
+            if (!error.empty()) {
+                pending_.clear();
+                return false;
+            }
+        }
+        for (auto &out : pending_) {
             if (!out->commit(error)) {
-                pending_.clear();   // the rest are abandoned
+                pending_.clear();
                 return false;
             }
         }

@@ -1,10 +1,9 @@
-// Reading and writing preset files (see PresetFile.h). Plain POSIX calls:
-// the reader must not block on a pipe or read a device, and the writer must
-// know exactly what it is about to replace.
+// Reading and writing preset files (see PresetFile.h). The reader uses plain
+// POSIX calls, so that it never blocks on a pipe or reads a device; the
+// writer is the one every file goes through (contract/safe_file.h).
 #include "PresetFile.h"
 
 #include <cerrno>
-#include <climits>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +11,10 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <string>
+
+#include "contract/safe_file.h"
 
 namespace zenvarth {
 
@@ -35,21 +38,6 @@ const char *kindOf(mode_t mode)
     if (S_ISFIFO(mode)) return "a pipe";
     if (S_ISSOCK(mode)) return "a socket";
     return "not a regular file";
-}
-
-bool writeAll(int fd, const uint8_t *data, size_t size, int &error)
-{
-    while (size > 0) {
-        const ssize_t n = presetWriteCall(fd, data, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            error = n < 0 ? errno : ENOSPC;
-            return false;
-        }
-        data += n;
-        size -= size_t(n);
-    }
-    return true;
 }
 
 } // namespace
@@ -109,86 +97,12 @@ bool writePresetFile(const char *path, const uint8_t *record, char *reason, size
         say(reason, reasonSize, "no file was named");
         return false;
     }
-    // A link is followed, so that the file it names is replaced and the
-    // link stays.
-    char resolved[PATH_MAX];
-    const char *target = path;
-    struct stat st;
-    bool exists = false;
-    if (::lstat(path, &st) == 0) {
-        exists = true;
-        if (S_ISLNK(st.st_mode)) {
-            if (!::realpath(path, resolved) || ::stat(resolved, &st) != 0) {
-                say(reason, reasonSize, "cannot write %s: it is a link to nothing that can be written", path);
-                return false;
-            }
-            target = resolved;
-        }
-    } else if (errno != ENOENT) {
-        say(reason, reasonSize, "cannot write %s: %s", path, std::strerror(errno));
-        return false;
-    }
-    if (exists) {
-        if (!S_ISREG(st.st_mode)) {
-            say(reason, reasonSize, "refusing to write %s: it is %s, not a settings file", path,
-                kindOf(st.st_mode));
-            return false;
-        }
-        // The permission bits decide even for a user whom access() lets
-        // write anything.
-        if ((st.st_mode & 0222) == 0 || ::access(target, W_OK) != 0) {
-            say(reason, reasonSize, "refusing to write %s: the file is read-only", path);
-            return false;
-        }
-    }
-
-    // The temporary file is hidden in the same folder, so that the rename
-    // stays on one file system.
-    const char *slash = std::strrchr(target, '/');
-    const size_t folderLength = slash ? size_t(slash - target) + 1 : 0;
-    const char *base = target + folderLength;
-    char temp[PATH_MAX];
-    if (std::snprintf(temp, sizeof temp, "%.*s.%s.XXXXXX", int(folderLength), target, base) >= int(sizeof temp)) {
-        say(reason, reasonSize, "cannot write %s: the path is too long", path);
-        return false;
-    }
-    const int fd = ::mkstemp(temp);
-    if (fd < 0) {
-        say(reason, reasonSize, "cannot write %s: cannot create a file beside it: %s", path, std::strerror(errno));
-        return false;
-    }
-    mode_t mode;
-    if (exists) {
-        mode = st.st_mode & 07777;
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
-    }
-    int error = 0;
-    bool ok = true;
-    if (::fchmod(fd, mode) != 0) {
-        ok = false;
-        error = errno;
-    }
-    if (ok) ok = writeAll(fd, record, PRESET_FILE_SIZE, error);
-    if (ok && ::fsync(fd) != 0) {
-        ok = false;
-        error = errno;
-    }
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        error = errno;
-    }
-    if (ok && std::rename(temp, target) != 0) {
-        ok = false;
-        error = errno;
-    }
-    if (!ok) {
-        ::unlink(temp);
-        say(reason, reasonSize, "cannot write %s: %s", path, std::strerror(error));
-    }
-    return ok;
+    safefile::Hooks hooks;
+    hooks.write = presetWriteCall;
+    const std::string fault = safefile::writeWhole(path, record, PRESET_FILE_SIZE, &hooks);
+    if (fault.empty()) return true;
+    say(reason, reasonSize, "%s", fault.c_str());
+    return false;
 }
 
 } // namespace zenvarth

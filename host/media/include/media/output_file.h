@@ -1,23 +1,25 @@
-// Writing an output file without ever destroying what is not ours.
-//
-// A file is written under a hidden temporary name in the target's folder
-// and renamed over the target only when complete, so a failed or
-// interrupted write leaves the target as it was. The target must be absent
-// or a regular file the user may write: a folder, a device, a pipe, a
-// socket or a read-only file is refused before anything is written. "-"
-// is standard output, written as a stream. Temporaries still open when
-// SIGINT, SIGTERM or SIGHUP arrives are removed before the process dies of
-// the signal.
+// Writing an output file without ever destroying what is not ours: a
+// stream over safefile::Writer (contract/safe_file.h), which says what is
+// refused and how a file is replaced. "-" is standard output, written as a
+// stream. Temporaries still on disk when SIGINT, SIGTERM or SIGHUP arrives
+// are removed before the process dies of the signal.
 #pragma once
 
 #include <cstdio>
 #include <string>
 
+#include "contract/safe_file.h"
+
 namespace media {
 
 // Empty when `path` may be replaced by a finished output, else the fault,
-// naming the path ("out.png: is a folder; refusing to write over it").
+// naming the path ("out.png: is a folder, not a regular file; refusing to write over it").
 std::string checkOutputTarget(const std::string &path);
+
+// The hooks that track temporaries for the signal cleanup (see
+// installOutputSignalCleanup), for files written through safefile::Writer
+// directly (settings records).
+const safefile::Hooks &outputHooks();
 
 class OutputFile {
 public:
@@ -36,24 +38,23 @@ public:
     bool close(std::string &error);
     // close(), then renames the temporary over the target.
     bool commit(std::string &error);
+    // Empty when commit() would find the target as open() did (a sequence
+    // checks every frame's target before it renames the first).
+    std::string checkReady() const { return stream_ ? std::string() : writer_.checkReady(); }
     // Removes the temporary; the target is untouched.
     void abandon();
 
 private:
     FILE *file_ = nullptr;
     bool stream_ = false;
-    std::string target_, resolved_, temp_;
+    std::string target_;
+    safefile::Writer writer_{&outputHooks()};
 };
 
-// Removes the registered temporaries on SIGINT, SIGTERM and SIGHUP, then
-// lets the signal end the process as it would have. Called by open();
-// signals ignored when the program started stay ignored.
+// Removes the temporaries still on disk on SIGINT, SIGTERM and SIGHUP,
+// then lets the signal end the process as it would have. Called by open();
+// signals ignored when the program started stay ignored. Once the cleanup
+// has begun no temporary is created, by any thread.
 void installOutputSignalCleanup();
-
-// A fresh hidden name beside `target` (for callers that manage the file
-// themselves; they should register it).
-std::string temporaryNameFor(const std::string &target);
-void registerTemporary(const std::string &path);
-void unregisterTemporary(const std::string &path);
 
 } // namespace media
