@@ -98,6 +98,9 @@ join)
     "$ophost" render "$@" --field-order bff --frames 14:27 --section 0:40 -o bff.part2.y4m
     expect_refusal "another field order" c.part1.y4m bff.part2.y4m c.part3.y4m
     expect_refusal "records no frames" c.part1.y4m single.y4m
+    cp c.part1.y4m part1.y4m
+    if "$ophost" join -o ./part1.y4m part1.y4m c.part2.y4m c.part3.y4m 2>err.txt; then fail "join wrote over a part"; fi
+    cmp c.part1.y4m part1.y4m || fail "a join named as its own part changed it"
     # Containers: the same checks on the stream.
     "$ophost" render "$@" -o m.mkv --chunks 2 --plan >mplan.txt
     sed '$d' mplan.txt | sh

@@ -14,6 +14,7 @@
 #include "media/output_file.h"
 #include "media/y4m.h"
 #include "ophost/chunks.h"
+#include "ophost/same_file.h"
 
 namespace ophost {
 
@@ -286,8 +287,10 @@ std::string joinParts(const std::vector<std::string> &parts, const std::string &
                       std::vector<std::string> &notes)
 {
     if (parts.empty()) return "no parts to join";
-    for (const std::string &p : parts)
-        if (p == out) return out + " is both a part and the output";
+    std::vector<ReadFile> reads;
+    for (const std::string &p : parts) reads.push_back({"a part", p});
+    if (!audioFrom.empty()) reads.push_back({"--audio-from", audioFrom});
+    if (std::string fault = sameFileFault("-o", out, reads); !fault.empty()) return fault;
     const std::string ext = lowerExtension(out);
     if (out == "-" || ext == "y4m") {
         if (!audioFrom.empty()) notes.push_back(out + ": YUV4MPEG2 holds no audio; the audio of " + audioFrom + " is left out");

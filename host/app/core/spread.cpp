@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "media/output_file.h"
 #include "ophost/chunks.h"
@@ -31,6 +33,9 @@ constexpr int MAX_CHILDREN = 256;
 volatile sig_atomic_t childCount = 0;
 pid_t children[MAX_CHILDREN];
 struct sigaction previous[3];
+// The parts' files, removed by the handler once the children are gone.
+// Filled before the handler is installed, cleared after it is removed.
+std::vector<std::string> partsOnDisk;
 const int SIGNALS[3] = {SIGINT, SIGTERM, SIGHUP};
 
 void forwardAndDie(int sig)
@@ -39,6 +44,7 @@ void forwardAndDie(int sig)
         if (children[i] > 0) ::kill(children[i], sig);
     for (int i = 0; i < childCount; ++i)
         if (children[i] > 0) ::waitpid(children[i], nullptr, 0);
+    for (const std::string &f : partsOnDisk) ::unlink(f.c_str());
     for (int i = 0; i < 3; ++i) {
         if (SIGNALS[i] != sig) continue;
         if (previous[i].sa_handler != SIG_DFL && previous[i].sa_handler != SIG_IGN) previous[i].sa_handler(sig);
@@ -83,17 +89,12 @@ std::string runChunks(const Plan &plan, const std::vector<std::pair<int, int>> &
     const size_t n = plan.chunkCommands.size();
     if (n > size_t(MAX_CHILDREN)) return "--jobs: at most " + std::to_string(MAX_CHILDREN) + " chunks";
     media::installOutputSignalCleanup();
-    std::vector<std::string> registered;
+    partsOnDisk.clear();
     for (size_t k = 0; k < n; ++k)
-        for (const std::string &f : partFiles(plan.parts[k], frames[k].first, frames[k].second)) {
-            media::registerTemporary(f);
-            registered.push_back(f);
-        }
-    auto cleanup = [&] {
-        for (const std::string &f : registered) {
-            ::unlink(f.c_str());
-            media::unregisterTemporary(f);
-        }
+        for (const std::string &f : partFiles(plan.parts[k], frames[k].first, frames[k].second))
+            partsOnDisk.push_back(f);
+    auto cleanup = [] {
+        for (const std::string &f : partsOnDisk) ::unlink(f.c_str());
     };
     for (int i = 0; i < 3; ++i) {
         struct sigaction action {};
@@ -212,6 +213,7 @@ std::string runChunks(const Plan &plan, const std::vector<std::pair<int, int>> &
     if (fault.empty()) fault = joinParts(plan.parts, out, audioFrom, notes);
     cleanup();
     restoreSignals();
+    partsOnDisk.clear();
     return fault;
 }
 
