@@ -184,7 +184,7 @@ TEST_F(Bands, WithoutBlurMemoryBandsFallBackLikeThePasses)
 // without AVX2 runs: the same renders with them on and off.
 TEST_F(Bands, HandWrittenSweepsGiveTheBytesOfTheCompilersLoops)
 {
-    if (!zenvarth::lanes::handWrittenSweeps) GTEST_SKIP() << "no hand-written sweeps on this build or processor";
+    if (!zenvarth::lanes::handWrittenSweeps()) GTEST_SKIP() << "no hand-written sweeps on this build or processor";
     const int shapes[][2] = {{37, 41}, {1000, 40}, {19, 300}};
     std::mt19937 rng(77);
     for (auto [w, h] : shapes) {
@@ -204,9 +204,9 @@ TEST_F(Bands, HandWrittenSweepsGiveTheBytesOfTheCompilersLoops)
             Scene plain = start;
             plain.bind(field, count);
             zenvarth::matteDone = false;
-            zenvarth::lanes::handWrittenSweeps = false;
+            setenv("OPS_PLAIN_KERNELS", "1", 1);
             zenvarth::runPasses();
-            zenvarth::lanes::handWrittenSweeps = true;
+            unsetenv("OPS_PLAIN_KERNELS");
 
             const ZenvarthSettings &s = zenvarth::settings;
             for (size_t i = 0; i < start.fg.size(); ++i) {

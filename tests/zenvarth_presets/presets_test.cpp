@@ -177,7 +177,8 @@ protected:
     }
 };
 
-// The save requester offers the last name chosen: clear it, then type.
+// The save requester's name field starts empty; the backspaces would clear
+// a name offered there.
 std::string saveAs(const std::string &name)
 {
     std::string script = "key r\nclick-text \"Save\"\n";
@@ -237,36 +238,45 @@ TEST_F(EditorPresets, FilesOfTheWrongSizeAreRefusedAndChangeNothing)
 TEST_F(EditorPresets, AFailedSaveKeepsTheOldFileAndSaysSo)
 {
     const Bytes old(224, 0x44);
+    const auto failingWrite = [] {
+        zv::presetWriteCall = [](int, const void *, size_t) -> ssize_t {
+            errno = ENOSPC;
+            return -1;
+        };
+    };
     struct Case {
         const char *name;
+        bool somethingThere;   // asked before replacing, and kept
         std::function<void()> arrange;
     };
     const Case cases[] = {
-        {"a folder", [&] { fs::create_directory(folder / "taken.preset"); }},
-        {"a write error",
+        {"a folder", true, [&] { fs::create_directory(folder / "taken.preset"); }},
+        {"a write error", true,
          [&] {
              writeFile(folder / "taken.preset", old);
-             zv::presetWriteCall = [](int, const void *, size_t) -> ssize_t {
-                 errno = ENOSPC;
-                 return -1;
-             };
+             failingWrite();
          }},
-        {"a short write",
+        {"a short write", true,
          [&] {
              writeFile(folder / "taken.preset", old);
              zv::presetWriteCall = [](int fd, const void *data, size_t size) -> ssize_t {
                  return ::write(fd, data, std::min<size_t>(size, 100)) > 0 ? 0 : -1;
              };
          }},
+        {"a write error on a new name", false, failingWrite},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         fs::remove_all(folder);
         fs::create_directories(folder);
         c.arrange();
-        run(saveAs("taken.preset") + "click-text \"OK\"\n");
+        run(saveAs("taken.preset") + (c.somethingThere ? "click-text \"Yes\"\n" : "") + "click-text \"OK\"\n");
         zv::presetWriteCall = ::write;
         EXPECT_TRUE(logged(LINE_NOT_SAVED));
+        if (!c.somethingThere) {
+            EXPECT_EQ(folderNames(), std::vector<std::string>{}) << "no temporary file stays";
+            continue;
+        }
         EXPECT_EQ(folderNames(), std::vector<std::string>{"taken.preset"}) << "no temporary file stays";
         if (fs::is_regular_file(folder / "taken.preset")) EXPECT_EQ(fileBytes(folder / "taken.preset"), old);
         else EXPECT_TRUE(fs::is_directory(folder / "taken.preset"));
@@ -277,7 +287,7 @@ TEST_F(EditorPresets, AFailedSaveKeepsTheOldFileAndSaysSo)
         fs::create_directories(folder);
         writeFile(folder / "taken.preset", old);
         fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
-        run(saveAs("taken.preset") + "click-text \"OK\"\n");
+        run(saveAs("taken.preset") + "click-text \"Yes\"\nclick-text \"OK\"\n");
         fs::permissions(folder, fs::perms::owner_all);
         EXPECT_TRUE(logged(LINE_NOT_SAVED));
         EXPECT_EQ(fileBytes(folder / "taken.preset"), old);
@@ -321,6 +331,37 @@ TEST_F(EditorPresets, CancellingAnyRequesterChangesNoFileAndNoSetting)
         EXPECT_EQ(drawnAfter > drawnBefore, c.renders);
         EXPECT_EQ(folderNames(), (std::vector<std::string>{"a.preset", "b.preset"}));
         EXPECT_EQ(fileBytes(folder / "a.preset"), defaultBytes());
+    }
+}
+
+TEST_F(EditorPresets, ASaveStartsFromAnEmptyNameAndAsksBeforeReplacing)
+{
+    const Bytes old(224, 0x44);
+    Bytes saved = defaultBytes();
+    saved[189] = 5;
+    struct Case {
+        const char *name;
+        bool fileThere;
+        const char *answer;   // to the question before replacing
+        bool replaced;
+    };
+    const Case cases[] = {
+        {"a new name", false, "", true},
+        {"replace, yes", true, "click-text \"Yes\"\n", true},
+        {"replace, no", true, "click-text \"No\"\n", false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        if (c.fileThere) writeFile(folder / "fresh.preset", old);
+        setSettingsBytes(saved);
+        // A first save leaves its name behind; the second name is typed
+        // without clearing anything.
+        run(saveAs("first.preset") + "key r\nclick-text \"Save\"\ntype fresh.preset\nkey Return\n" + c.answer);
+        EXPECT_EQ(folderNames(), (std::vector<std::string>{"first.preset", "fresh.preset"}));
+        EXPECT_EQ(fileBytes(folder / "fresh.preset"), c.replaced ? saved : old);
+        EXPECT_FALSE(logged(LINE_NOT_SAVED));
     }
 }
 

@@ -321,18 +321,6 @@ LaneWorker chooseLaneWorker()
     return nullptr;
 }
 
-// The tables depend on the average, the tolerance, the target and the
-// rows that read them: they are built again only when one of those changes.
-struct TablesKey {
-    int32_t y, u, v, tol;
-    uint8_t targetY, targetU, targetV;
-    bool lanes;
-    bool operator==(const TablesKey &) const = default;
-};
-
-bool haveTables = false;
-TablesKey builtFor;
-
 // ---------------------------------------------------------------- render
 
 int32_t render(OperatorContext *ctx);
@@ -347,13 +335,10 @@ int32_t render(OperatorContext *ctx)
 
     const LaneWorker laneWorker = chooseLaneWorker();
     const Pixel target = targetColor.color;
-    const TablesKey key{average.y, average.u, average.v, tolerance.value, target.y, target.u, target.v, laneWorker != nullptr};
-    if (!haveTables || !(key == builtFor)) {
-        if (laneWorker) buildLaneTables(average, tolerance.value, target);
-        else buildTables(average, tolerance.value, target);
-        haveTables = true;
-        builtFor = key;
-    }
+    // Built for every render from what it reads now: nothing of an earlier
+    // render is trusted.
+    if (laneWorker) buildLaneTables(average, tolerance.value, target);
+    else buildTables(average, tolerance.value, target);
     const bool changeLuma = lumaMode.param.value != 0;
     const LaneRule rule = laneRule(average, changeLuma);
     ClippedSpan area = activeArea(*picture);

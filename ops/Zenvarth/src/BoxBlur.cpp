@@ -164,7 +164,7 @@ void averageTotals(uint32_t *sums, uint32_t *averages, uint32_t *totals, size_t 
 {
     size_t done = 0;
 #if OPS_HAND_AVX2
-    if (lanes::handWrittenSweeps) done = averageTotalsAvx2(sums, totals, count, n, entering, leaving);
+    if (lanes::handWrittenSweeps()) done = averageTotalsAvx2(sums, totals, count, n, entering, leaving);
 #endif
     if (done == count) return;
     if (entering) slideSums(sums + done, entering + done, leaving + done, count - done);

@@ -277,7 +277,7 @@ size_t plainBlocks(const Planes &p)
 {
     size_t fast = 0, rest = 0;
 #if OPS_HAND_AVX2
-    if (lanes::handWrittenSweeps) fast = avx2::plainUnfaded(p.fg, p.bg, p.out, p.count);
+    if (lanes::handWrittenSweeps()) fast = avx2::plainUnfaded(p.fg, p.bg, p.out, p.count);
 #endif
     plainUnfaded(p.fg + fast, p.bg + fast, p.out + fast, p.count - fast, rest);
     return fast + rest;
@@ -333,7 +333,7 @@ size_t glowBlocks(const Planes &p, Pixel glow)
 {
     size_t fast = 0, rest = 0;
 #if OPS_HAND_AVX2
-    if (lanes::handWrittenSweeps) fast = avx2::glowUnfaded(p.fg, p.bg, p.out, p.count, glow);
+    if (lanes::handWrittenSweeps()) fast = avx2::glowUnfaded(p.fg, p.bg, p.out, p.count, glow);
 #endif
     glowUnfaded(p.fg + fast, p.bg + fast, p.out + fast, p.count - fast, glow, rest);
     return fast + rest;
@@ -420,7 +420,7 @@ size_t shadowBlocks(const Pixel *fg, const Pixel *bg, const Pixel *samples, Pixe
 {
     size_t fast = 0, rest = 0;
 #if OPS_HAND_AVX2
-    if (lanes::handWrittenSweeps) fast = avx2::shadowUnfaded(fg, bg, samples, out, count, shadow);
+    if (lanes::handWrittenSweeps()) fast = avx2::shadowUnfaded(fg, bg, samples, out, count, shadow);
 #endif
     shadowUnfaded(fg + fast, bg + fast, samples ? samples + fast : nullptr, out + fast, count - fast, shadow, rest);
     return fast + rest;

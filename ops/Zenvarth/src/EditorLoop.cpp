@@ -17,14 +17,6 @@ namespace {
 constexpr uint32_t REQUEST_FLAGS_EMBEDDED = 0x1021C0;
 constexpr uint32_t REQUEST_FLAGS_OVERLAY = 0x102041;
 
-void showInformation(uint32_t stringId)
-{
-    TextRequest request{};
-    request.text = resGetString(stringSet, stringId);
-    request.kind = TEXT_INFO;
-    treqTextRequest(&request);
-}
-
 // The frame and the fades as the section allows them.
 void clampFrameAndFades()
 {
@@ -34,65 +26,6 @@ void clampFrameAndFades()
     if (settings.fadeInFrames > frames) settings.fadeInFrames = uint16_t(frames);
     if (uint32_t(settings.fadeInFrames) + settings.fadeOutFrames >= frames)
         settings.fadeOutFrames = uint16_t(frames - settings.fadeInFrames);
-}
-
-void allocateOutput(int32_t failureLine)
-{
-    outputPicture = opAllocImage(-1, -1, 1, 0);
-    if (!outputPicture) logEditorFailure(failureLine);
-}
-
-// The main panels' gadgets and what an event of each does.
-struct MainGadget {
-    TgHandle *handle;
-    GadgetOutcome (*action)(int32_t value);
-};
-
-GadgetOutcome rendered(void (*act)())
-{
-    act();
-    return GadgetOutcome::Render;
-}
-
-const MainGadget MAIN_GADGETS[] = {
-    {&infoButton, [](int32_t) { showInformation(STRING_INFO); return GadgetOutcome::NoRender; }},
-    {&panelPlaceButton, [](int32_t) { return rendered(togglePanelPlace); }},
-    {&compactButton, [](int32_t) { return rendered(toggleCompactLayout); }},
-    {&previewButton, [](int32_t) { return rendered(runHostPreview); }},
-    {&presetsButton, [](int32_t) {
-         runPresetRequester();
-         buildModePanel();
-         markBusy();
-         return GadgetOutcome::Render;
-     }},
-    {&resetButton, [](int32_t) { return resetToDefaults() ? GadgetOutcome::Render : GadgetOutcome::NoRender; }},
-    {&frameSlider, [](int32_t value) {
-         markBusy();
-         settings.editorFrame = uint32_t(value);
-         renderFieldNumber = 2 * uint32_t(value);
-         fetchPictures(int32_t(2 * uint32_t(value)));
-         return GadgetOutcome::Render;
-     }},
-    // Renders itself where the mode changes the picture.
-    {&modePopup, [](int32_t value) {
-         chooseMode(value & 0xFF);
-         return GadgetOutcome::NoRender;
-     }},
-};
-
-// Carries out the event of the gadget `element`: a main panel's, a page
-// button's or the settings panel's.
-GadgetOutcome runGadget(TgHandle element, int32_t value)
-{
-    for (const MainGadget &g : MAIN_GADGETS)
-        if (element == *g.handle) return g.action(value);
-    for (uint8_t page = 0; page < 6; ++page) {
-        if (element != pageButton[page]) continue;
-        settings.settingsPage = page;
-        buildModePanel();
-        return GadgetOutcome::NoRender;
-    }
-    return runSettingsGadget(element, value);
 }
 
 void runEventLoop()
@@ -105,20 +38,21 @@ void runEventLoop()
         // leave the editor spinning on a queue that no longer answers.
         if (received != 0) return;
         if (message.kind != MSG_GADGET) continue;
-        const bool done = message.element == closeButton;
-        if (runGadget(message.element, message.value) == GadgetOutcome::Render) renderPreview();
-        if (done) return;
+        GadgetOutcome outcome = runMainGadget(message.element, message.value);
+        if (outcome == GadgetOutcome::NoGadget) outcome = runSettingsGadget(message.element, message.value);
+        if (outcome == GadgetOutcome::Close) return;
+        if (outcome == GadgetOutcome::Render) renderPreview();
     }
 }
 
-// Closing from step 4 on: what every opening obtained before its screen.
+// Closing from step 4 on: what every opening obtained before its screen
+// (the held pictures go when the opening's holder does).
 void freeResources()
 {
     resFreeImages(imageSet);
     resFreeStrings(stringSet);
     imageSet = 0;
     stringSet = 0;
-    releasePictures();
 }
 
 void closeEditor()
@@ -160,9 +94,7 @@ void openEditor()
     for (TgHandle *panel : panels) *panel = 0;
     // Pictures of an earlier call are the host's again; the pattern buffer
     // is ours and is freed rather than forgotten.
-    foregroundPicture = nullptr;
-    backgroundPicture = nullptr;
-    outputPicture = nullptr;
+    const HeldPictures pictures;
     freePattern();
     compactLayout = 0;
     busyShown = false;

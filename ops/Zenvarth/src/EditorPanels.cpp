@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "EditorPanels.h"
+#include "EditorRequests.h"
 
 namespace zenvarth {
 
@@ -15,27 +16,6 @@ void *(*choiceAllocator)(size_t bytes) = std::malloc;
 
 namespace {
 
-// Page button images, help texts and keys, for pages 0 to 5.
-constexpr uint32_t PAGE_IMAGES[6] = {2101, 2102, 2103, 2104, 2105, 2106};
-constexpr uint32_t PAGE_HELP[6] = {2800, 2801, 2802, 2803, 2804, 2805};
-constexpr uint32_t PAGE_KEYS[6] = {'b', 'a', 's', 'w', 'f', 'm'};
-
-constexpr uint32_t IMAGE_CLOSE = 2107;
-constexpr uint32_t GUI_IMAGE_COMPACT = 43;
-constexpr uint32_t GUI_IMAGE_PANEL_PLACE = 20;
-constexpr uint32_t GUI_IMAGE_NARROW_CLOSE = 50;
-constexpr uint32_t GUI_IMAGE_INFO = 69;
-
-constexpr uint32_t KEY_PREVIEW = KEY_F1;
-constexpr uint32_t KEY_PRESETS = 'r';
-constexpr uint32_t KEY_RESET = KEY_SHIFT | KEY_DELETE;
-constexpr uint32_t KEY_FRAME = KEY_SHIFT | 't';
-constexpr uint32_t KEY_CLOSE = KEY_ALT | 'c';
-constexpr uint32_t KEY_INFO = 'i';
-constexpr uint32_t KEY_MODE = '0';
-constexpr uint32_t KEY_COMPACT = 'x';
-constexpr uint32_t KEY_PANEL_PLACE = 'y';
-
 constexpr uint32_t PAGE_BUTTON_STATE = 0x20000;
 constexpr uint16_t PAGE_BUTTON_NUMBER = 100;
 constexpr uint32_t SLIDER_FLAGS = 0x130000;
@@ -44,15 +24,6 @@ constexpr int32_t NEW_GUI_COLOR = 1001;
 constexpr int32_t GUI_MODE_NARROW = 3;
 // The host version from which the host preview exists.
 constexpr int32_t HOST_PREVIEW_VERSION = 4;
-
-// Mode popups: entry i stands for the value i of the page's mode field.
-constexpr uint32_t KEYER_NAMES[] = {2210, 2211, 2220, 2230, 2240, 2250,
-                                    2270, 2260, 2265, 2280, 2285, 2290};
-constexpr uint32_t EFFECT_NAMES[] = {2410, 2420, 2430, 2440, 2450};
-// The move tool is value 0, so its text comes first.
-constexpr uint32_t TOOL_NAMES[] = {2520, 2510};
-
-constexpr uint32_t PAGE_TEXTS[3] = {2300, 2310, 2320};   // pages 1 to 3
 
 constexpr uint16_t u16(int32_t v) { return uint16_t(v); }
 
@@ -79,37 +50,177 @@ void freeExtension(GadgetExtension *ext)
     if (ext) tgFreeGadExt(ext);
 }
 
-TgHandle addImageButton(TgHandle panel, int32_t x, int32_t row, int32_t width,
-                        const Picture *picture, uint32_t state, const GadgetExtension *ext)
+// The frame slider runs over the frames of the section; a section of one
+// field has frame 0 only.
+int32_t lastFrame()
 {
-    return tgAddImageButton(panel, u16(x), rowY(row), u16(width), gadgetHeight(), picture, state,
-                            ext);
+    const uint32_t frames = sectionFrames();
+    return frames == 0 ? 0 : int32_t(frames - 1);
 }
 
-TgHandle addActionButton(int32_t row, uint32_t textId)
+// ---------------------------------------------------------------- main gadgets
+
+enum class Look : uint8_t { OwnImage, GuiImage, Text, FrameSlider, ModePopup };
+// The extension a gadget is created with; consecutive gadgets share one.
+enum class Extension : uint8_t { None, PageNumber, FramesTime };
+// Which layouts have the gadget: every one with the full panels, only the
+// overlay layouts on monitor 2, or only with the host preview or a GUI
+// mode's close button.
+enum class Shown : uint8_t { Always, OnMonitor2, HostPreview, NarrowGui, WideGui };
+
+// One gadget of the page, layout, frame, action or mode panel: where it
+// stands, what it shows, its key and help text, and what its event does.
+struct MainGadget {
+    TgHandle *panel;
+    TgHandle *handle;
+    Look look;
+    uint32_t picture;   // image or text id
+    int16_t x, row, width;
+    Extension extension;
+    Shown shown;
+    uint32_t key;
+    uint32_t help;   // 0: none
+    GadgetOutcome (*action)(int32_t value);
+};
+
+GadgetOutcome rendered(void (*act)())
 {
-    return tgAddTextButton(actionPanel, 8, rowY(row), 134, gadgetHeight(), editorText(textId), 0,
-                           0);
+    act();
+    return GadgetOutcome::Render;
 }
 
-void addLayoutButtons()
+template <uint8_t Page>
+GadgetOutcome choosePage(int32_t)
 {
-    compactButton = addImageButton(layoutPanel, 8, 1, 32, hostGuiImage(GUI_IMAGE_COMPACT), 0,
-                                   nullptr);
-    panelPlaceButton = addImageButton(layoutPanel, 8, 2, 32,
-                                      hostGuiImage(GUI_IMAGE_PANEL_PLACE), 0, nullptr);
+    settings.settingsPage = Page;
+    buildModePanel();
+    return GadgetOutcome::NoRender;
 }
 
-void keyLayoutButtons()
+// Two buttons a row, three rows; the current page's button looks pressed.
+template <uint8_t Page>
+constexpr MainGadget pageGadget(uint32_t key)
 {
-    setGadgetKey(layoutPanel, compactButton, KEY_COMPACT);
-    setGadgetKey(layoutPanel, panelPlaceButton, KEY_PANEL_PLACE);
+    return {&pagePanel, &pageButton[Page], Look::OwnImage, IMAGE_PAGES[Page], Page % 2 ? 42 : 8, Page / 2 + 1,
+            32, Extension::PageNumber, Shown::Always, key, STRING_HELP_PAGES[Page], choosePage<Page>};
 }
 
-void helpLayoutButtons()
+// In the order they are created.
+const MainGadget MAIN_GADGETS[] = {
+    pageGadget<0>('b'),
+    pageGadget<1>('a'),
+    pageGadget<2>('s'),
+    pageGadget<3>('w'),
+    pageGadget<4>('f'),
+    pageGadget<5>('m'),
+    {&layoutPanel, &compactButton, Look::GuiImage, GUI_IMAGE_COMPACT, 8, 1, 32, Extension::None, Shown::OnMonitor2,
+     'x', STRING_HELP_COMPACT, [](int32_t) { return rendered(toggleCompactLayout); }},
+    {&layoutPanel, &panelPlaceButton, Look::GuiImage, GUI_IMAGE_PANEL_PLACE, 8, 2, 32, Extension::None,
+     Shown::OnMonitor2, 'y', STRING_HELP_PANEL_PLACE, [](int32_t) { return rendered(togglePanelPlace); }},
+    {&actionPanel, &previewButton, Look::Text, STRING_PREVIEW, 8, 1, 134, Extension::None, Shown::HostPreview,
+     KEY_F1, 0, [](int32_t) { return rendered(runHostPreview); }},
+    {&actionPanel, &presetsButton, Look::Text, STRING_PRESETS, 8, 2, 134, Extension::None, Shown::Always, 'r', 0,
+     [](int32_t) {
+         runPresetRequester();
+         buildModePanel();
+         markBusy();
+         return GadgetOutcome::Render;
+     }},
+    {&actionPanel, &resetButton, Look::Text, STRING_RESET, 8, 3, 134, Extension::None, Shown::Always,
+     KEY_SHIFT | KEY_DELETE, 0,
+     [](int32_t) { return resetToDefaults() ? GadgetOutcome::Render : GadgetOutcome::NoRender; }},
+    {&framePanel, &frameSlider, Look::FrameSlider, 0, 8, 1, 134, Extension::FramesTime, Shown::Always,
+     KEY_SHIFT | 't', 0,
+     [](int32_t value) {
+         markBusy();
+         settings.editorFrame = uint32_t(value);
+         renderFieldNumber = 2 * uint32_t(value);
+         fetchPictures(int32_t(2 * uint32_t(value)));
+         return GadgetOutcome::Render;
+     }},
+    {&actionPanel, &closeButton, Look::GuiImage, GUI_IMAGE_NARROW_CLOSE, 110, 4, 32, Extension::None,
+     Shown::NarrowGui, KEY_ALT | 'c', STRING_HELP_CLOSE, [](int32_t) { return GadgetOutcome::Close; }},
+    {&actionPanel, &closeButton, Look::OwnImage, IMAGE_CLOSE, 102, 4, 40, Extension::None, Shown::WideGui,
+     KEY_ALT | 'c', STRING_HELP_CLOSE, [](int32_t) { return GadgetOutcome::Close; }},
+    {&actionPanel, &infoButton, Look::GuiImage, GUI_IMAGE_INFO, 8, 4, 32, Extension::None, Shown::Always, 'i', 0,
+     [](int32_t) {
+         showInformation(STRING_INFO);
+         return GadgetOutcome::NoRender;
+     }},
+    // Built with the mode panel; renders itself where the mode changes the
+    // picture.
+    {&modePanel, &modePopup, Look::ModePopup, 0, 0, 0, 0, Extension::None, Shown::Always, '0', 0,
+     [](int32_t value) {
+         chooseMode(value & 0xFF);
+         return GadgetOutcome::NoRender;
+     }},
+};
+
+uint32_t keyOf(const TgHandle *handle)
 {
-    attachHelp(layoutPanel, compactButton, STRING_HELP_COMPACT);
-    attachHelp(layoutPanel, panelPlaceButton, STRING_HELP_PANEL_PLACE);
+    for (const MainGadget &g : MAIN_GADGETS)
+        if (g.handle == handle) return g.key;
+    return 0;
+}
+
+bool builtNow(const MainGadget &g, bool compact)
+{
+    if (g.look == Look::ModePopup) return false;
+    if (compact) return g.panel == &layoutPanel;
+    switch (g.shown) {
+    case Shown::Always: return true;
+    case Shown::OnMonitor2: return defaultMonitor == 2;
+    case Shown::HostPreview: return opVersion(0) >= HOST_PREVIEW_VERSION;
+    case Shown::NarrowGui: return guiMode == GUI_MODE_NARROW;
+    case Shown::WideGui: return guiMode != GUI_MODE_NARROW;
+    }
+    return false;
+}
+
+TgHandle createMainGadget(const MainGadget &g, const GadgetExtension *ext)
+{
+    const TgHandle panel = *g.panel;
+    const uint16_t x = u16(g.x), y = rowY(g.row), w = u16(g.width);
+    switch (g.look) {
+    case Look::OwnImage:
+    case Look::GuiImage: {
+        const Picture *picture = g.look == Look::OwnImage ? ownImage(g.picture) : hostGuiImage(g.picture);
+        uint32_t state = 0;
+        if (g.extension == Extension::PageNumber)
+            state = PAGE_BUTTON_STATE | (g.handle - pageButton == settings.settingsPage ? IMAGE_PRESSED : 0);
+        return tgAddImageButton(panel, x, y, w, gadgetHeight(), picture, state, ext);
+    }
+    case Look::Text: return tgAddTextButton(panel, x, y, w, gadgetHeight(), editorText(g.picture), 0, 0);
+    case Look::FrameSlider:
+        return tgAddSlider(panel, x, y, w, gadgetHeight(), 0, lastFrame(), int32_t(settings.editorFrame), nullptr,
+                           nullptr, SLIDER_FLAGS, ext);
+    case Look::ModePopup: break;
+    }
+    return 0;
+}
+
+// Creates the gadgets of the panels built now, in the table's order, then
+// gives them their keys and help texts.
+void buildMainGadgets(bool compact)
+{
+    Extension current = Extension::None;
+    GadgetExtension *ext = nullptr;
+    for (const MainGadget &g : MAIN_GADGETS) {
+        if (!builtNow(g, compact)) continue;
+        if (g.extension != current) {
+            freeExtension(ext);
+            current = g.extension;
+            ext = current == Extension::PageNumber   ? pageButtonExtension()
+                  : current == Extension::FramesTime ? framesTimeExtension()
+                                                     : nullptr;
+        }
+        *g.handle = createMainGadget(g, ext);
+    }
+    freeExtension(ext);
+    for (const MainGadget &g : MAIN_GADGETS)
+        if (builtNow(g, compact)) setGadgetKey(*g.panel, *g.handle, g.key);
+    for (const MainGadget &g : MAIN_GADGETS)
+        if (builtNow(g, compact) && g.help) attachHelp(*g.panel, *g.handle, g.help);
 }
 
 // The compact layout: a small backdrop with the two layout buttons only,
@@ -131,9 +242,7 @@ void buildCompactPanels()
     at.y -= page.height + 10;
     layoutPanel = createPanel(backdropPanel, at, PANEL_NORMAL);
     tgSetColorYUV(tgGetNewGuiColorYUV(NEW_GUI_COLOR));
-    addLayoutButtons();
-    keyLayoutButtons();
-    helpLayoutButtons();
+    buildMainGadgets(true);
 }
 
 // The backdrop of the full overlay layout, centred in the visible area,
@@ -152,14 +261,6 @@ void buildOverlayBackdrop()
                                   PANEL_BACKDROP, 0, 0);
 }
 
-// The frame slider runs over the frames of the section; a section of one
-// field has frame 0 only.
-int32_t lastFrame()
-{
-    const uint32_t frames = sectionFrames();
-    return frames == 0 ? 0 : int32_t(frames - 1);
-}
-
 void addModePopup(uint32_t kind, const uint32_t *ids, size_t count, uint32_t selected,
                   uint32_t titleId)
 {
@@ -168,11 +269,26 @@ void addModePopup(uint32_t kind, const uint32_t *ids, size_t count, uint32_t sel
     buildChoiceList(kind, labels, count);
     modePopup = tgAddPopup(modePanel, 178, 8, 202, gadgetHeight(), choiceList, selected,
                            editorText(titleId), 0, 0);
-    setGadgetKey(modePanel, modePopup, KEY_MODE);
+    setGadgetKey(modePanel, modePopup, keyOf(&modePopup));
     freeChoiceList();
 }
 
 } // namespace
+
+void showInformation(uint32_t stringId)
+{
+    TextRequest request{};
+    request.text = resGetString(stringSet, stringId);
+    request.kind = TEXT_INFO;
+    treqTextRequest(&request);
+}
+
+GadgetOutcome runMainGadget(TgHandle element, int32_t value)
+{
+    for (const MainGadget &g : MAIN_GADGETS)
+        if (*g.handle != 0 && element == *g.handle) return g.action(value);
+    return GadgetOutcome::NoGadget;
+}
 
 // ---------------------------------------------------------------- popup lists
 
@@ -273,48 +389,7 @@ void buildPanels()
     actionPanel = createPanel(parent, panelRect[ACTION_SLOT], PANEL_NORMAL);
 
     tgSetColorYUV(tgGetNewGuiColorYUV(NEW_GUI_COLOR));
-
-    // Two buttons a row, three rows; the current page's button looks pressed.
-    GadgetExtension *ext = pageButtonExtension();
-    for (int32_t i = 0; i < 6; ++i) {
-        const uint32_t state = PAGE_BUTTON_STATE | (settings.settingsPage == i ? IMAGE_PRESSED : 0);
-        pageButton[i] = addImageButton(pagePanel, i % 2 ? 42 : 8, i / 2 + 1, 32,
-                                       ownImage(PAGE_IMAGES[i]), state, ext);
-    }
-    freeExtension(ext);
-
-    if (onMonitor2) addLayoutButtons();
-
-    const bool hostPreview = opVersion(0) >= HOST_PREVIEW_VERSION;
-    if (hostPreview) previewButton = addActionButton(1, STRING_PREVIEW);
-    presetsButton = addActionButton(2, STRING_PRESETS);
-    resetButton = addActionButton(3, STRING_RESET);
-
-    for (int32_t i = 0; i < 6; ++i) setGadgetKey(pagePanel, pageButton[i], PAGE_KEYS[i]);
-    if (onMonitor2) keyLayoutButtons();
-    if (hostPreview) setGadgetKey(actionPanel, previewButton, KEY_PREVIEW);
-    setGadgetKey(actionPanel, presetsButton, KEY_PRESETS);
-    setGadgetKey(actionPanel, resetButton, KEY_RESET);
-
-    ext = framesTimeExtension();
-    frameSlider = tgAddSlider(framePanel, 8, rowY(1), 134, gadgetHeight(), 0, lastFrame(),
-                              int32_t(settings.editorFrame), nullptr, nullptr, SLIDER_FLAGS, ext);
-    setGadgetKey(framePanel, frameSlider, KEY_FRAME);
-    freeExtension(ext);
-
-    if (guiMode == GUI_MODE_NARROW)
-        closeButton = addImageButton(actionPanel, 110, 4, 32,
-                                     hostGuiImage(GUI_IMAGE_NARROW_CLOSE), 0, nullptr);
-    else
-        closeButton = addImageButton(actionPanel, 102, 4, 40, ownImage(IMAGE_CLOSE), 0, nullptr);
-    infoButton = addImageButton(actionPanel, 8, 4, 32, hostGuiImage(GUI_IMAGE_INFO), 0, nullptr);
-    setGadgetKey(actionPanel, closeButton, KEY_CLOSE);
-    setGadgetKey(actionPanel, infoButton, KEY_INFO);
-
-    for (int32_t i = 0; i < 6; ++i) attachHelp(pagePanel, pageButton[i], PAGE_HELP[i]);
-    attachHelp(actionPanel, closeButton, STRING_HELP_CLOSE);
-    if (onMonitor2) helpLayoutButtons();
-
+    buildMainGadgets(false);
     buildModePanel();
 }
 

@@ -78,7 +78,15 @@ enum class GadgetOutcome {
     NoGadget,   // the handle is no gadget's: nothing happens
     Render,     // render the preview again
     NoRender,   // the gadget says no render (or rendered itself)
+    Close,      // the editor closes
 };
+
+// Shows the text `stringId` as an information to dismiss.
+void showInformation(uint32_t stringId);
+
+// Carries out the event of a page, layout, frame, action or mode-panel
+// gadget, as its row in the main table says.
+GadgetOutcome runMainGadget(TgHandle element, int32_t value);
 
 // Carries out the event of a settings-panel gadget of any page and mode,
 // as its row in the page's table says.

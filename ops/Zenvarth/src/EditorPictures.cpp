@@ -9,10 +9,24 @@ namespace zenvarth {
 
 namespace {
 
-void release(Picture *&picture)
+// The holder of the editor running now; none outside the editor.
+HeldPictures *held = nullptr;
+
+// The render statics follow what is held.
+void pointStatics()
 {
-    if (picture) opFreeImage(picture);
-    picture = nullptr;
+    foregroundPicture = held ? held->foreground.get() : nullptr;
+    backgroundPicture = held ? held->background.get() : nullptr;
+    outputPicture = held ? held->output.get() : nullptr;
+}
+
+// The old picture goes back to the host before the new one is asked for.
+bool fetchInto(PictureHandle &handle, int32_t input, int32_t fieldNumber)
+{
+    handle.reset();
+    handle.reset(opGetField(input, fieldNumber));
+    pointStatics();
+    return bool(handle);
 }
 
 // The old coordinate handling of GUI versions up to 50 outside the
@@ -21,23 +35,24 @@ bool oldCoordinates() { return tgVersion(0) <= 50 && tgGetDefaultMonitor() != 1;
 
 } // namespace
 
+HeldPictures::HeldPictures()
+{
+    held = this;
+    pointStatics();
+}
+
+HeldPictures::~HeldPictures()
+{
+    releasePictures();
+    held = nullptr;
+}
+
 void logEditorFailure(int32_t line) { logFailure(line, SOURCE_NAME, MODULE_ZENVARTH); }
 
 int32_t fetchPictures(int32_t fieldNumber)
 {
-    matteDone = false;
-    release(foregroundPicture);
-    foregroundPicture = opGetField(1, fieldNumber);
-    if (!foregroundPicture) {
-        logEditorFailure(LINE_EDITOR_NO_FOREGROUND);
-        pictureWidth = 0;
-        pictureHeight = 0;
-        return -1;
-    }
-    release(backgroundPicture);
-    backgroundPicture = opGetField(0, fieldNumber);
-    if (!backgroundPicture) {
-        logEditorFailure(LINE_EDITOR_NO_BACKGROUND);
+    if (fetchForeground(fieldNumber) != 0 || !fetchInto(held->background, 0, fieldNumber)) {
+        if (held->foreground) logEditorFailure(LINE_EDITOR_NO_BACKGROUND);
         pictureWidth = 0;
         pictureHeight = 0;
         return -1;
@@ -50,20 +65,27 @@ int32_t fetchPictures(int32_t fieldNumber)
 int32_t fetchForeground(int32_t fieldNumber)
 {
     matteDone = false;
-    release(foregroundPicture);
-    foregroundPicture = opGetField(1, fieldNumber);
-    if (!foregroundPicture) {
-        logEditorFailure(LINE_EDITOR_NO_FOREGROUND);
-        return -1;
-    }
-    return 0;
+    if (fetchInto(held->foreground, 1, fieldNumber)) return 0;
+    logEditorFailure(LINE_EDITOR_NO_FOREGROUND);
+    return -1;
+}
+
+void allocateOutput(int32_t failureLine)
+{
+    held->output.reset();
+    held->output.reset(opAllocImage(-1, -1, 1, 0));
+    pointStatics();
+    if (!held->output) logEditorFailure(failureLine);
 }
 
 void releasePictures()
 {
-    release(foregroundPicture);
-    release(backgroundPicture);
-    release(outputPicture);
+    if (held) {
+        held->foreground.reset();
+        held->background.reset();
+        held->output.reset();
+    }
+    pointStatics();
     freePattern();
 }
 

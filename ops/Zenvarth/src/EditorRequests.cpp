@@ -56,8 +56,7 @@ void runHostPreview()
     if (embeddedLayout && !dualMonitor) tgColorBarOff();
     releasePictures();
     renderFieldNumber = 2 * settings.editorFrame;
-    outputPicture = opAllocImage(-1, -1, 1, 0);
-    if (!outputPicture) logEditorFailure(LINE_NO_OUTPUT_AFTER_PREVIEW);
+    allocateOutput(LINE_NO_OUTPUT_AFTER_PREVIEW);
     fetchPictures(shownField());
     loadPattern();
 }

@@ -11,6 +11,7 @@
 #include "EditorIds.h"
 #include "ZenvarthRender.h"
 #include "contract/gui_calls.h"
+#include "contract/helpers.h"
 #include "contract/host_calls.h"
 
 namespace zenvarth {
@@ -147,8 +148,25 @@ void computeBaseLayout();
 void finishLayout();
 
 // Pictures (EditorPictures.cpp).
+
+// The pictures the editor holds from one event to the next, owned for the
+// one call that runs the editor: whatever path that call leaves by, they
+// are released (with the pattern buffer) when this goes. While it lives,
+// the render statics point at its pictures for the preview's passes.
+struct HeldPictures {
+    PictureHandle foreground, background, output;
+    HeldPictures();
+    ~HeldPictures();
+    HeldPictures(const HeldPictures &) = delete;
+    HeldPictures &operator=(const HeldPictures &) = delete;
+};
+
 int32_t fetchPictures(int32_t fieldNumber);
 int32_t fetchForeground(int32_t fieldNumber);
+// A new output picture of the field's size; when there is none the failure
+// is logged at `failureLine`.
+void allocateOutput(int32_t failureLine);
+// Releases the held pictures and the pattern buffer.
 void releasePictures();
 void meanAreaColor(const SettingsRect &rect, Pixel &destination);
 int32_t requestArea(RectParam *record);

@@ -21,8 +21,6 @@
 
 namespace zenvarth {
 
-bool lanes::handWrittenSweeps = handAvx2Enabled();
-
 namespace {
 
 static_assert(std::endian::native == std::endian::little, "pixels are read as little-endian words");
@@ -441,7 +439,7 @@ void keyByDistanceSweep(Pixel *fg, Pixel *out, size_t count, const DistanceRule 
 {
     size_t done = 0;
 #if OPS_HAND_AVX2
-    if (lanes::handWrittenSweeps) done = avx2::keyByDistance(fg, out, count, rule, wholeMatte);
+    if (lanes::handWrittenSweeps()) done = avx2::keyByDistance(fg, out, count, rule, wholeMatte);
 #endif
     if (done == count) return;
     if (wholeMatte)
@@ -454,7 +452,7 @@ void keyAndCompositeSweep(Pixel *fg, const Pixel *bg, Pixel *out, size_t count, 
 {
     size_t done = 0;
 #if OPS_HAND_AVX2
-    if (lanes::handWrittenSweeps) done = avx2::keyAndComposite(fg, bg, out, count, rule, wholeMatte);
+    if (lanes::handWrittenSweeps()) done = avx2::keyAndComposite(fg, bg, out, count, rule, wholeMatte);
 #endif
     if (done == count) return;
     if (wholeMatte)

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "EditorIds.h"
 #include "ZenvarthRender.h"
 #include "contract/helpers.h"
 #include "contract/host_calls.h"
@@ -12,8 +13,6 @@
 namespace zenvarth {
 
 namespace {
-
-constexpr int32_t LINE_NO_MOVE_PICTURE = 4852;
 
 // A rectangle cut to the picture: columns x0..x1-1, rows y0..y1-1. Zero or
 // negative sizes give an empty span.

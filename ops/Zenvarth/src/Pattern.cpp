@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "EditorIds.h"
 #include "Pattern.h"
 #include "ZenvarthRender.h"
 #include "contract/helpers.h"
@@ -18,11 +19,6 @@ uint8_t *patternBuffer = nullptr;
 int32_t patternWidth = 0;
 int32_t patternHeight = 0;
 void *(*patternBufferAllocator)(size_t bytes) = std::malloc;
-
-namespace {
-constexpr int32_t LINE_NO_PATTERN_PICTURE = 4291;
-constexpr int32_t LINE_NO_PATTERN_BUFFER = 4284;
-} // namespace
 
 void freePattern()
 {

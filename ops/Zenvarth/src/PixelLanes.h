@@ -12,10 +12,10 @@
 
 namespace zenvarth::lanes {
 
-// Whether the hand-written sweeps run, as handAvx2Enabled() said when the
-// library loaded. A test turns it off to hold them against the compiler's
-// loops.
-extern bool handWrittenSweeps;
+// Whether the hand-written sweeps run: where they are built and the
+// processor has them, unless OPS_PLAIN_KERNELS is set (asked at each use,
+// so a test can hold them against the compiler's loops in one process).
+inline bool handWrittenSweeps() { return handAvx2Enabled(); }
 
 } // namespace zenvarth::lanes
 

@@ -1,8 +1,9 @@
 // Preset files from the editor: the load/save/delete dialogue, the choice of
-// a file in the preset folder, and the yes/no question the editor asks
-// before it restores the defaults.
+// a file in the preset folder, and the yes/no questions the editor asks
+// before it restores the defaults or replaces a preset.
 #include <cstdio>
 #include <cstring>
+#include <sys/stat.h>
 
 #include "EditorState.h"
 #include "PresetFile.h"
@@ -11,14 +12,6 @@
 namespace zenvarth {
 
 namespace {
-
-constexpr uint32_t STRING_PRESETS_TITLE = 2111;
-constexpr uint32_t STRING_SAVE_FAILED = 2705;
-constexpr uint32_t STRING_NOT_A_PRESET = 2706;
-
-// Logged when a preset cannot be saved, or a chosen file is no preset.
-constexpr int32_t LINE_PRESET_NOT_SAVED = 5310;
-constexpr int32_t LINE_PRESET_REFUSED = 5305;
 
 constexpr uint16_t PRESET_PATH_SIZE = 256;
 constexpr uint16_t HOST_BUFFER_SIZE = 1024;
@@ -97,12 +90,17 @@ void loadPreset()
 
 void savePreset()
 {
+    // A new name is typed from scratch; the last one is offered to load.
+    hostBuffer[0] = '\0';
     const char *path = choosePresetFile(FILE_SAVE);
     if (!path) return;
+    struct stat st;
+    const bool existed = ::lstat(path, &st) == 0;
+    if (existed && !askQuestion(resGetString(presetStrings, STRING_REPLACE_QUESTION), TEXT_YESNO)) return;
     char reason[PRESET_REASON_SIZE];
     if (writePresetFile(path, reinterpret_cast<const uint8_t *>(&settings), reason, sizeof reason)) return;
     logEditorFailure(LINE_PRESET_NOT_SAVED);
-    inform(STRING_SAVE_FAILED, reason);
+    inform(existed ? STRING_SAVE_FAILED_KEPT : STRING_SAVE_FAILED, reason);
 }
 
 void deletePreset()
@@ -115,7 +113,7 @@ void runPresetRequester()
 {
     presetStrings = resLoadStrings("zv_ops");
     ArchiveRequest request{};
-    request.title = resGetString(presetStrings, STRING_PRESETS_TITLE);
+    request.title = resGetString(presetStrings, STRING_PRESETS);
     request.answer = 0;
     if (treqArchivesRequest(&request) == 0) {
         switch (request.answer) {

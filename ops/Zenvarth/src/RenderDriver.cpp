@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "EditorIds.h"
 #include "SettingsTable.h"
 #include "ZenvarthRender.h"
 #include "contract/helpers.h"
@@ -37,10 +38,6 @@ const SettingsRect &storedHoleArea()
 }
 
 namespace {
-
-constexpr int32_t LINE_RENDER_NO_FOREGROUND = 256;
-constexpr int32_t LINE_RENDER_NO_BACKGROUND = 262;
-constexpr int32_t LINE_RENDER_NO_OUTPUT = 268;
 
 // ---------------------------------------------------------------- helpers
 
