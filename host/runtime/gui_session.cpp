@@ -11,7 +11,6 @@
 
 #include "hostgui/gui.h"
 #include "hostrt/gui_session.h"
-#include "media/png_io.h"
 
 namespace hostrt::gui {
 
@@ -90,33 +89,8 @@ void setCheckHandler(std::function<void(const std::string &name)> handler)
     hostgui::setCheckHandler(std::move(handler));
 }
 
-namespace {
-
-Framebuffer framebufferOf(const hostgui::Canvas &c)
-{
-    Framebuffer fb;
-    fb.width = c.width;
-    fb.height = c.height;
-    fb.rgba.resize(c.pixels.size() * 4);
-    for (size_t i = 0; i < c.pixels.size(); ++i) {
-        fb.rgba[i * 4 + 0] = c.pixels[i].r;
-        fb.rgba[i * 4 + 1] = c.pixels[i].g;
-        fb.rgba[i * 4 + 2] = c.pixels[i].b;
-        fb.rgba[i * 4 + 3] = 255;
-    }
-    return fb;
-}
-
-bool savePng(Framebuffer fb, const std::string &path, std::string &error)
-{
-    media::RgbaImage image;
-    image.width = fb.width;
-    image.height = fb.height;
-    image.rgba = std::move(fb.rgba);
-    return media::writePng(path, image, false, error);
-}
-
-} // namespace
+using hostgui::framebufferOf;
+using hostgui::savePng;
 
 Framebuffer capture(SurfaceId surface)
 {
@@ -127,7 +101,7 @@ Framebuffer capture(SurfaceId surface)
 
 bool saveScreenshot(SurfaceId surface, const std::string &path, std::string &error)
 {
-    return savePng(capture(surface), path, error);
+    return hostgui::saveScreenshot(surface, path, error);
 }
 
 bool closedCapture(SurfaceId surface, Framebuffer &out)

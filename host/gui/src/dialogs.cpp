@@ -7,17 +7,18 @@
 #include "hostgui/registry.h"
 #include "hostgui/settings.h"
 #include "hostgui/surfaces.h"
+#include "hostgui/toolkit.h"
 #include "input.h"
 
 namespace hostgui {
 
+struct DialogStack {
+    std::vector<Dialog *> open;   // innermost last
+};
+
 namespace {
 
-std::vector<Dialog *> &stack()
-{
-    static std::vector<Dialog *> s;
-    return s;
-}
+std::vector<Dialog *> &stack() { return current().dialogs.get().open; }
 
 } // namespace
 

@@ -8,6 +8,7 @@
 
 #include "hostgui/settings.h"
 #include "hostgui/types.h"
+#include "hostgui/toolkit.h"
 
 namespace hostgui {
 
@@ -109,8 +110,6 @@ void Canvas::picture(int x, int y, const Picture &p, bool dim)
 
 // ---------------------------------------------------------------- text
 
-namespace {
-
 struct Coverage {
     int w = 0, h = 0;
     std::vector<uint8_t> alpha;
@@ -190,11 +189,9 @@ struct FontCache {
     }
 };
 
-FontCache &fontCache()
-{
-    static FontCache cache;
-    return cache;
-}
+namespace {
+
+FontCache &fontCache() { return current().fonts.get(); }
 
 } // namespace
 

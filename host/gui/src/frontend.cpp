@@ -3,10 +3,9 @@
 
 #include "frontend.h"
 #include "hostgui/settings.h"
+#include "hostgui/toolkit.h"
 
 namespace hostgui {
-
-namespace {
 
 struct FrontEnds {
     std::unique_ptr<FrontEnd> current;
@@ -15,11 +14,9 @@ struct FrontEnds {
     std::function<void(const std::string &)> checkHandler;
 };
 
-FrontEnds &fronts()
-{
-    static FrontEnds f;
-    return f;
-}
+namespace {
+
+FrontEnds &fronts() { return current().frontEnds.get(); }
 
 } // namespace
 
@@ -27,7 +24,7 @@ FrontEnd &frontEnd()
 {
     auto &fe = fronts().current;
     if (!fe) {
-        if (settings().frontEnd == hostrt::gui::FrontEndKind::Window) {
+        if (settings().frontEnd == FrontEndKind::Window) {
             std::string error;
             fe = makeWindowFrontEnd(error);
             if (!fe) std::fprintf(stderr, "host GUI: no window (%s); running headless\n", error.c_str());

@@ -10,13 +10,12 @@
 #include "hostgui/surfaces.h"
 #include "hostgui/messages.h"
 #include "input.h"
+#include "hostgui/toolkit.h"
 
 namespace hostgui {
 
-namespace {
-
 struct Input {
-    hostrt::gui::PointerState pointer;
+    PointerState pointer;
     HoverPoint hover;
     TgHandle hoverGadget = 0;
     TgHandle pressedGadget = 0;
@@ -26,11 +25,9 @@ struct Input {
     PopupMenu menu;
 };
 
-Input &in()
-{
-    static Input i;
-    return i;
-}
+namespace {
+
+Input &in() { return current().input.get(); }
 
 TgHandle gadgetAt(SurfaceId s, int x, int y)
 {
@@ -301,7 +298,7 @@ void dropFocus(TgHandle g)
 
 // ---------------------------------------------------------------- pointer
 
-hostrt::gui::PointerState pointerState() { return in().pointer; }
+PointerState pointerState() { return in().pointer; }
 
 void setBusyPointer(bool busy)
 {
@@ -397,7 +394,7 @@ void resetInput()
 {
     // Where the pointer last was stays: only what refers to gadgets goes.
     Input &i = in();
-    i.pointer = hostrt::gui::PointerState{};
+    i.pointer = PointerState{};
     i.hoverGadget = i.pressedGadget = i.focusedGadget = 0;
     i.menu = PopupMenu{};
 }

@@ -8,21 +8,18 @@
 #include "hostgui/registry.h"
 #include "hostgui/surfaces.h"
 #include "input.h"
+#include "hostgui/toolkit.h"
 
 namespace hostgui {
-
-namespace {
 
 struct Messages {
     uint32_t sequence = 0;
     std::vector<std::vector<uint8_t>> posted;
 };
 
-Messages &msgs()
-{
-    static Messages m;
-    return m;
-}
+namespace {
+
+Messages &msgs() { return current().messages.get(); }
 
 // Nothing to wait on, or a fault: an end message so the caller's loop ends.
 int32_t answerClose(void *message)

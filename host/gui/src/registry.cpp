@@ -8,10 +8,9 @@
 #include "hostgui/settings.h"
 #include "hostgui/surfaces.h"
 #include "input.h"
+#include "hostgui/toolkit.h"
 
 namespace hostgui {
-
-namespace {
 
 struct StringSet {
     std::string name;
@@ -36,10 +35,29 @@ struct Registry {
     TgHandle guiResource = 0;
 };
 
-Registry &reg()
+namespace {
+
+Registry &reg() { return current().registry.get(); }
+
+// The record under `key` in one of the registry's maps, null when none.
+template <class Map> auto *lookUp(Map &map, const typename Map::key_type &key)
 {
-    static Registry r;
-    return r;
+    auto it = map.find(key);
+    return it == map.end() ? nullptr : &it->second;
+}
+
+// Walks from panel `handle` up through its parents, calling visit(handle,
+// panel) on each until visit answers false. Returns the handle the walk
+// ended on: the one above the outermost panel (its screen), or the panel
+// visit stopped at.
+template <class Visit> TgHandle walkUp(TgHandle handle, Visit visit)
+{
+    const auto &panels = reg().panels;
+    for (auto it = panels.find(handle); it != panels.end(); it = panels.find(handle)) {
+        if (!visit(handle, it->second)) break;
+        handle = it->second.parent;
+    }
+    return handle;
 }
 
 } // namespace
@@ -93,9 +111,7 @@ bool screenExists(TgHandle screen) { return reg().screens.count(screen) != 0; }
 
 const Screen *screen(TgHandle handle)
 {
-    auto &screens = reg().screens;
-    auto it = screens.find(handle);
-    return it == screens.end() ? nullptr : &it->second;
+    return lookUp(reg().screens, handle);
 }
 
 const Screen *topScreen()
@@ -163,43 +179,31 @@ void removePanel(TgHandle handle)
 
 const Panel *panel(TgHandle handle)
 {
-    auto &panels = reg().panels;
-    auto it = panels.find(handle);
-    return it == panels.end() ? nullptr : &it->second;
+    return lookUp(reg().panels, handle);
 }
 
 Rect panelRectOnSurface(TgHandle handle)
 {
-    const auto &panels = reg().panels;
     Rect r;
     bool first = true;
-    while (true) {
-        auto it = panels.find(handle);
-        if (it == panels.end()) break;
-        if (first) {
-            r = it->second.rect;
-            first = false;
-        } else {
-            r.x += it->second.rect.x;
-            r.y += it->second.rect.y;
-        }
-        handle = it->second.parent;
-    }
+    walkUp(handle, [&](TgHandle, const Panel &p) {
+        if (first) r = p.rect;
+        else r.x += p.rect.x, r.y += p.rect.y;
+        first = false;
+        return true;
+    });
     return r;
 }
 
 SurfaceId panelSurface(TgHandle handle)
 {
-    const auto &panels = reg().panels;
-    auto it = panels.find(handle);
-    return it == panels.end() ? SurfaceId::Screen : it->second.surface;
+    const Panel *p = lookUp(reg().panels, handle);
+    return p ? p->surface : SurfaceId::Screen;
 }
 
 TgHandle panelRoot(TgHandle handle)
 {
-    auto &panels = reg().panels;
-    while (panels.count(handle)) handle = panels[handle].parent;
-    return handle;
+    return walkUp(handle, [](TgHandle, const Panel &) { return true; });
 }
 
 // ---------------------------------------------------------------- gadgets
@@ -219,12 +223,7 @@ Gadget *addGadget(TgHandle panelHandle, uint32_t kind, Rect rect)
     return &(r.gadgets[g.handle] = g);
 }
 
-Gadget *gadget(TgHandle h)
-{
-    auto &gadgets = reg().gadgets;
-    auto it = gadgets.find(h);
-    return it == gadgets.end() ? nullptr : &it->second;
-}
+Gadget *gadget(TgHandle h) { return lookUp(reg().gadgets, h); }
 
 const std::map<TgHandle, Gadget> &gadgets() { return reg().gadgets; }
 
@@ -236,15 +235,13 @@ Rect gadgetRectOnSurface(const Gadget &g)
 
 bool gadgetVisible(const Gadget &g)
 {
-    Registry &r = reg();
-    TgHandle h = g.panel;
-    while (true) {
-        auto it = r.panels.find(h);
-        if (it == r.panels.end()) break;
-        if (it->second.dialog) return dialogOpen() && topDialogPanel() == it->first;
-        h = it->second.parent;
-    }
-    return !r.screenStack.empty() && h == r.screenStack.back() && !dialogOpen();
+    // A requester's gadget shows while its requester is the top one; any
+    // other while its screen is shown and no requester is open.
+    bool inDialog = false;
+    const TgHandle root = walkUp(g.panel, [&](TgHandle, const Panel &p) { return !(inDialog = p.dialog); });
+    if (inDialog) return dialogOpen() && topDialogPanel() == root;
+    const Registry &r = reg();
+    return !r.screenStack.empty() && root == r.screenStack.back() && !dialogOpen();
 }
 
 // ---------------------------------------------------------------- queues
@@ -262,9 +259,7 @@ TgHandle createQueue(int count, int size)
 
 Queue *queue(TgHandle handle)
 {
-    auto &queues = reg().queues;
-    auto it = queues.find(handle);
-    return it == queues.end() ? nullptr : &it->second;
+    return lookUp(reg().queues, handle);
 }
 
 void deleteQueue(TgHandle handle) { reg().queues.erase(handle); }
@@ -280,9 +275,8 @@ TgHandle addStringSet(const std::string &name, StringTable table)
 
 const StringTable *stringSet(TgHandle handle)
 {
-    auto &sets = reg().stringSets;
-    auto it = sets.find(handle);
-    return it == sets.end() ? nullptr : &it->second.table;
+    const StringSet *set = lookUp(reg().stringSets, handle);
+    return set ? &set->table : nullptr;
 }
 
 void freeStringSet(TgHandle handle) { reg().stringSets.erase(handle); }
@@ -302,13 +296,11 @@ TgHandle loadImageSet(const std::string &name)
 
 const Picture *imageOf(TgHandle set, uint32_t id)
 {
-    auto &sets = reg().imageSets;
-    auto it = sets.find(set);
-    if (it == sets.end()) return nullptr;
-    auto icon = it->second.icons.find(id);
-    if (icon == it->second.icons.end()) return nullptr;
-    icon->second.picture.pixels = icon->second.pixels.data();
-    return &icon->second.picture;
+    ImageSet *images = lookUp(reg().imageSets, set);
+    Icon *icon = images ? lookUp(images->icons, id) : nullptr;
+    if (!icon) return nullptr;
+    icon->picture.pixels = icon->pixels.data();
+    return &icon->picture;
 }
 
 void freeImageSet(TgHandle handle)

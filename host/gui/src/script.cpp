@@ -8,6 +8,7 @@
 #include "dialogs.h"
 #include "frontend.h"
 #include "hostgui/registry.h"
+#include "hostgui/surfaces.h"
 #include "input.h"
 
 namespace hostgui {
@@ -314,7 +315,7 @@ private:
         } else if (cmd == "save") {
             if (w.size() != 3 || (w[1] != "screen" && w[1] != "monitor")) return usage(line, "save screen|monitor FILE");
             std::string err;
-            if (!hostrt::gui::saveScreenshot(w[1] == "screen" ? SurfaceId::Screen : SurfaceId::Monitor, w[2], err)) {
+            if (!saveScreenshot(w[1] == "screen" ? SurfaceId::Screen : SurfaceId::Monitor, w[2], err)) {
                 error(line, err);
                 return false;
             }

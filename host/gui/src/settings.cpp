@@ -3,19 +3,21 @@
 
 #include "frontend.h"
 #include "hostgui/settings.h"
+#include "hostgui/toolkit.h"
 #include "hostgui/types.h"
 
 namespace hostgui {
 
-namespace {
-
 struct Look {
-    hostrt::gui::GuiSettings settings;
+    GuiSettings settings;
     std::map<int32_t, uint32_t> colorTable;
     uint32_t currentColor = 0;
+    Look();
 };
 
-void fill(Look &look, const hostrt::gui::GuiSettings &s)
+namespace {
+
+void fill(Look &look, const GuiSettings &s)
 {
     look.settings = s;
     auto &t = look.colorTable;
@@ -30,19 +32,15 @@ void fill(Look &look, const hostrt::gui::GuiSettings &s)
     if (look.currentColor == 0) look.currentColor = t[10];
 }
 
-Look &look()
-{
-    static Look l;
-    static const bool ready = (fill(l, l.settings), true);
-    (void)ready;
-    return l;
-}
+Look &look() { return current().look.get(); }
 
 } // namespace
 
-const hostrt::gui::GuiSettings &settings() { return look().settings; }
+Look::Look() { fill(*this, settings); }
 
-void applySettings(const hostrt::gui::GuiSettings &s)
+const GuiSettings &settings() { return look().settings; }
+
+void applySettings(const GuiSettings &s)
 {
     Look &l = look();
     const bool frontEndChanged = s.frontEnd != l.settings.frontEnd;

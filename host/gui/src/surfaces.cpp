@@ -9,10 +9,10 @@
 #include "hostgui/surfaces.h"
 #include "input.h"
 #include "look.h"
+#include "media/png_io.h"
+#include "hostgui/toolkit.h"
 
 namespace hostgui {
-
-namespace {
 
 struct Surfaces {
     // YUVA pixels over each surface (key 0 shows what lies below).
@@ -22,11 +22,9 @@ struct Surfaces {
     bool viewSavedSinceWait = false;
 };
 
-Surfaces &surf()
-{
-    static Surfaces s;
-    return s;
-}
+namespace {
+
+Surfaces &surf() { return current().surfaces.get(); }
 
 void ensureOverlay(SurfaceId s)
 {
@@ -204,6 +202,37 @@ void resetSurfaces()
     sf.viewSavedSinceWait = false;
     sf.overlay[0].clear();
     sf.overlay[1].clear();
+}
+
+Framebuffer framebufferOf(const Canvas &c)
+{
+    Framebuffer fb;
+    fb.width = c.width;
+    fb.height = c.height;
+    fb.rgba.resize(c.pixels.size() * 4);
+    for (size_t i = 0; i < c.pixels.size(); ++i) {
+        fb.rgba[i * 4 + 0] = c.pixels[i].r;
+        fb.rgba[i * 4 + 1] = c.pixels[i].g;
+        fb.rgba[i * 4 + 2] = c.pixels[i].b;
+        fb.rgba[i * 4 + 3] = 255;
+    }
+    return fb;
+}
+
+bool savePng(Framebuffer fb, const std::string &path, std::string &error)
+{
+    media::RgbaImage image;
+    image.width = fb.width;
+    image.height = fb.height;
+    image.rgba = std::move(fb.rgba);
+    return media::writePng(path, image, false, error);
+}
+
+bool saveScreenshot(SurfaceId s, const std::string &path, std::string &error)
+{
+    Canvas c;
+    compose(s, c);
+    return savePng(framebufferOf(c), path, error);
 }
 
 } // namespace hostgui

@@ -8,7 +8,7 @@
 
 namespace hostgui {
 
-hostrt::gui::PointerState pointerState();
+PointerState pointerState();
 // The busy or standard pointer (tgBusyPointer / tgStandardPointer).
 void setBusyPointer(bool busy);
 // Moves the pointer to (x, y) on the screen, as a move of the mouse would.

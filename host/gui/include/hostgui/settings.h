@@ -4,14 +4,14 @@
 
 #include <cstdint>
 
-#include "hostrt/gui_session.h"
+#include "hostgui/gui_settings.h"
 
 namespace hostgui {
 
-const hostrt::gui::GuiSettings &settings();
+const GuiSettings &settings();
 // Takes the settings: colour table, sizes, font. A change of front-end
 // kind drops the current front end; the next wait opens the new kind.
-void applySettings(const hostrt::gui::GuiSettings &s);
+void applySettings(const GuiSettings &s);
 
 // The GUI colour `id`, or `otherwise` when the table has none.
 uint32_t guiColor(int32_t id, uint32_t otherwise);

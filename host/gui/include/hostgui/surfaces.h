@@ -40,6 +40,11 @@ bool colorBar();
 //   5. an open popup menu;
 //   6. the help text of the gadget under the pointer.
 void compose(SurfaceId s, Canvas &out);
+// A canvas as RGBA bytes, and saved as PNG.
+Framebuffer framebufferOf(const Canvas &c);
+bool savePng(Framebuffer fb, const std::string &path, std::string &error);
+// The surface as compose shows it, saved as PNG.
+bool saveScreenshot(SurfaceId s, const std::string &path, std::string &error);
 
 // ---- the view just before a screen closes
 // Keeps both surfaces as shown, once between two waits for a message: the

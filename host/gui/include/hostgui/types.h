@@ -10,11 +10,9 @@
 #include <vector>
 
 #include "contract/gui_calls.h"
-#include "hostrt/gui_session.h"
+#include "hostgui/gui_settings.h"
 
 namespace hostgui {
-
-using hostrt::gui::SurfaceId;
 
 struct Rgba {
     uint8_t r, g, b, a;

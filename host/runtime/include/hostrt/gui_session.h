@@ -12,33 +12,14 @@
 #include <vector>
 
 #include "contract/contract.h"
+#include "hostgui/gui_settings.h"
 #include "hostrt/session.h"
 
 namespace hostrt::gui {
 
-enum class SurfaceId { Screen = 0, Monitor = 1 };
-
-enum class FrontEndKind {
-    Headless,   // input from a script (none: input ends at once)
-    Window,     // an SDL2 window; falls back to headless without a display
-};
-
-struct GuiSettings {
-    uint16_t screenWidth = 1024, screenHeight = 768;     // tgGetScreenWidth/Height
-    uint16_t monitorWidth = 720, monitorHeight = 576;     // monitor 2
-    VisibleArea screenVisible{0, 0, 1024, 768};           // tgGetVisibleArea
-    int32_t defaultMonitor = 1;                           // 1 embedded, 2 overlay, else other
-    int32_t connectedMonitors = 2;
-    int16_t fontHeight = 16;                              // tgGetFontHeightMonitor, any monitor
-    int16_t addHeight = 4;                                // tgGetAddHeight
-    int32_t guiMode = 1;
-    uint16_t pixelAspect = 1000;                          // gxGetPixelAspect(0, 2)
-    int32_t framesPerSecond = 25;                         // the frames-and-time formatter
-    std::map<int32_t, uint32_t> colors;                   // GUI colour id -> Pixel word
-    std::string fontPath = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
-    std::string pictureFolder;                            // picture requester's start folder
-    FrontEndKind frontEnd = FrontEndKind::Headless;
-};
+using hostgui::FrontEndKind;
+using hostgui::GuiSettings;
+using hostgui::SurfaceId;
 
 // Settings take effect for everything created afterwards; the front end is
 // rebuilt at the next wait for input.
@@ -69,10 +50,7 @@ void setPreviewOperator(OperatorActionFn action, const OperatorContext &ctx);
 
 // ---- reading back
 
-struct Framebuffer {
-    int width = 0, height = 0;
-    std::vector<uint8_t> rgba;   // width * height * 4
-};
+using hostgui::Framebuffer;
 // The surface as shown: background, overlay, panels, requesters, an open
 // menu, the help text.
 Framebuffer capture(SurfaceId surface);
@@ -106,13 +84,7 @@ bool panelExists(uint32_t handle);
 size_t gadgetCount();
 std::string helpShown();
 
-struct PointerState {
-    bool busy = false;
-    bool hidden = false;
-    int x = 0, y = 0;
-    int busyCalls = 0, standardCalls = 0, moveCalls = 0;
-    std::vector<int32_t> attrCalls;   // first argument of each tgSetPointerAttrs
-};
+using hostgui::PointerState;
 PointerState pointerState();
 bool colorBarShown();
 // True when the surfaces show in an SDL2 window (else the input is a script).

@@ -4,10 +4,12 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "contract/contract.h"
+#include "hostgui/gui_settings.h"
 
 namespace hostrt {
 
@@ -54,8 +56,47 @@ struct LogLine {
     std::string text;
 };
 
-struct VisibleArea {
-    int16_t left = 0, top = 0, right = 720, bottom = 576;
+using hostgui::VisibleArea;
+
+// ---- sessions
+
+namespace detail {
+struct SessionParts;
+}
+
+// One host: the inputs and outputs, the pictures an operator holds, the log,
+// the host's answers and the GUI. The host calls an operator makes act on
+// the current session, and so do the functions below. A process always has
+// a default session; a program that runs several operators side by side
+// makes one session for each and makes it current around every call into
+// its operator.
+class Session {
+public:
+    Session();
+    ~Session();
+    Session(const Session &) = delete;
+    Session &operator=(const Session &) = delete;
+
+    detail::SessionParts &parts() { return *parts_; }
+
+private:
+    std::unique_ptr<detail::SessionParts> parts_;
+};
+
+// The session made current by the innermost UseSession, else the default.
+Session &currentSession();
+
+// Makes `session` current while the guard lives; the one current before it
+// is current again afterwards.
+class UseSession {
+public:
+    explicit UseSession(Session &session);
+    ~UseSession();
+    UseSession(const UseSession &) = delete;
+    UseSession &operator=(const UseSession &) = delete;
+
+private:
+    Session *previous_;
 };
 
 // ---- inputs and outputs
@@ -108,7 +149,7 @@ size_t lastCallHeld();
 // Pictures left held, summed over every call since the last reset.
 size_t totalLeaked();
 
-// Back to a fresh session: no inputs, empty log, default answers.
+// The current session back to fresh: no inputs, empty log, default answers.
 void resetSession();
 
 } // namespace hostrt

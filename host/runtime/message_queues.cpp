@@ -1,4 +1,4 @@
-// tarnmsgq: message queues of fixed-size messages.
+// Message queues of fixed-size messages, answering tarnmsgq's calls.
 #include "contract/gui_calls.h"
 #include "hostgui/gui.h"
 

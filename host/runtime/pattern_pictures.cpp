@@ -1,5 +1,5 @@
-// ferrylib: picture transfer. txGetOpImage turns a file name into a picture
-// of one byte per pixel: the grey value of a grey picture, the luma of a
+// Pattern pictures, answering ferrylib's picture transfer: txGetOpImage
+// turns a file name into a picture of one byte per pixel: the grey value of a grey picture, the luma of a
 // colour one (full range, 0 to 255). PNG and binary PGM files are read; the
 // format is told by the file's first bytes, not its name.
 #include <fcntl.h>
@@ -16,11 +16,17 @@
 #include "contract/host_calls.h"
 #include "media/limits.h"
 #include "media/png_io.h"
-#include "state.h"
+#include "parts.h"
 
 using namespace hostrt::detail;
 
 namespace {
+
+struct FileStamp {
+    long long size = -1;
+    long long modifiedNs = -1;
+    bool operator==(const FileStamp &o) const { return size == o.size && modifiedNs == o.modifiedNs; }
+};
 
 struct GreyImage {
     int width = 0;
@@ -163,22 +169,6 @@ bool loadGrey(const std::string &path, GreyImage &image, std::string &error)
     return false;
 }
 
-
-// Pattern files that failed to load, with the size and time they had then:
-// a run asks for its pattern on every field, and a file that failed once
-// is neither read nor reported again until it changes.
-struct FileStamp {
-    long long size = -1;
-    long long modifiedNs = -1;
-    bool operator==(const FileStamp &o) const { return size == o.size && modifiedNs == o.modifiedNs; }
-};
-
-std::map<std::string, FileStamp> &failedFiles()
-{
-    static std::map<std::string, FileStamp> failed;
-    return failed;
-}
-
 FileStamp stampOf(const std::string &path)
 {
     FileStamp stamp;
@@ -192,6 +182,17 @@ FileStamp stampOf(const std::string &path)
 
 } // namespace
 
+namespace hostrt::detail {
+
+// Pattern files that failed to load, with the size and time they had then:
+// a run asks for its pattern on every field, and a file that failed once
+// is neither read nor reported again until it changes.
+struct PatternFiles {
+    std::map<std::string, FileStamp> failed;
+};
+
+} // namespace hostrt::detail
+
 // No exception may leave a host call: the operator expects an answer.
 extern "C" Picture *txGetOpImage(const char *name, int32_t, int32_t) try {
     if (!name || !*name) {
@@ -200,28 +201,21 @@ extern "C" Picture *txGetOpImage(const char *name, int32_t, int32_t) try {
     }
     const std::string path = name;
     const FileStamp stamp = stampOf(path);
-    auto failed = failedFiles().find(path);
-    if (failed != failedFiles().end() && failed->second == stamp) return nullptr;
+    std::map<std::string, FileStamp> &failedFiles = parts().patternFiles.get().failed;
+    auto failed = failedFiles.find(path);
+    if (failed != failedFiles.end() && failed->second == stamp) return nullptr;
     GreyImage image;
     std::string error;
     if (!loadGrey(path, image, error)) {
         std::fprintf(stderr, "ferrylib: %s: %s\n", name, error.c_str());
-        failedFiles()[path] = stamp;
+        failedFiles[path] = stamp;
         return nullptr;
     }
-    failedFiles().erase(path);
+    failedFiles.erase(path);
     // A host picture whose buffer holds one byte per pixel.
-    auto owned = std::make_unique<OwnedPicture>();
-    owned->buffer.resize((image.bytes.size() + sizeof(Pixel) - 1) / sizeof(Pixel));
-    std::memcpy(owned->buffer.data(), image.bytes.data(), image.bytes.size());
-    Picture &record = owned->record;
-    record.pixels = owned->buffer.data();
-    record.bufferWidth = record.width = int16_t(image.width);
-    record.bufferHeight = record.height = int16_t(image.height);
-    record.x = record.y = 0;
-    Picture *picture = &owned->record;
-    state().held.emplace(picture, std::move(owned));
-    return picture;
+    std::vector<Pixel> buffer((image.bytes.size() + sizeof(Pixel) - 1) / sizeof(Pixel));
+    std::memcpy(buffer.data(), image.bytes.data(), image.bytes.size());
+    return holdBuffer(std::move(buffer), int16_t(image.width), int16_t(image.height));
 } catch (...) {
     std::fprintf(stderr, "ferrylib: %s: out of memory\n", name ? name : "");
     return nullptr;

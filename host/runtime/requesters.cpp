@@ -1,4 +1,4 @@
-// tarnreq: the editor screen and the modal requesters.
+// The editor screen and the modal requesters, answering tarnreq's calls.
 #include "contract/gui_calls.h"
 #include "hostgui/gui.h"
 

@@ -1,5 +1,7 @@
-// tarngui: the host GUI. Geometry and layout answers come from the GUI
-// settings of the session; screens, panels and gadgets live in the toolkit.
+// The host GUI's screen geometry, panels and gadgets, answering tarngui's
+// calls and glidex's pixel aspect. Geometry and layout answers come from the
+// GUI settings of the session; screens, panels and gadgets live in its
+// toolkit.
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -8,9 +10,33 @@
 #include "contract/gui_calls.h"
 #include "contract/host_calls.h"
 #include "hostgui/gui.h"
-#include "state.h"
+#include "parts.h"
 
-using namespace hostrt::detail;
+namespace hostrt::detail {
+
+// The answers a program sets for the operator's screen queries.
+struct ScreenAnswers {
+    VisibleArea visible;
+    int32_t tgVersion = 60;
+};
+
+namespace {
+
+ScreenAnswers &answers() { return parts().screen.get(); }
+
+} // namespace
+
+void resetScreenAnswers() { answers() = ScreenAnswers{}; }
+
+} // namespace hostrt::detail
+
+namespace hostrt {
+
+void setVisibleArea(VisibleArea area) { detail::answers().visible = area; }
+void setTgVersion(int32_t version) { detail::answers().tgVersion = version; }
+
+} // namespace hostrt
+
 using hostgui::Gadget;
 using hostgui::Rect;
 
@@ -31,14 +57,14 @@ extern "C" {
 
 void tgGetVisibleAreaMonitor(int16_t *left, int16_t *top, int16_t *right, int16_t *bottom, int32_t)
 {
-    const auto &v = state().visible;
+    const auto &v = hostrt::detail::answers().visible;
     if (left) *left = v.left;
     if (top) *top = v.top;
     if (right) *right = v.right;
     if (bottom) *bottom = v.bottom;
 }
 
-int32_t tgVersion(int32_t) { return state().tgVersion; }
+int32_t tgVersion(int32_t) { return hostrt::detail::answers().tgVersion; }
 
 uint16_t tgGetScreenWidth(void) { return hostgui::settings().screenWidth; }
 uint16_t tgGetScreenHeight(void) { return hostgui::settings().screenHeight; }
@@ -69,6 +95,8 @@ int32_t tgGetConnectedMonitors(void) { return hostgui::settings().connectedMonit
 int16_t tgGetFontHeightMonitor(int32_t) { return hostgui::settings().fontHeight; }
 int16_t tgGetAddHeight(void) { return hostgui::settings().addHeight; }
 int32_t tgGetGuiMode(void) { return hostgui::settings().guiMode; }
+
+uint16_t gxGetPixelAspect(int32_t, int32_t) { return hostgui::settings().pixelAspect; }
 
 uint32_t tgGetGuiColorYUV(int32_t id)
 {
@@ -259,7 +287,7 @@ void tgColorBarOff(void) { hostgui::setColorBar(false); }
 void tgmxYUVAtoOvl(const void *pixels, int32_t, int32_t bytesPerRow, int16_t x, int16_t y, uint16_t width,
                    uint16_t height)
 try {
-    hostgui::drawOverlay(hostrt::gui::SurfaceId::Screen, static_cast<const uint8_t *>(pixels), bytesPerRow, x, y,
+    hostgui::drawOverlay(hostgui::SurfaceId::Screen, static_cast<const uint8_t *>(pixels), bytesPerRow, x, y,
                            width, height);
 } catch (...) {}
 
@@ -267,7 +295,7 @@ void tgmxYUVAtoOvlMonitor(const void *pixels, int32_t, int32_t bytesPerRow, int1
                           uint16_t height, int32_t monitor)
 try {
     // Monitor 1 is the GUI's own screen.
-    hostgui::drawOverlay(monitor == 1 ? hostrt::gui::SurfaceId::Screen : hostrt::gui::SurfaceId::Monitor,
+    hostgui::drawOverlay(monitor == 1 ? hostgui::SurfaceId::Screen : hostgui::SurfaceId::Monitor,
                            static_cast<const uint8_t *>(pixels), bytesPerRow, x, y, width, height);
 } catch (...) {}
 

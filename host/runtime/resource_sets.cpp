@@ -1,5 +1,5 @@
-// tarnres: string and image resource sets by name, from the resource
-// folders (host/resources and each operator's resources).
+// String and image resource sets by name, answering tarnres's calls: from
+// the resource folders (host/resources and each operator's resources).
 #include "contract/gui_calls.h"
 #include "hostgui/gui.h"
 

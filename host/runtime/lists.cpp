@@ -1,4 +1,5 @@
-// tarnlst: doubly linked lists whose nodes live inside the caller's records.
+// Doubly linked lists whose nodes live inside the caller's records,
+// answering tarnlst's calls.
 #include "contract/gui_calls.h"
 
 extern "C" {

@@ -1,5 +1,5 @@
-// vendrel's interactive calls: the host preview of the section and the
-// area request on the monitor.
+// The host preview of the section and the area request on the monitor,
+// answering vendrel's interactive calls.
 #include <algorithm>
 #include <chrono>
 #include <cstring>
@@ -8,32 +8,25 @@
 #include "contract/gui_calls.h"
 #include "contract/host_calls.h"
 #include "hostgui/gui.h"
-#include "calls.h"
-#include "state.h"
+#include "hostrt/gui_session.h"
+#include "parts.h"
 
 using namespace hostrt;
 using namespace hostrt::detail;
 
-namespace hostrt::gui {
+namespace hostrt::detail {
 
 struct PreviewSource {
     OperatorActionFn action = nullptr;
     OperatorContext ctx{};
 };
 
-PreviewSource &previewSource()
-{
-    static PreviewSource p;
-    return p;
-}
+} // namespace hostrt::detail
 
-void setPreviewOperator(OperatorActionFn action, const OperatorContext &ctx)
+void hostrt::gui::setPreviewOperator(OperatorActionFn action, const OperatorContext &ctx)
 {
-    previewSource().action = action;
-    previewSource().ctx = ctx;
+    parts().preview.get() = PreviewSource{action, ctx};
 }
-
-} // namespace hostrt::gui
 
 namespace {
 
@@ -51,7 +44,7 @@ void showFrame(const std::vector<FieldImage> &fields)
         std::memcpy(&frame[size_t(row) * size_t(w)], &f.pixels[size_t(row / 2) * size_t(w)], size_t(w) * 4);
     }
     for (Pixel &p : frame) p.alpha = 255;
-    const auto monitor = hostrt::gui::SurfaceId::Monitor;
+    const auto monitor = hostgui::SurfaceId::Monitor;
     int mw = hostgui::surfaceWidth(monitor), mh = hostgui::surfaceHeight(monitor);
     hostgui::drawOverlay(monitor, reinterpret_cast<const uint8_t *>(frame.data()), w * 4, (mw - w) / 2,
                          (mh - fh * 2) / 2, w, fh * 2);
@@ -63,16 +56,16 @@ void showFrame(const std::vector<FieldImage> &fields)
 // preview, with the section it was opened on).
 bool previewTarget(OperatorActionFn &action, OperatorContext &ctx)
 {
-    const auto &named = hostrt::gui::previewSource();
+    const PreviewSource &named = parts().preview.get();
     if (named.action) {
         action = named.action;
         ctx = named.ctx;
         return true;
     }
-    const auto &calls = callsInProgress();
-    if (calls.empty() || !calls.back().action) return false;
-    action = calls.back().action;
-    ctx = calls.back().ctx;
+    const OperatorCall *call = innermostCall();
+    if (!call || !call->action) return false;
+    action = call->action;
+    ctx = call->ctx;
     return true;
 }
 
@@ -89,15 +82,15 @@ int32_t opPreview(int32_t)
     OperatorActionFn action = nullptr;
     OperatorContext section{};
     if (!previewTarget(action, section)) return -1;
-    State &s = state();
-    PutHandler saved = s.putHandler;
-    PutTaker savedTaker = std::move(s.putTaker);
-    s.putTaker = nullptr;
+    // The preview's own handler collects the fields it shows; the program's
+    // handler and taker are put back afterwards.
     std::vector<FieldImage> pair;
-    s.putHandler = [&pair](const Picture &p) {
+    PutHandler handler = [&pair](const Picture &p) {
         pair.push_back(fieldFromPicture(p));
         return 0;
     };
+    PutTaker taker;
+    swapPutHandlers(handler, taker);
     const auto framePeriod = std::chrono::microseconds(1000000 / std::max(1, hostgui::settings().framesPerSecond));
     auto nextFrame = std::chrono::steady_clock::now();
 
@@ -133,8 +126,7 @@ int32_t opPreview(int32_t)
     ctx = section;
     ctx.action = OPACT_RELEASE;
     action(&ctx);
-    s.putHandler = saved;
-    s.putTaker = std::move(savedTaker);
+    swapPutHandlers(handler, taker);
     return 0;
 }
 

@@ -1,4 +1,5 @@
-// ferrylib's picture requester: choose a picture file by name.
+// The picture requester, answering ferrylib's request calls: choose a
+// picture file by name.
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -7,20 +8,26 @@
 
 #include "contract/gui_calls.h"
 #include "hostgui/gui.h"
+#include "parts.h"
+
+namespace hostrt::detail {
+
+struct PictureRequests {
+    struct Request {
+        std::string name;
+        int32_t types = 0;
+        int32_t status = 0;
+    };
+    std::map<TgHandle, Request> open;
+};
+
+} // namespace hostrt::detail
 
 namespace {
 
-struct PictureRequest {
-    std::string name;
-    int32_t types = 0;
-    int32_t status = 0;
-};
+using PictureRequest = hostrt::detail::PictureRequests::Request;
 
-std::map<TgHandle, PictureRequest> &requests()
-{
-    static std::map<TgHandle, PictureRequest> r;
-    return r;
-}
+std::map<TgHandle, PictureRequest> &requests() { return hostrt::detail::parts().pictureRequests.get().open; }
 
 PictureRequest *find(TgHandle h)
 {

@@ -9,6 +9,7 @@
 #include "contract/gui_calls.h"
 #include "contract/host_calls.h"
 #include "hostgui/gui.h"
+#include "hostrt/gui_session.h"
 
 namespace hostrt::gui {
 
@@ -167,8 +168,9 @@ void runGallery(GalleryHandles &h, std::FILE *log)
         {h.archives, "Archives"},        {h.pictureRequest, "Picture"},          {h.areaRequest, "Area"},
         {h.closeButton, "Close"}};
     for (int i = 0; i < 7; ++i) names[h.imageButtons[i]] = "image button " + std::to_string(i);
-    static char filePath[256], hostBuffer[1024], patternName[112];
-    static RectParam area = {{PARAM_RECT, 2221, 3}, 2, 2, 999, 999, 100, 50, 120, 60};
+    // The requesters' answers, kept from one request to the next of this run.
+    char filePath[256] = {}, hostBuffer[1024] = {}, patternName[112] = {};
+    RectParam area = {{PARAM_RECT, 2221, 3}, 2, 2, 999, 999, 100, 50, 120, 60};
     for (;;) {
         EditorMessage m{};
         tgMsgQReceive(&m, -1);
