@@ -72,8 +72,12 @@ public:
     // The next frame in order (0 first). False at the end (error empty) or
     // on a fault (error names the file and frame).
     bool next(VideoFrame &frame, std::string &error);
-    // Starts again at frame 0.
-    bool rewind(std::string &error);
+    // Makes frame `index` the next one: decoding on when it is near ahead,
+    // else from the key frame before it (the container's frames are
+    // indexed at the first jump), else from the start. The frames reached
+    // are the same as by reading from the start. False with `error` on a
+    // fault, or with it empty past the end.
+    bool seek(int index, std::string &error);
     int nextIndex() const;
 
 private:
