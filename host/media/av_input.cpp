@@ -8,6 +8,7 @@
 #include "av_common.h"
 
 extern "C" {
+#include <libavutil/cpu.h>
 #include <libavutil/display.h>
 }
 #include "media/av_io.h"
@@ -64,6 +65,9 @@ Interlace interlaceOf(AVFieldOrder order)
     default: return Interlace::Progressive;
     }
 }
+
+// What the pictures held by a decoder's frame threads may take in all.
+constexpr int64_t FRAME_THREAD_BYTES = int64_t(48) << 20;
 
 } // namespace
 
@@ -174,10 +178,22 @@ struct AvReader::State {
             error = path + ": cannot set up the '" + codecName + "' decoder: " + av::describe(rc);
             return false;
         }
-        // The library's own number of threads, by slices where the codec can:
-        // frame threads would each hold pictures of their own.
+        // The library's own number of threads, by slices where the codec can.
+        // Frame threads each hold pictures of their own: they are used only
+        // for codecs with groups of pictures (where a jump decodes many
+        // frames at once) and only where a few pictures are small beside
+        // the run's own frames.
         decoder->thread_count = 0;
         if (codec->capabilities & AV_CODEC_CAP_SLICE_THREADS) decoder->thread_type = FF_THREAD_SLICE;
+        const int threads = std::clamp(av_cpu_count(), 1, 4);
+        const int64_t pictureBytes = int64_t(par->width) * par->height * 4;
+        const AVCodecDescriptor *kind = avcodec_descriptor_get(par->codec_id);
+        const bool intraOnly = kind && (kind->props & AV_CODEC_PROP_INTRA_ONLY);
+        if ((codec->capabilities & AV_CODEC_CAP_FRAME_THREADS) && !intraOnly && threads > 1 &&
+            pictureBytes * (threads + 1) <= FRAME_THREAD_BYTES) {
+            decoder->thread_type = FF_THREAD_FRAME;
+            decoder->thread_count = threads;
+        }
         rc = avcodec_open2(decoder.get(), codec, nullptr);
         if (rc < 0) {
             error = path + ": cannot decode '" + codecName + "': " + av::describe(rc);
@@ -305,21 +321,31 @@ struct AvReader::State {
             av_packet_unref(packet.get());
             if (past) return 0;
         }
-        const int64_t wanted = index.times[size_t(target)];
-        skipBefore = decoder->codec_id == AV_CODEC_ID_H264 || decoder->codec_id == AV_CODEC_ID_HEVC
-                         ? wanted : AV_NOPTS_VALUE;
         int rc = avcodec_send_packet(decoder.get(), packet.get());
         av_packet_unref(packet.get());
         if (rc < 0 && rc != AVERROR(EAGAIN)) return 0;
+        return decodeUntil(target, error);
+    }
+
+    // Decodes on until frame `target` (known by its time) is pending: 1,
+    // 0 when a later frame comes first, -1 with `error`.
+    int decodeUntil(int target, std::string &error)
+    {
+        const int64_t wanted = index.times[size_t(target)];
+        if (decoder->codec_id == AV_CODEC_ID_H264 || decoder->codec_id == AV_CODEC_ID_HEVC) skipBefore = wanted;
+        int got = 0;
         for (;;) {
-            const int got = decodeNext(error);
-            if (got < 0) return -1;
-            if (got == 0) return 0;
-            if (decoded->pts == AV_NOPTS_VALUE || decoded->pts > wanted) return 0;
+            got = decodeNext(error);
+            if (got <= 0) break;
+            if (decoded->pts == AV_NOPTS_VALUE || decoded->pts > wanted) {
+                got = 0;
+                break;
+            }
             if (decoded->pts == wanted) break;
         }
         skipBefore = AV_NOPTS_VALUE;
         decoder->skip_frame = AVDISCARD_DEFAULT;
+        if (got <= 0) return got;
         havePending = true;
         nextIndex = target;
         return 1;
@@ -337,18 +363,26 @@ struct AvReader::State {
                                           [](int t, const FrameIndex::Key &k) { return t < k.frame; });
             // Ahead within the same group of pictures: decode on.
             const bool onward = target > nextIndex && (after == ix.keys.begin() || std::prev(after)->frame <= nextIndex);
-            if (!onward) {
-                moved = true;
+            moved = true;
+            if (onward) {
+                const int got = decodeUntil(target, error);
+                if (got < 0) return false;
+                if (got > 0) {
+                    moved = false;
+                    return true;
+                }
+            } else {
                 // Each key frame before it in turn (an open group's first
                 // pictures need the key frame before theirs).
                 for (auto k = after; k != ix.keys.begin();) {
                     --k;
                     const int got = jumpFrom(*k, target, error);
                     if (got < 0) return false;
-                    if (got > 0) return true;
+                    if (got > 0) {
+                    moved = false;
+                    return true;
                 }
-                skipBefore = AV_NOPTS_VALUE;
-                decoder->skip_frame = AVDISCARD_DEFAULT;
+                }
             }
         }
         if (target < nextIndex || moved) {
@@ -366,7 +400,22 @@ struct AvReader::State {
         return true;
     }
 
-    bool convert(VideoFrame &frame, std::string &error)
+    // The next frame's picture into `decoded`, for convert().
+    bool take(std::string &error)
+    {
+        if (decodeNext(error) <= 0) return false;
+        // Frames are numbered as they come from the start; a stream whose
+        // pictures do not come one for each time in the index is not
+        // jumped in.
+        if (index.usable &&
+            (size_t(nextIndex) >= index.times.size() || decoded->pts != index.times[size_t(nextIndex)]))
+            index.usable = false;
+        return true;
+    }
+
+    // The pending picture into rows of width x height (a frame's, or two
+    // fields').
+    bool convert(const FrameRows &rows, std::string &error)
     {
         if (decoded->width != width || decoded->height != height) {
             error = where(nextIndex) + "picture size changed from " + std::to_string(width) + "x" +
@@ -400,12 +449,9 @@ struct AvReader::State {
             linesize = convertedLines;
         }
         if (rgb) {
-            frame.width = width;
-            frame.height = height;
-            frame.pixels.resize(size_t(width) * height);
             for (int y = 0; y < height; ++y) {
                 const uint8_t *row = data[0] + size_t(y) * linesize[0];
-                Pixel *out = &frame.pixels[size_t(y) * width];
+                Pixel *out = rows.row(y);
                 for (int x = 0; x < width; ++x)
                     out[x] = rgbToPixel(row[4 * x], row[4 * x + 1], row[4 * x + 2], alpha ? row[4 * x + 3] : 255);
             }
@@ -426,11 +472,11 @@ struct AvReader::State {
         }
         const bool fieldChroma =
             layout == Chroma::C420 && (av::isInterlaced(decoded.get()) || traits.interlace != Interlace::Progressive);
-        decodeY4mFrame(h, planes.data(), frame, fieldChroma);
+        decodeY4mRows(h, planes.data(), rows, fieldChroma);
         if (alpha) {
             for (int y = 0; y < height; ++y) {
                 const uint8_t *row = data[3] + size_t(y) * linesize[3];
-                Pixel *out = &frame.pixels[size_t(y) * width];
+                Pixel *out = rows.row(y);
                 for (int x = 0; x < width; ++x) out[x].alpha = row[x];
             }
         }
@@ -545,14 +591,23 @@ int AvReader::frameCount(std::string &error)
 bool AvReader::next(VideoFrame &frame, std::string &error)
 {
     error.clear();
-    int got = s_->decodeNext(error);
-    if (got <= 0) return false;
-    // Frames are numbered as they come from the start; a stream whose
-    // pictures do not come one for each time in the index is not jumped in.
-    FrameIndex &ix = s_->index;
-    if (ix.usable && (size_t(s_->nextIndex) >= ix.times.size() || s_->decoded->pts != ix.times[size_t(s_->nextIndex)]))
-        ix.usable = false;
-    if (!s_->convert(frame, error)) return false;
+    if (!s_->take(error)) return false;
+    frame.width = s_->width;
+    frame.height = s_->height;
+    frame.pixels.resize(size_t(s_->width) * size_t(s_->height));
+    if (!s_->convert(frameRows(frame), error)) return false;
+    ++s_->nextIndex;
+    return true;
+}
+
+bool AvReader::nextFields(std::vector<Pixel> &top, std::vector<Pixel> &bottom, std::string &error)
+{
+    error.clear();
+    if (!s_->take(error)) return false;
+    const size_t fieldPixels = size_t(s_->width) * size_t(s_->height / 2);
+    top.resize(fieldPixels);
+    bottom.resize(fieldPixels);
+    if (!s_->convert(fieldRows(top.data(), bottom.data(), s_->width), error)) return false;
     ++s_->nextIndex;
     return true;
 }

@@ -408,11 +408,11 @@ struct AvWriter::State {
         }
     }
 
-    bool encode(const VideoFrame &frame, std::string &error)
+    bool encode(const ConstFrameRows &rows, int frameWidth, int frameHeight, std::string &error)
     {
-        if (!started && !start(frame.width, frame.height, error)) return false;
-        if (frame.width != width || frame.height != height) {
-            error = frameWhere() + "size " + std::to_string(frame.width) + "x" + std::to_string(frame.height) +
+        if (!started && !start(frameWidth, frameHeight, error)) return false;
+        if (frameWidth != width || frameHeight != height) {
+            error = frameWhere() + "size " + std::to_string(frameWidth) + "x" + std::to_string(frameHeight) +
                     " differs from the first frame's";
             return false;
         }
@@ -429,7 +429,7 @@ struct AvWriter::State {
         h.height = height;
         h.chroma = layout;
         planes.resize(y4mFrameBytes(h) + (alphaKept ? size_t(width) * height : 0));
-        encodeY4mFrame(h, frame, planes.data(), interlaced && layout == Chroma::C420);
+        encodeY4mRows(h, rows, planes.data(), interlaced && layout == Chroma::C420);
         const int cw = layout == Chroma::C444 ? width : (width + 1) / 2;
         const int ch = layout == Chroma::C420 ? (height + 1) / 2 : height;
         uint8_t *src[4] = {planes.data(), planes.data() + size_t(width) * height, nullptr, nullptr};
@@ -437,7 +437,11 @@ struct AvWriter::State {
         src[3] = src[2] + size_t(cw) * ch;
         int srcLines[4] = {width, cw, cw, alphaKept ? width : 0};
         if (alphaKept)
-            for (size_t i = 0; i < frame.pixels.size(); ++i) src[3][i] = frame.pixels[i].alpha;
+            for (int y = 0; y < height; ++y) {
+                const Pixel *row = rows.row(y);
+                uint8_t *key = src[3] + size_t(y) * width;
+                for (int x = 0; x < width; ++x) key[x] = row[x].alpha;
+            }
         Chroma twinLayout;
         bool twinAlpha = false;
         const AVPixelFormat eight = eightBitTwin(pixelFormat, twinLayout, twinAlpha);
@@ -584,7 +588,16 @@ bool AvWriter::write(const VideoFrame &frame, std::string &error)
         error = s_->path + ": not open";
         return false;
     }
-    return s_->encode(frame, error);
+    return s_->encode(frameRows(frame), frame.width, frame.height, error);
+}
+
+bool AvWriter::writeRows(const ConstFrameRows &rows, int width, int height, std::string &error)
+{
+    if (!s_->mux || s_->finished) {
+        error = s_->path + ": not open";
+        return false;
+    }
+    return s_->encode(rows, width, height, error);
 }
 
 bool AvWriter::finish(std::string &error)

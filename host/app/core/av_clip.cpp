@@ -58,19 +58,17 @@ public:
         return true;
     }
 
-    // Split straight from the decoded frame, without a copy of it first.
-    bool fields(int index, FieldPair &out, media::VideoFrame &scratch, std::string &error) override
+    // A run reads each frame once, in order: straight into its fields,
+    // without a frame in between (one kept is split).
+    bool fields(int index, FieldPair &out, media::VideoFrame &, std::string &error) override
     {
         error.clear();
         if (index < 0) return false;
-        const media::VideoFrame *got = find(index);
-        if (!got && kept_ == 0) {
-            if (!decode(index, scratch, error)) return false;
-            got = &scratch;
+        if (const media::VideoFrame *kept = find(index)) {
+            splitFrame(*kept, out);
+            return true;
         }
-        if (!got && !(got = fetch(index, error))) return false;
-        splitFrame(*got, out);
-        return true;
+        return reader_.seek(index, error) && reader_.nextFields(out.field[0], out.field[1], error);
     }
 
 private:
