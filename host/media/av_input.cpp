@@ -464,15 +464,21 @@ struct AvReader::State {
         h.chroma = layout;
         const int cw = layout == Chroma::C444 ? width : (width + 1) / 2;
         const int ch = layout == Chroma::C420 ? (height + 1) / 2 : height;
-        planes.resize(y4mFrameBytes(h));
-        uint8_t *to = planes.data();
-        for (int p = 0; p < 3; ++p) {
-            const int pw = p == 0 ? width : cw, ph = p == 0 ? height : ch;
-            for (int y = 0; y < ph; ++y, to += pw) std::memcpy(to, data[p] + size_t(y) * linesize[p], size_t(pw));
+        // A converted picture is already in that order (planes packed one
+        // after the other, alpha last).
+        const uint8_t *ordered = data == decoded->data ? nullptr : converted.data();
+        if (!ordered) {
+            planes.resize(y4mFrameBytes(h));
+            uint8_t *to = planes.data();
+            for (int p = 0; p < 3; ++p) {
+                const int pw = p == 0 ? width : cw, ph = p == 0 ? height : ch;
+                for (int y = 0; y < ph; ++y, to += pw) std::memcpy(to, data[p] + size_t(y) * linesize[p], size_t(pw));
+            }
+            ordered = planes.data();
         }
         const bool fieldChroma =
             layout == Chroma::C420 && (av::isInterlaced(decoded.get()) || traits.interlace != Interlace::Progressive);
-        decodeY4mRows(h, planes.data(), rows, fieldChroma);
+        decodeY4mRows(h, ordered, rows, fieldChroma);
         if (alpha) {
             for (int y = 0; y < height; ++y) {
                 const uint8_t *row = data[3] + size_t(y) * linesize[3];

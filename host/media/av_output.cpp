@@ -7,6 +7,10 @@
 #include <vector>
 
 #include "av_common.h"
+
+extern "C" {
+#include <libavutil/cpu.h>
+}
 #include "media/av_io.h"
 #include "media/output_file.h"
 #include "media/y4m.h"
@@ -332,8 +336,15 @@ struct AvWriter::State {
         encoder->field_order = !interlaced ? AV_FIELD_PROGRESSIVE : bottomFirst ? AV_FIELD_BB : AV_FIELD_TT;
         if (interlaced) encoder->flags |= AV_CODEC_FLAG_INTERLACED_DCT | AV_CODEC_FLAG_INTERLACED_ME;
         if (container->flags & AVFMT_GLOBALHEADER) encoder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+        // Slice threads each keep work buffers of their own (tens of MB for
+        // ProRes 4444 at 1080p): one per processor, not the library's
+        // processors + 1. Slices are cut by the picture, not the threads, so
+        // the bytes written do not depend on the count.
         encoder->thread_count = 0;
-        if (codec->capabilities & AV_CODEC_CAP_SLICE_THREADS) encoder->thread_type = FF_THREAD_SLICE;
+        if (codec->capabilities & AV_CODEC_CAP_SLICE_THREADS) {
+            encoder->thread_type = FF_THREAD_SLICE;
+            encoder->thread_count = std::clamp(av_cpu_count(), 1, 16);
+        }
         if (options.bitrate > 0) encoder->bit_rate = options.bitrate;
         AVDictionary *settings = nullptr;
         if (std::strcmp(codec->name, "prores_ks") == 0)
