@@ -69,8 +69,6 @@ Interlace interlaceOf(AVFieldOrder order)
 // What the pictures held by a decoder's frame threads may take in all.
 constexpr int64_t FRAME_THREAD_BYTES = int64_t(48) << 20;
 
-} // namespace
-
 // Where each frame of the stream is, found by one pass over its packets
 // (no decoding): the presentation times of all frames in order, so that
 // frame n is the one whose time is times[n], and the key frames to start
@@ -84,6 +82,8 @@ struct FrameIndex {
     std::vector<Key> keys;      // in presentation order
     bool usable = false;        // every frame has a time of its own
 };
+
+} // namespace
 
 struct AvReader::State {
     std::string path;
