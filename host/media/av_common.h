@@ -39,9 +39,6 @@ struct PacketFreer {
 struct ScalerFreer {
     void operator()(SwsContext *s) const { sws_freeContext(s); }
 };
-struct DictionaryFreer {
-    void operator()(AVDictionary *d) const { av_dict_free(&d); }
-};
 using InputPtr = std::unique_ptr<AVFormatContext, InputCloser>;
 using CodecPtr = std::unique_ptr<AVCodecContext, CodecFreer>;
 using FramePtr = std::unique_ptr<AVFrame, FrameFreer>;

@@ -347,10 +347,11 @@ struct AvWriter::State {
         }
         if (options.bitrate > 0) encoder->bit_rate = options.bitrate;
         AVDictionary *settings = nullptr;
+        int rc = 0;
         if (std::strcmp(codec->name, "prores_ks") == 0)
-            av_dict_set(&settings, "profile", pixelFormat == AV_PIX_FMT_YUVA444P10LE ? "4444" : "hq", 0);
-        if (options.crf >= 0) av_dict_set_int(&settings, "crf", options.crf, 0);
-        int rc = avcodec_open2(encoder.get(), codec, &settings);
+            rc = av_dict_set(&settings, "profile", pixelFormat == AV_PIX_FMT_YUVA444P10LE ? "4444" : "hq", 0);
+        if (rc >= 0 && options.crf >= 0) rc = av_dict_set_int(&settings, "crf", options.crf, 0);
+        if (rc >= 0) rc = avcodec_open2(encoder.get(), codec, &settings);
         const bool crfUnused = av_dict_get(settings, "crf", nullptr, 0) != nullptr;
         av_dict_free(&settings);
         if (rc < 0) {
@@ -393,8 +394,8 @@ struct AvWriter::State {
     int writeHeader()
     {
         AVDictionary *flags = nullptr;
-        if (!options.chunkTag.empty()) av_dict_set(&flags, "movflags", "use_metadata_tags", 0);
-        int rc = avformat_write_header(mux.get(), &flags);
+        int rc = options.chunkTag.empty() ? 0 : av_dict_set(&flags, "movflags", "use_metadata_tags", 0);
+        if (rc >= 0) rc = avformat_write_header(mux.get(), &flags);
         av_dict_free(&flags);
         return rc;
     }
@@ -588,7 +589,10 @@ bool AvWriter::State::openFile(std::vector<std::string> &notes, std::string &err
         error = path + ": out of memory";
         return false;
     }
-    if (!options.chunkTag.empty()) av_dict_set(&s.mux->metadata, chunkMetadataKey(), options.chunkTag.c_str(), 0);
+    if (!options.chunkTag.empty() && av_dict_set(&s.mux->metadata, chunkMetadataKey(), options.chunkTag.c_str(), 0) < 0) {
+        error = path + ": out of memory";
+        return false;
+    }
     if (!options.audioFrom.empty() && !s.openAudio(notes, error)) return false;
     return true;
 }

@@ -14,8 +14,9 @@ namespace ophost {
 
 namespace {
 
-// Frames kept, within a quarter of the run's in-flight bytes; none of a
-// frame larger than that (it is handed over, not copied).
+// Frames kept for stepping back and forth (an editor's), within half the
+// run's in-flight bytes; none of a frame larger than that (it is handed
+// over, not copied). A run's reading thread keeps none (see fields()).
 constexpr size_t KEPT_FRAMES = 4;
 
 class AvClip : public Clip {
@@ -24,7 +25,7 @@ public:
     {
         name_ = path;
         if (!reader_.open(path, error)) return false;
-        kept_ = framesWithin(IN_FLIGHT_BYTES / 4, frameBytesOf(reader_.width(), reader_.height()), 0, KEPT_FRAMES);
+        kept_ = framesWithin(IN_FLIGHT_BYTES / 2, frameBytesOf(reader_.width(), reader_.height()), 0, KEPT_FRAMES);
         return true;
     }
     int width() const override { return reader_.width(); }
