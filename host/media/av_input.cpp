@@ -111,6 +111,7 @@ struct AvReader::State {
     bool indexed = false;
     int64_t skipBefore = AV_NOPTS_VALUE;
     bool moved = false;   // a jump failed part way: the decoder is elsewhere
+    bool intraOnly = false;   // every picture stands alone
 
     void close()
     {
@@ -188,7 +189,7 @@ struct AvReader::State {
         const int threads = std::clamp(av_cpu_count(), 1, 4);
         const int64_t pictureBytes = int64_t(par->width) * par->height * 4;
         const AVCodecDescriptor *kind = avcodec_descriptor_get(par->codec_id);
-        const bool intraOnly = kind && (kind->props & AV_CODEC_PROP_INTRA_ONLY);
+        intraOnly = kind && (kind->props & AV_CODEC_PROP_INTRA_ONLY);
         if ((codec->capabilities & AV_CODEC_CAP_FRAME_THREADS) && !intraOnly && threads > 1 &&
             pictureBytes * (threads + 1) <= FRAME_THREAD_BYTES) {
             decoder->thread_type = FF_THREAD_FRAME;
@@ -577,6 +578,7 @@ Chroma AvReader::chroma() const { return s_->chroma; }
 const VideoTraits &AvReader::traits() const { return s_->traits; }
 const std::string &AvReader::codecName() const { return s_->codecName; }
 int AvReader::nextIndex() const { return s_->nextIndex; }
+bool AvReader::intraOnly() const { return s_->intraOnly; }
 
 int AvReader::frameCount(std::string &error)
 {

@@ -86,11 +86,13 @@ private:
         return reader_.seek(index, error) && reader_.next(out, error);
     }
 
-    // Decodes frame `index` into the kept frames. Going back, the frames
-    // just before it are kept too, as the decoder passes them anyway.
+    // Decodes frame `index` into the kept frames. Going back in a codec with
+    // groups of pictures, the frames just before it are kept too, as the
+    // decoder passes them anyway.
     const media::VideoFrame *fetch(int index, std::string &error)
     {
-        const int from = index < reader_.nextIndex() ? std::max(0, index - int(kept_) + 1) : index;
+        const bool back = index < reader_.nextIndex() && !reader_.intraOnly();
+        const int from = back ? std::max(0, index - int(kept_) + 1) : index;
         if (!reader_.seek(from, error)) return nullptr;
         for (int i = from; i <= index; ++i) {
             media::VideoFrame slot;

@@ -82,6 +82,8 @@ public:
     // fault, or with it empty past the end.
     bool seek(int index, std::string &error);
     int nextIndex() const;
+    // True for codecs whose every picture stands alone (a jump decodes one).
+    bool intraOnly() const;
 
 private:
     struct State;
