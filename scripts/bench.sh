@@ -3,7 +3,7 @@
 # prints the median wall time and peak memory of each, with the ratios the
 # speed targets are stated in.
 #
-#   scripts/bench.sh [--quick] [--prores] [--runs N] [--frames N] [--ophost PATH] [--dir DIR]
+#   scripts/bench.sh [--quick] [--prores] [--jumps] [--runs N] [--frames N] [--ophost PATH] [--dir DIR]
 #
 # Inputs (made once per size and frame count, kept in DIR): 1920x1080 4:4:4
 # YUV4MPEG2 from ffmpeg's test sources, a textured background and a blue
@@ -14,23 +14,28 @@
 # 4444 master (ophost with --jobs 1 and 2, with each ProRes encoder, and
 # ffmpeg with its default threads), with the quality of each master (PSNR
 # of its colour and key against a lossless render of the same job).
+# --jumps: the time of a jump to a frame at random in 1080p clips of 510
+# frames, ProRes 422 HQ .mov and H.264 .mp4 with 250-frame groups and
+# B-frames, as an editor's frame slider makes them (ophost bench --jumps).
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 runs=5
 frames=50
 prores=0
+jumps=0
 ophost="${OPHOST:-}"
 dir="${TMPDIR:-/tmp}/ophost-bench"
 while [ $# -gt 0 ]; do
     case "$1" in
     --quick) runs=3; frames=20 ;;
     --prores) prores=1 ;;
+    --jumps) jumps=1 ;;
     --runs) runs="$2"; shift ;;
     --frames) frames="$2"; shift ;;
     --ophost) ophost="$2"; shift ;;
     --dir) dir="$2"; shift ;;
-    -h|--help) sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,20p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "bench.sh: unknown argument '$1'" >&2; exit 2 ;;
     esac
     shift
@@ -45,6 +50,18 @@ command -v ffmpeg >/dev/null || { echo "bench.sh: ffmpeg is missing (scripts/dep
 [ -x /usr/bin/time ] || { echo "bench.sh: /usr/bin/time is missing (scripts/deps.sh installs it)" >&2; exit 2; }
 
 mkdir -p "$dir"
+if [ "$jumps" = 1 ]; then
+    src=(-f lavfi -i "testsrc2=s=1920x1080:r=25" -frames:v 510)
+    [ -s "$dir/jumps.mov" ] || { ffmpeg -v error -y "${src[@]}" -c:v prores_ks -profile:v hq -pix_fmt yuv422p10le \
+        "$dir/jumps.part.mov" && mv "$dir/jumps.part.mov" "$dir/jumps.mov"; }
+    [ -s "$dir/jumps.mp4" ] || { ffmpeg -v error -y "${src[@]}" -c:v libx264 -preset veryfast -g 250 -keyint_min 250 \
+        -sc_threshold 0 -bf 3 -pix_fmt yuv420p "$dir/jumps.part.mp4" && mv "$dir/jumps.part.mp4" "$dir/jumps.mp4"; }
+    cat "$dir/jumps.mov" "$dir/jumps.mp4" > /dev/null
+    echo "jumps to frames at random (targets: at most 150 ms for ProRes, 400 ms for H.264 with 250-frame groups)"
+    "$ophost" bench --jumps "$dir/jumps.mov" --repeats "$runs"
+    "$ophost" bench --jumps "$dir/jumps.mp4" --repeats "$runs"
+    exit 0
+fi
 bg="$dir/bg-$frames.y4m"
 fg="$dir/fg-$frames.y4m"
 size=1920x1080

@@ -139,8 +139,51 @@ double memoryFloorSeconds(size_t fieldBytes, int copies, uint32_t fields)
     return seconds;
 }
 
+// Times jumps to frames of a file in an order fixed by `repeats`: each
+// jump is a frame at random (the same ones on every run), asked for on a
+// clip that last gave another frame; the first frame read and the count
+// come before the timing.
+int benchJumps(const std::string &path, int jumps)
+{
+    std::string error;
+    auto clip = ophost::openClip(path, error);
+    const int count = clip ? clip->frameCount(error) : -1;
+    media::VideoFrame frame;
+    if (!clip || count <= 0 || !clip->frame(0, frame, error)) {
+        std::fprintf(stderr, "ophost bench: %s\n", error.empty() ? (path + ": no frames").c_str() : error.c_str());
+        return ophost::EXIT_FAILURE_STATUS;
+    }
+    uint32_t state = 12345;
+    std::vector<double> ms, back, ahead;
+    int at = 0;
+    for (int j = 0; j < jumps; ++j) {
+        state = state * 1664525U + 1013904223U;
+        const int to = int((state >> 8) % uint32_t(count));
+        const auto started = std::chrono::steady_clock::now();
+        if (!clip->frame(to, frame, error)) {
+            std::fprintf(stderr, "ophost bench: %s: frame %d: %s\n", path.c_str(), to, error.c_str());
+            return ophost::EXIT_FAILURE_STATUS;
+        }
+        const double t = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
+        ms.push_back(t);
+        (to < at ? back : ahead).push_back(t);
+        at = to;
+    }
+    auto line = [](const char *what, const std::vector<double> &v) {
+        if (v.empty()) return;
+        std::printf("%-9s %4zu jumps  median %7.1f ms  max %7.1f ms\n", what, v.size(), median(v),
+                    *std::max_element(v.begin(), v.end()));
+    };
+    std::printf("%s: %d frames of %dx%d\n", path.c_str(), count, clip->width(), clip->height());
+    line("all", ms);
+    line("backwards", back);
+    line("forwards", ahead);
+    return ophost::EXIT_OK;
+}
+
 int runBench(int argc, char **argv)
 {
+    std::string jumpsFile;
     std::string name, settings;
     std::vector<std::string> sets;
     std::vector<Size> sizes;
@@ -161,7 +204,8 @@ int runBench(int argc, char **argv)
         }
         if (a == "--help" || a == "-h") {
             std::printf("usage: ophost bench OP [--size WxH]... [--fields N] [--repeats N] [--set NAME=VALUE]...\n"
-                        "                   [--settings FILE] [--force]\n\n"
+                        "                   [--settings FILE] [--force]\n"
+                        "       ophost bench --jumps FILE [--repeats N]\n\n"
                         "--set, --settings and --force work as in ophost render.\n"
                         "Renders N synthetic fields (default 100) of each size (default 720x288 and\n"
                         "1920x540 fields): a subject on a blue backing over a textured background,\n"
@@ -171,14 +215,17 @@ int runBench(int argc, char **argv)
                         "copy time) is the figure to watch. Each figure is the median of --repeats runs\n"
                         "(default 5), operator and copy floor alternated, after a warm-up of each.\n"
                         "The memory line is the time plain copies of the same bytes take on this\n"
-                        "machine: the limit the copy floor is measured against.\n");
+                        "machine: the limit the copy floor is measured against.\n"
+                        "With --jumps, times 20 x --repeats jumps to frames of FILE at random (the\n"
+                        "same ones on every run), as an editor's frame slider makes them.\n");
             return ophost::EXIT_OK;
         }
         if (a == "--force") {
             force = true;
             continue;
         }
-        bool valued = a == "--size" || a == "--fields" || a == "--repeats" || a == "--set" || a == "--settings";
+        bool valued = a == "--size" || a == "--fields" || a == "--repeats" || a == "--set" || a == "--settings" ||
+                      a == "--jumps";
         if (!valued) {
             if (!a.empty() && a[0] == '-') return usage("unknown option '" + a + "'");
             if (!name.empty()) return usage("unexpected argument '" + a + "'");
@@ -206,10 +253,13 @@ int runBench(int argc, char **argv)
             repeats = n;
         } else if (a == "--set") {
             sets.push_back(value);
+        } else if (a == "--jumps") {
+            jumpsFile = value;
         } else {
             settings = value;
         }
     }
+    if (!jumpsFile.empty()) return benchJumps(jumpsFile, 20 * repeats);
     if (name.empty()) return usage("no operator given (usage: ophost bench OP)");
     if (sizes.empty()) sizes = {{720, 288}, {1920, 540}};
 

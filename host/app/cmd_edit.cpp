@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -64,6 +65,8 @@ const char *const EDIT_HELP =
     "                          the exact bytes the editor last drew on that\n"
     "                          surface's overlay, one 444alpha frame\n"
     "  --quiet                 no summary on standard error\n"
+    "  --timings               print the time each input field took to fetch\n"
+    "                          (decoding, seeking) on standard error\n"
     "\n"
     "The preset folder is QVHOME/programs/zenvarth; with QVHOME unset ophost uses\n"
     "${XDG_DATA_HOME:-$HOME/.local/share}/ophost for the run, creates the folder\n"
@@ -84,6 +87,7 @@ struct Args {
     bool headless = false;
     bool demo = false;
     bool quiet = false;
+    bool timings = false;
 };
 
 int usage(const std::string &message)
@@ -117,6 +121,10 @@ int parseArgs(int argc, char **argv, Args &args)
         }
         if (a == "--headless") {
             args.headless = true;
+            continue;
+        }
+        if (a == "--timings") {
+            args.timings = true;
             continue;
         }
         if (a == "--quiet" || a == "-q") {
@@ -323,6 +331,21 @@ int runEdit(int argc, char **argv)
     // clip's field size), the visible area and monitor 2 the size of a frame.
     ophost::SessionInputs inputs;
     inputs.attach(*in0, in1.get(), args.firstFrame, fieldCount);
+    if (args.timings) {
+        // Each field's fetch timed as the operator asks for it.
+        for (int i = 0; i < 2; ++i) {
+            if (!inputs.inputs[i].clip) continue;
+            hostrt::setInput(i, [&in = inputs.inputs[i], i](int32_t n, hostrt::FieldImage &f) {
+                const auto start = std::chrono::steady_clock::now();
+                const bool ok = in.get(n, f);
+                const double ms =
+                    std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+                std::fprintf(stderr, "timings: input %d field %d (frame %d): %.1f ms\n", i, int(n),
+                             in.firstFrame + int(n / 2), ms);
+                return ok;
+            });
+        }
+    }
     hostrt::setStandardSize(int16_t(in0->width()), int16_t(in0->height() / 2));
     hostrt::setVisibleArea(hostrt::VisibleArea{0, 0, int16_t(in0->width()), int16_t(in0->height())});
 

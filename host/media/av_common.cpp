@@ -53,6 +53,35 @@ std::string describe(int averror)
     return s;
 }
 
+int openInput(const std::string &path, InputPtr &out)
+{
+    AVFormatContext *raw = nullptr;
+    const int rc = avformat_open_input(&raw, path.c_str(), nullptr, nullptr);
+    out.reset(rc < 0 ? nullptr : raw);
+    return rc;
+}
+
+SwsContext *cachedScaler(ScalerPtr &held, int width, int height, AVPixelFormat from, AVPixelFormat to)
+{
+    // sws_getCachedContext frees the context it is given when it makes another.
+    SwsContext *s = sws_getCachedContext(held.release(), width, height, from, width, height, to, SWS_BICUBIC,
+                                         nullptr, nullptr, nullptr);
+    held.reset(s);
+    return s;
+}
+
+const AVPixelFormat *encoderFormats(const AVCodec *codec)
+{
+#if LIBAVCODEC_VERSION_INT >= AV_VERSION_INT(61, 13, 100)
+    const void *list = nullptr;
+    int count = 0;
+    if (avcodec_get_supported_config(nullptr, codec, AV_CODEC_CONFIG_PIX_FORMAT, 0, &list, &count) < 0) return nullptr;
+    return static_cast<const AVPixelFormat *>(list);
+#else
+    return codec->pix_fmts;
+#endif
+}
+
 } // namespace av
 
 int defaultColorSpace(int width, int height)

@@ -7,6 +7,10 @@
 #include <vector>
 
 #include "av_common.h"
+
+extern "C" {
+#include <libavutil/cpu.h>
+}
 #include "media/av_io.h"
 #include "media/output_file.h"
 #include "media/y4m.h"
@@ -47,8 +51,9 @@ AVPixelFormat eightBitTwin(AVPixelFormat f, Chroma &layout, bool &alpha)
 
 bool supports(const AVCodec *codec, AVPixelFormat f)
 {
-    if (!codec->pix_fmts) return true;
-    for (const AVPixelFormat *p = codec->pix_fmts; *p != AV_PIX_FMT_NONE; ++p)
+    const AVPixelFormat *formats = av::encoderFormats(codec);
+    if (!formats) return true;
+    for (const AVPixelFormat *p = formats; *p != AV_PIX_FMT_NONE; ++p)
         if (*p == f) return true;
     return false;
 }
@@ -86,6 +91,19 @@ struct AudioCopy {
     bool done = false;
 };
 
+// A muxer writing through an I/O context of our own, freed with its buffer.
+struct MuxFreer {
+    void operator()(AVFormatContext *mux) const
+    {
+        if (mux->pb) {
+            av_freep(&mux->pb->buffer);
+            avio_context_free(&mux->pb);
+        }
+        avformat_free_context(mux);
+    }
+};
+using MuxPtr = std::unique_ptr<AVFormatContext, MuxFreer>;
+
 struct AvWriter::State {
     std::string path;
     AvOutputOptions options;
@@ -93,12 +111,12 @@ struct AvWriter::State {
     const AVOutputFormat *container = nullptr;
     const AVCodec *codec = nullptr;
     AVPixelFormat pixelFormat = AV_PIX_FMT_NONE;
-    AVFormatContext *mux = nullptr;
-    AVCodecContext *encoder = nullptr;
+    MuxPtr mux;
+    av::CodecPtr encoder;
     AVStream *video = nullptr;
-    SwsContext *scaler = nullptr;
-    AVFrame *picture = nullptr;
-    AVPacket *packet = nullptr;
+    av::ScalerPtr scaler;
+    av::FramePtr picture;
+    av::PacketPtr packet;
     bool started = false;
     bool finished = false;
     int64_t written = 0;
@@ -106,39 +124,31 @@ struct AvWriter::State {
     Chroma layout = Chroma::C420;   // of the 8-bit planes made before the scaler
     bool alphaKept = false;
     std::vector<uint8_t> planes;
-    uint8_t *ioBuffer = nullptr;
     // Audio copied from the source.
-    AVFormatContext *audioIn = nullptr;
-    AVPacket *held = nullptr;       // read, not yet due
+    av::InputPtr audioIn;
+    av::PacketPtr held;             // read, not yet due
     bool audioEnded = false;
     std::vector<AudioCopy> audio;
 
     ~State() { release(); }
     void release()
     {
-        sws_freeContext(scaler);
-        scaler = nullptr;
-        av_frame_free(&picture);
-        av_packet_free(&packet);
-        av_packet_free(&held);
-        avcodec_free_context(&encoder);
-        avformat_close_input(&audioIn);
-        if (mux) {
-            if (mux->pb) {
-                av_freep(&mux->pb->buffer);
-                avio_context_free(&mux->pb);
-            }
-            avformat_free_context(mux);
-            mux = nullptr;
-        }
+        scaler.reset();
+        picture.reset();
+        packet.reset();
+        held.reset();
+        encoder.reset();
+        audioIn.reset();
+        mux.reset();
+        video = nullptr;
     }
 
     std::string frameWhere() const { return path + ": frame " + std::to_string(written) + ": "; }
 
     bool openAudio(std::vector<std::string> &notes, std::string &error)
     {
-        int rc = avformat_open_input(&audioIn, options.audioFrom.c_str(), nullptr, nullptr);
-        if (rc >= 0) rc = avformat_find_stream_info(audioIn, nullptr);
+        int rc = av::openInput(options.audioFrom, audioIn);
+        if (rc >= 0) rc = avformat_find_stream_info(audioIn.get(), nullptr);
         if (rc < 0) {
             error = options.audioFrom + ": cannot read its audio: " + av::describe(rc);
             return false;
@@ -166,7 +176,7 @@ struct AvWriter::State {
             }
             AudioCopy copy;
             copy.input = int(i);
-            copy.output = avformat_new_stream(mux, nullptr);
+            copy.output = avformat_new_stream(mux.get(), nullptr);
             if (!copy.output || avcodec_parameters_copy(copy.output->codecpar, st->codecpar) < 0) {
                 error = path + ": out of memory";
                 return false;
@@ -183,13 +193,22 @@ struct AvWriter::State {
             audio.push_back(copy);
         }
         if (audio.empty()) {
-            avformat_close_input(&audioIn);
+            audioIn.reset();
             return true;
         }
-        held = av_packet_alloc();
+        held.reset(av_packet_alloc());
+        if (!held) {
+            error = path + ": out of memory";
+            return false;
+        }
         // Some demuxers place the other streams at or after the time asked
         // for: ask for a little earlier; packets before the start are dropped.
-        if (sectionStart > 2 * AV_TIME_BASE) av_seek_frame(audioIn, -1, sectionStart - 2 * AV_TIME_BASE, AVSEEK_FLAG_BACKWARD);
+        // Where the demuxer cannot seek, nothing has moved and the audio is
+        // read from its start: the packets before the section are dropped
+        // either way, so a failed seek costs only time.
+        if (sectionStart > 2 * AV_TIME_BASE &&
+            av_seek_frame(audioIn.get(), -1, sectionStart - 2 * AV_TIME_BASE, AVSEEK_FLAG_BACKWARD) < 0)
+            av::takeLibraryMessage();
         return true;
     }
 
@@ -208,7 +227,7 @@ struct AvWriter::State {
         const int64_t endUs = av_rescale(frames * options.traits.rateDen, AV_TIME_BASE, options.traits.rateNum);
         for (;;) {
             if (!held->data && !audioEnded) {
-                int rc = av_read_frame(audioIn, held);
+                int rc = av_read_frame(audioIn.get(), held.get());
                 if (rc == AVERROR_EOF) audioEnded = true;
                 else if (rc < 0) {
                     error = options.audioFrom + ": cannot read its audio: " + av::describe(rc);
@@ -218,7 +237,7 @@ struct AvWriter::State {
             if (!held->data) return true;
             AudioCopy *a = audioOf(held->stream_index);
             if (!a || held->pts == AV_NOPTS_VALUE) {
-                av_packet_unref(held);
+                av_packet_unref(held.get());
                 continue;
             }
             const int64_t end = a->start + av_rescale_q(endUs, AV_TIME_BASE_Q, a->timeBase);
@@ -236,12 +255,11 @@ struct AvWriter::State {
                 if (!last && first + samples > endSample) return true;
                 const int64_t hi = std::min<int64_t>(samples, endSample - first);
                 if (hi <= lo) {
-                    av_packet_unref(held);
+                    av_packet_unref(held.get());
                     continue;
                 }
-                AVPacket *cut = av_packet_alloc();
-                if (!cut || av_new_packet(cut, int((hi - lo) * a->blockAlign)) < 0) {
-                    av_packet_free(&cut);
+                av::PacketPtr cut(av_packet_alloc());
+                if (!cut || av_new_packet(cut.get(), int((hi - lo) * a->blockAlign)) < 0) {
                     error = path + ": out of memory";
                     return false;
                 }
@@ -251,10 +269,9 @@ struct AvWriter::State {
                 cut->pts = cut->dts = from - a->start;
                 cut->duration = av_rescale_q(hi - lo, sampleBase, a->timeBase);
                 cut->stream_index = a->output->index;
-                av_packet_unref(held);
-                av_packet_rescale_ts(cut, a->timeBase, a->output->time_base);
-                int rc = av_interleaved_write_frame(mux, cut);
-                av_packet_free(&cut);
+                av_packet_unref(held.get());
+                av_packet_rescale_ts(cut.get(), a->timeBase, a->output->time_base);
+                int rc = av_interleaved_write_frame(mux.get(), cut.get());
                 if (rc < 0) {
                     error = path + ": cannot write audio: " + av::describe(rc);
                     return false;
@@ -263,16 +280,16 @@ struct AvWriter::State {
             }
             (void)to;
             if (from < a->start) {
-                av_packet_unref(held);
+                av_packet_unref(held.get());
                 continue;
             }
             held->pts -= a->start;
             if (held->dts != AV_NOPTS_VALUE) held->dts -= a->start;
             held->stream_index = a->output->index;
             held->pos = -1;
-            av_packet_rescale_ts(held, a->timeBase, a->output->time_base);
-            int rc = av_interleaved_write_frame(mux, held);   // takes the packet's data
-            av_packet_unref(held);
+            av_packet_rescale_ts(held.get(), a->timeBase, a->output->time_base);
+            int rc = av_interleaved_write_frame(mux.get(), held.get());   // takes the packet's data
+            av_packet_unref(held.get());
             if (rc < 0) {
                 error = path + ": cannot write audio: " + av::describe(rc);
                 return false;
@@ -285,9 +302,9 @@ struct AvWriter::State {
         width = w;
         height = h;
         const VideoTraits &t = options.traits;
-        encoder = avcodec_alloc_context3(codec);
-        picture = av_frame_alloc();
-        packet = av_packet_alloc();
+        encoder.reset(avcodec_alloc_context3(codec));
+        picture.reset(av_frame_alloc());
+        packet.reset(av_packet_alloc());
         if (!encoder || !picture || !packet) {
             error = path + ": out of memory";
             return false;
@@ -319,14 +336,22 @@ struct AvWriter::State {
         encoder->field_order = !interlaced ? AV_FIELD_PROGRESSIVE : bottomFirst ? AV_FIELD_BB : AV_FIELD_TT;
         if (interlaced) encoder->flags |= AV_CODEC_FLAG_INTERLACED_DCT | AV_CODEC_FLAG_INTERLACED_ME;
         if (container->flags & AVFMT_GLOBALHEADER) encoder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+        // Slice threads each keep work buffers of their own (tens of MB for
+        // ProRes 4444 at 1080p): one per processor, not the library's
+        // processors + 1. Slices are cut by the picture, not the threads, so
+        // the bytes written do not depend on the count.
         encoder->thread_count = 0;
-        if (codec->capabilities & AV_CODEC_CAP_SLICE_THREADS) encoder->thread_type = FF_THREAD_SLICE;
+        if (codec->capabilities & AV_CODEC_CAP_SLICE_THREADS) {
+            encoder->thread_type = FF_THREAD_SLICE;
+            encoder->thread_count = std::clamp(av_cpu_count(), 1, 16);
+        }
         if (options.bitrate > 0) encoder->bit_rate = options.bitrate;
         AVDictionary *settings = nullptr;
+        int rc = 0;
         if (std::strcmp(codec->name, "prores_ks") == 0)
-            av_dict_set(&settings, "profile", pixelFormat == AV_PIX_FMT_YUVA444P10LE ? "4444" : "hq", 0);
-        if (options.crf >= 0) av_dict_set_int(&settings, "crf", options.crf, 0);
-        int rc = avcodec_open2(encoder, codec, &settings);
+            rc = av_dict_set(&settings, "profile", pixelFormat == AV_PIX_FMT_YUVA444P10LE ? "4444" : "hq", 0);
+        if (rc >= 0 && options.crf >= 0) rc = av_dict_set_int(&settings, "crf", options.crf, 0);
+        if (rc >= 0) rc = avcodec_open2(encoder.get(), codec, &settings);
         const bool crfUnused = av_dict_get(settings, "crf", nullptr, 0) != nullptr;
         av_dict_free(&settings);
         if (rc < 0) {
@@ -337,7 +362,7 @@ struct AvWriter::State {
             error = path + ": --crf is not a setting of the " + std::string(codec->name) + " encoder (try --bitrate)";
             return false;
         }
-        rc = avcodec_parameters_from_context(video->codecpar, encoder);
+        rc = avcodec_parameters_from_context(video->codecpar, encoder.get());
         if (rc < 0) {
             error = path + ": " + av::describe(rc);
             return false;
@@ -353,7 +378,7 @@ struct AvWriter::State {
         picture->format = pixelFormat;
         picture->width = w;
         picture->height = h;
-        rc = av_frame_get_buffer(picture, 0);
+        rc = av_frame_get_buffer(picture.get(), 0);
         if (rc < 0) {
             error = path + ": out of memory";
             return false;
@@ -369,8 +394,8 @@ struct AvWriter::State {
     int writeHeader()
     {
         AVDictionary *flags = nullptr;
-        if (!options.chunkTag.empty()) av_dict_set(&flags, "movflags", "use_metadata_tags", 0);
-        int rc = avformat_write_header(mux, &flags);
+        int rc = options.chunkTag.empty() ? 0 : av_dict_set(&flags, "movflags", "use_metadata_tags", 0);
+        if (rc >= 0) rc = avformat_write_header(mux.get(), &flags);
         av_dict_free(&flags);
         return rc;
     }
@@ -378,16 +403,16 @@ struct AvWriter::State {
     bool drain(std::string &error)
     {
         for (;;) {
-            int rc = avcodec_receive_packet(encoder, packet);
+            int rc = avcodec_receive_packet(encoder.get(), packet.get());
             if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF) return true;
             if (rc < 0) {
                 error = frameWhere() + "cannot encode: " + av::describe(rc);
                 return false;
             }
             packet->stream_index = video->index;
-            av_packet_rescale_ts(packet, encoder->time_base, video->time_base);
-            rc = av_interleaved_write_frame(mux, packet);
-            av_packet_unref(packet);
+            av_packet_rescale_ts(packet.get(), encoder->time_base, video->time_base);
+            rc = av_interleaved_write_frame(mux.get(), packet.get());
+            av_packet_unref(packet.get());
             if (rc < 0) {
                 error = path + ": cannot write: " + av::describe(rc);
                 return false;
@@ -395,15 +420,15 @@ struct AvWriter::State {
         }
     }
 
-    bool encode(const VideoFrame &frame, std::string &error)
+    bool encode(const ConstFrameRows &rows, int frameWidth, int frameHeight, std::string &error)
     {
-        if (!started && !start(frame.width, frame.height, error)) return false;
-        if (frame.width != width || frame.height != height) {
-            error = frameWhere() + "size " + std::to_string(frame.width) + "x" + std::to_string(frame.height) +
+        if (!started && !start(frameWidth, frameHeight, error)) return false;
+        if (frameWidth != width || frameHeight != height) {
+            error = frameWhere() + "size " + std::to_string(frameWidth) + "x" + std::to_string(frameHeight) +
                     " differs from the first frame's";
             return false;
         }
-        int rc = av_frame_make_writable(picture);
+        int rc = av_frame_make_writable(picture.get());
         if (rc < 0) {
             error = path + ": out of memory";
             return false;
@@ -416,7 +441,7 @@ struct AvWriter::State {
         h.height = height;
         h.chroma = layout;
         planes.resize(y4mFrameBytes(h) + (alphaKept ? size_t(width) * height : 0));
-        encodeY4mFrame(h, frame, planes.data(), interlaced && layout == Chroma::C420);
+        encodeY4mRows(h, rows, planes.data(), interlaced && layout == Chroma::C420);
         const int cw = layout == Chroma::C444 ? width : (width + 1) / 2;
         const int ch = layout == Chroma::C420 ? (height + 1) / 2 : height;
         uint8_t *src[4] = {planes.data(), planes.data() + size_t(width) * height, nullptr, nullptr};
@@ -424,7 +449,11 @@ struct AvWriter::State {
         src[3] = src[2] + size_t(cw) * ch;
         int srcLines[4] = {width, cw, cw, alphaKept ? width : 0};
         if (alphaKept)
-            for (size_t i = 0; i < frame.pixels.size(); ++i) src[3][i] = frame.pixels[i].alpha;
+            for (int y = 0; y < height; ++y) {
+                const Pixel *row = rows.row(y);
+                uint8_t *key = src[3] + size_t(y) * width;
+                for (int x = 0; x < width; ++x) key[x] = row[x].alpha;
+            }
         Chroma twinLayout;
         bool twinAlpha = false;
         const AVPixelFormat eight = eightBitTwin(pixelFormat, twinLayout, twinAlpha);
@@ -436,23 +465,20 @@ struct AvWriter::State {
                                 size_t(pw));
             }
         } else {
-            scaler = sws_getCachedContext(scaler, width, height, eight, width, height, pixelFormat, SWS_BICUBIC,
-                                          nullptr, nullptr, nullptr);
-            if (!scaler) {
+            SwsContext *sws = av::cachedScaler(scaler, width, height, eight, pixelFormat);
+            if (!sws || sws_scale(sws, src, srcLines, 0, height, picture->data, picture->linesize) <= 0) {
                 error = path + ": cannot convert pictures for the " + std::string(codec->name) + " encoder";
                 return false;
             }
-            sws_scale(scaler, src, srcLines, 0, height, picture->data, picture->linesize);
         }
         picture->pts = written;
-        picture->interlaced_frame = interlaced;
-        picture->top_field_first = options.traits.interlace != Interlace::BottomFirst;
+        av::setFields(picture.get(), interlaced, options.traits.interlace != Interlace::BottomFirst);
         picture->color_range = encoder->color_range;
         picture->colorspace = encoder->colorspace;
         picture->color_primaries = encoder->color_primaries;
         picture->color_trc = encoder->color_trc;
         picture->sample_aspect_ratio = encoder->sample_aspect_ratio;
-        rc = avcodec_send_frame(encoder, picture);
+        rc = avcodec_send_frame(encoder.get(), picture.get());
         if (rc < 0) {
             error = frameWhere() + "cannot encode: " + av::describe(rc);
             return false;
@@ -521,7 +547,7 @@ bool AvWriter::open(const std::string &path, const AvOutputOptions &options, std
     else if (supports(s.codec, natural))
         s.pixelFormat = natural;
     else
-        s.pixelFormat = avcodec_find_best_pix_fmt_of_list(s.codec->pix_fmts, natural, wantAlpha, nullptr);
+        s.pixelFormat = avcodec_find_best_pix_fmt_of_list(av::encoderFormats(s.codec), natural, wantAlpha, nullptr);
     if (s.pixelFormat == AV_PIX_FMT_NONE) {
         error = path + ": the " + std::string(s.codec->name) + " encoder takes no picture format ophost can give it";
         return false;
@@ -541,7 +567,7 @@ bool AvWriter::State::openFile(std::vector<std::string> &notes, std::string &err
 {
     State &s = *this;
     if (!s.out.open(path, error)) return false;
-    s.mux = avformat_alloc_context();
+    s.mux.reset(avformat_alloc_context());
     if (!s.mux) {
         error = path + ": out of memory";
         return false;
@@ -549,21 +575,24 @@ bool AvWriter::State::openFile(std::vector<std::string> &notes, std::string &err
     s.mux->oformat = s.container;
     std::clearerr(s.out.file());
     const int ioSize = 1 << 16;
-    s.ioBuffer = static_cast<uint8_t *>(av_malloc(ioSize));
-    s.mux->pb = s.ioBuffer ? avio_alloc_context(s.ioBuffer, ioSize, 1, s.out.file(), nullptr, writePacket, seekFile)
-                           : nullptr;
+    // The buffer is the I/O context's once it is made (MuxFreer frees both).
+    uint8_t *buffer = static_cast<uint8_t *>(av_malloc(ioSize));
+    s.mux->pb = buffer ? avio_alloc_context(buffer, ioSize, 1, s.out.file(), nullptr, writePacket, seekFile) : nullptr;
     if (!s.mux->pb) {
-        av_free(s.ioBuffer);
+        av_free(buffer);
         error = path + ": out of memory";
         return false;
     }
     s.mux->flags |= AVFMT_FLAG_BITEXACT;
-    s.video = avformat_new_stream(s.mux, nullptr);
+    s.video = avformat_new_stream(s.mux.get(), nullptr);
     if (!s.video) {
         error = path + ": out of memory";
         return false;
     }
-    if (!options.chunkTag.empty()) av_dict_set(&s.mux->metadata, chunkMetadataKey(), options.chunkTag.c_str(), 0);
+    if (!options.chunkTag.empty() && av_dict_set(&s.mux->metadata, chunkMetadataKey(), options.chunkTag.c_str(), 0) < 0) {
+        error = path + ": out of memory";
+        return false;
+    }
     if (!options.audioFrom.empty() && !s.openAudio(notes, error)) return false;
     return true;
 }
@@ -574,7 +603,16 @@ bool AvWriter::write(const VideoFrame &frame, std::string &error)
         error = s_->path + ": not open";
         return false;
     }
-    return s_->encode(frame, error);
+    return s_->encode(frameRows(frame), frame.width, frame.height, error);
+}
+
+bool AvWriter::writeRows(const ConstFrameRows &rows, int width, int height, std::string &error)
+{
+    if (!s_->mux || s_->finished) {
+        error = s_->path + ": not open";
+        return false;
+    }
+    return s_->encode(rows, width, height, error);
 }
 
 bool AvWriter::finish(std::string &error)
@@ -591,12 +629,17 @@ bool AvWriter::finish(std::string &error)
     }
     bool ok = true;
     if (s.encoder) {
-        avcodec_send_frame(s.encoder, nullptr);   // the end: what it holds comes out
-        ok = s.drain(error);
+        // The end: what it holds comes out.
+        const int rc = avcodec_send_frame(s.encoder.get(), nullptr);
+        if (rc < 0 && rc != AVERROR_EOF) {
+            error = s.path + ": cannot finish encoding: " + av::describe(rc);
+            ok = false;
+        }
+        ok = ok && s.drain(error);
     }
     ok = ok && s.pumpAudio(s.written, true, error);
     if (ok) {
-        int rc = av_write_trailer(s.mux);
+        int rc = av_write_trailer(s.mux.get());
         avio_flush(s.mux->pb);
         if (rc < 0 || s.mux->pb->error < 0) {
             error = s.path + ": cannot write: " + av::describe(rc < 0 ? rc : s.mux->pb->error);
@@ -631,22 +674,21 @@ bool copyParts(const std::vector<std::string> &parts, const std::string &path, c
         error = path + ": unknown output type";
         return false;
     }
-    AVPacket *packet = av_packet_alloc();
+    av::PacketPtr packet(av_packet_alloc());
     if (!packet) {
         error = path + ": out of memory";
         return false;
     }
     bool ok = true;
     for (size_t k = 0; ok && k < parts.size(); ++k) {
-        AVFormatContext *in = nullptr;
-        int rc = avformat_open_input(&in, parts[k].c_str(), nullptr, nullptr);
-        if (rc >= 0) rc = avformat_find_stream_info(in, nullptr);
+        av::InputPtr in;
+        int rc = av::openInput(parts[k], in);
+        if (rc >= 0) rc = avformat_find_stream_info(in.get(), nullptr);
         int v = -1;
         for (unsigned i = 0; rc >= 0 && i < in->nb_streams && v < 0; ++i)
             if (in->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO) v = int(i);
         if (rc < 0 || v < 0) {
             error = parts[k] + ": cannot read its video: " + (rc < 0 ? av::describe(rc) : std::string("none"));
-            avformat_close_input(&in);
             ok = false;
             break;
         }
@@ -680,20 +722,20 @@ bool copyParts(const std::vector<std::string> &parts, const std::string &path, c
         const int64_t offset = av_rescale_q(s.written, AVRational{options.traits.rateDen, options.traits.rateNum},
                                             s.video ? s.video->time_base : AVRational{1, 1});
         int64_t frames = 0;
-        while (ok && (rc = av_read_frame(in, packet)) >= 0) {
+        while (ok && (rc = av_read_frame(in.get(), packet.get())) >= 0) {
             if (packet->stream_index != v) {
-                av_packet_unref(packet);
+                av_packet_unref(packet.get());
                 continue;
             }
             if (packet->pts != AV_NOPTS_VALUE) packet->pts -= start;
             if (packet->dts != AV_NOPTS_VALUE) packet->dts -= start;
-            av_packet_rescale_ts(packet, st->time_base, s.video->time_base);
+            av_packet_rescale_ts(packet.get(), st->time_base, s.video->time_base);
             if (packet->pts != AV_NOPTS_VALUE) packet->pts += offset;
             if (packet->dts != AV_NOPTS_VALUE) packet->dts += offset;
             packet->stream_index = s.video->index;
             packet->pos = -1;
-            rc = av_interleaved_write_frame(s.mux, packet);
-            av_packet_unref(packet);
+            rc = av_interleaved_write_frame(s.mux.get(), packet.get());
+            av_packet_unref(packet.get());
             if (rc < 0) {
                 error = path + ": cannot write: " + av::describe(rc);
                 ok = false;
@@ -707,9 +749,7 @@ bool copyParts(const std::vector<std::string> &parts, const std::string &path, c
             ok = false;
         }
         s.written += frames;
-        avformat_close_input(&in);
     }
-    av_packet_free(&packet);
     if (!ok) {
         writer.abandon();
         return false;

@@ -12,10 +12,6 @@ namespace {
 
 const char *const CHUNK_KEY = "ophost_chunk";
 
-struct InputCloser {
-    void operator()(AVFormatContext *c) const { avformat_close_input(&c); }
-};
-
 int firstVideoStream(const AVFormatContext *c)
 {
     for (unsigned i = 0; i < c->nb_streams; ++i)
@@ -32,13 +28,12 @@ const char *chunkMetadataKey() { return CHUNK_KEY; }
 bool inspectPart(const std::string &path, AvPartInfo &info, std::string &error)
 {
     av::quietLibraries();
-    AVFormatContext *raw = nullptr;
-    int rc = avformat_open_input(&raw, path.c_str(), nullptr, nullptr);
+    av::InputPtr in;
+    int rc = av::openInput(path, in);
     if (rc < 0) {
         error = path + ": cannot open: " + av::describe(rc);
         return false;
     }
-    std::unique_ptr<AVFormatContext, InputCloser> in(raw);
     rc = avformat_find_stream_info(in.get(), nullptr);
     const int v = rc < 0 ? -1 : firstVideoStream(in.get());
     if (v < 0) {
@@ -69,16 +64,15 @@ bool inspectPart(const std::string &path, AvPartInfo &info, std::string &error)
     const AVDictionaryEntry *tag = av_dict_get(in->metadata, CHUNK_KEY, nullptr, 0);
     if (!tag) tag = av_dict_get(st->metadata, CHUNK_KEY, nullptr, 0);
     if (tag) info.chunkTag = tag->value;
-    AVPacket *packet = av_packet_alloc();
+    av::PacketPtr packet(av_packet_alloc());
     if (!packet) {
         error = path + ": out of memory";
         return false;
     }
-    while ((rc = av_read_frame(in.get(), packet)) >= 0) {
+    while ((rc = av_read_frame(in.get(), packet.get())) >= 0) {
         if (packet->stream_index == v) ++info.frames;
-        av_packet_unref(packet);
+        av_packet_unref(packet.get());
     }
-    av_packet_free(&packet);
     if (rc != AVERROR_EOF) {
         error = path + ": cannot read: " + av::describe(rc);
         return false;

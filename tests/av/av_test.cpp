@@ -14,7 +14,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -160,6 +162,70 @@ TEST_F(Av, EveryKindReadsAsThroughAYuv4mpegPipe)
         EXPECT_FALSE(clip->frame(4, f, error));
         EXPECT_EQ(error, "");
     }
+}
+
+// Frames reached by jumping (backwards, forwards, across key frames, within
+// a group of pictures) are the frames reached by reading from the start:
+// intra-only ProRes, H.264 with long groups and B-frames, FFV1 with a key
+// frame every few frames. A section rendered alone is the same frames of
+// the whole render.
+TEST_F(Av, JumpsReachTheFramesReadInOrder)
+{
+    const std::string src = "-f lavfi -i testsrc2=size=96x64:rate=25 -frames:v 300 ";
+    struct Kind {
+        const char *file;
+        std::string make;
+    } kinds[] = {
+        {"prores.mov", src + "-c:v prores_ks -profile:v 3 -pix_fmt yuv422p10le"},
+        {"long.mp4", src + "-c:v libx264 -preset veryfast -g 250 -keyint_min 250 -sc_threshold 0 -bf 3 -pix_fmt yuv420p"},
+        {"ffv1.mkv", src + "-c:v ffv1 -g 12 -pix_fmt yuv420p"},
+    };
+    for (const Kind &k : kinds) {
+        SCOPED_TRACE(k.file);
+        ASSERT_EQ(ffmpeg(k.make + " " + k.file), 0);
+        std::string error;
+        auto inOrder = ophost::openClip(path(k.file), error);
+        ASSERT_TRUE(inOrder) << error;
+        const auto want = readAll(*inOrder);
+        ASSERT_EQ(want.size(), 300u);
+        auto jumping = ophost::openClip(path(k.file), error);
+        ASSERT_TRUE(jumping) << error;
+        // The edges of the groups, single steps both ways, then random jumps.
+        std::vector<int> order = {299, 0, 250, 249, 248, 251, 12, 11, 13, 24, 23, 1, 298, 297, 296, 150, 151};
+        std::mt19937 rng(7);
+        for (int i = 0; i < 40; ++i) order.push_back(int(rng() % 300));
+        media::VideoFrame f;
+        for (int i : order) {
+            ASSERT_TRUE(jumping->frame(i, f, error)) << i << " " << error;
+            ASSERT_EQ(differing(f, want[size_t(i)]), 0u) << "frame " << i;
+        }
+        EXPECT_FALSE(jumping->frame(300, f, error));
+        EXPECT_EQ(error, "");
+        // Fields straight from the clip, as a run reads them.
+        ophost::FieldPair pair, split;
+        for (int i : {260, 3}) {
+            ASSERT_TRUE(jumping->fields(i, pair, f, error)) << error;
+            ophost::splitFrame(want[size_t(i)], split);
+            for (int k = 0; k < 2; ++k) {
+                ASSERT_EQ(pair.field[k].size(), split.field[k].size());
+                EXPECT_EQ(std::memcmp(pair.field[k].data(), split.field[k].data(), split.field[k].size() * sizeof(Pixel)), 0)
+                    << "frame " << i << " field " << k;
+            }
+        }
+    }
+    std::string err;
+    ASSERT_EQ(ophost("render Tolmic --in0 long.mp4 --quiet -o whole.y4m", &err), 0) << err;
+    ASSERT_EQ(ophost("render Tolmic --in0 long.mp4 --quiet --frames 270:280 -o part.y4m", &err), 0) << err;
+    std::string error;
+    auto whole = ophost::openClip(path("whole.y4m"), error);
+    ASSERT_TRUE(whole) << error;
+    auto part = ophost::openClip(path("part.y4m"), error);
+    ASSERT_TRUE(part) << error;
+    const auto all = readAll(*whole);
+    const auto some = readAll(*part);
+    ASSERT_EQ(all.size(), 300u);
+    ASSERT_EQ(some.size(), 10u);
+    for (size_t i = 0; i < some.size(); ++i) EXPECT_EQ(differing(some[i], all[270 + i]), 0u) << "frame " << 270 + i;
 }
 
 // An image sequence reads as its PNG files do one by one (the same RGB

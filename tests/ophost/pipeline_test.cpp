@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "contract/host_calls.h"
@@ -18,6 +19,7 @@
 #include "media/yuv_rgb.h"
 #include "ophost/fields.h"
 #include "ophost/run.h"
+#include "pipeline.h"
 #include "testsupport.h"
 #include "y4m_files.h"
 
@@ -150,6 +152,77 @@ struct RunCase {
 };
 
 } // namespace
+
+// The queue takes items while both bounds hold, and always one item when
+// it is empty, however large (a huge frame still passes, alone); closed, it
+// refuses more and gives what it holds, oldest first.
+TEST(Pipeline, QueueKeepsWithinItsBounds)
+{
+    struct Case {
+        size_t maxItems, maxBytes;
+        std::vector<size_t> sizes;   // offered in turn until one is refused
+        size_t taken;
+        bool refits;                 // the refused one fits once the first is taken
+    } cases[] = {
+        {2, 100, {10, 10, 10}, 2, true},      // the item bound
+        {8, 100, {40, 40, 40}, 2, true},      // the byte bound
+        {8, 100, {30, 60, 50}, 2, false},     // still over it after one is taken
+        {8, 100, {50, 50}, 2, true},          // exactly at the byte bound
+        {8, 100, {250, 1}, 1, true},          // larger than the bound: alone
+        {8, 100, {1, 250}, 1, true},          // ... and not beside another
+        {0, 100, {1, 1}, 1, true},            // no item bound still takes one
+        {3, 0, {0, 0, 0, 0}, 3, true},        // empty items count as items
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.maxItems << " items, " << c.maxBytes << " bytes");
+        ophost::BoundedQueue<size_t> q(c.maxItems, c.maxBytes);
+        size_t taken = 0;
+        for (size_t bytes : c.sizes) {
+            size_t item = bytes;
+            if (!q.tryPush(std::move(item), bytes)) break;
+            ++taken;
+        }
+        EXPECT_EQ(taken, c.taken);
+        // Taking one makes room again for the one refused.
+        size_t first = 0;
+        ASSERT_TRUE(q.pop(first));
+        EXPECT_EQ(first, c.sizes[0]);
+        if (taken < c.sizes.size()) {
+            size_t again = c.sizes[taken];
+            EXPECT_EQ(q.tryPush(std::move(again), c.sizes[taken]), c.refits);
+        }
+        q.close();
+        size_t late = 1;
+        EXPECT_FALSE(q.tryPush(std::move(late), 1));
+        EXPECT_FALSE(q.push(std::move(late), 1));
+        EXPECT_FALSE(q.waitForRoom(0));
+        size_t item = 0, left = 0;
+        while (q.pop(item)) ++left;
+        EXPECT_EQ(q.size(), 0u);
+        EXPECT_LE(left, c.sizes.size());
+    }
+}
+
+// Between two threads: every item arrives once, in order, each one larger
+// than the whole byte bound; closing after the last ends the consumer only
+// once it has taken everything.
+TEST(Pipeline, QueuePassesHugeItemsInOrderAndDrainsOnClose)
+{
+    ophost::BoundedQueue<std::vector<int>> q(2, 64);
+    std::thread producer([&q] {
+        for (int i = 0; i < 200; ++i) ASSERT_TRUE(q.push(std::vector<int>(100, i), 100 * sizeof(int)));
+        q.close();
+    });
+    std::vector<int> item;
+    int next = 0;
+    while (q.pop(item)) {
+        ASSERT_EQ(item.size(), 100u);
+        EXPECT_EQ(item.front(), next);
+        ++next;
+    }
+    producer.join();
+    EXPECT_EQ(next, 200);
+}
 
 // Every input kind (frames in memory, YUV4MPEG2 files of each layout and
 // field order, a still), one and two inputs, part of a section, a preview,

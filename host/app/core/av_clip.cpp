@@ -1,10 +1,10 @@
-// Clips of any container through FFmpeg's libraries. A thread decodes and
-// converts the next few frames while the operator works on the current
-// one; only those few frames are held, whatever the clip's length.
-#include <condition_variable>
+// Clips of any container through FFmpeg's libraries. Frames are decoded on
+// the caller's thread (a run reads ahead on a thread of its own, see
+// pipeline.h); a jump decodes from the key frame before the frame asked
+// for, and the last few frames are kept, so that stepping back and forth
+// near the current one decodes nothing again.
+#include <algorithm>
 #include <deque>
-#include <mutex>
-#include <thread>
 
 #include "av_clip.h"
 #include "media/av_io.h"
@@ -14,19 +14,18 @@ namespace ophost {
 
 namespace {
 
-// At most this many frames decoded ahead, within half the run's in-flight
-// bytes; a frame larger than that is decoded when it is asked for.
-constexpr size_t READ_AHEAD = 3;
+// Frames kept for stepping back and forth (an editor's), within half the
+// run's in-flight bytes; none of a frame larger than that (it is handed
+// over, not copied). A run's reading thread keeps none (see fields()).
+constexpr size_t KEPT_FRAMES = 4;
 
 class AvClip : public Clip {
 public:
-    ~AvClip() override { stop(); }
-
     bool open(const std::string &path, std::string &error)
     {
         name_ = path;
         if (!reader_.open(path, error)) return false;
-        readAhead_ = framesWithin(IN_FLIGHT_BYTES / 2, frameBytesOf(reader_.width(), reader_.height()), 0, READ_AHEAD);
+        kept_ = framesWithin(IN_FLIGHT_BYTES / 2, frameBytesOf(reader_.width(), reader_.height()), 0, KEPT_FRAMES);
         return true;
     }
     int width() const override { return reader_.width(); }
@@ -41,160 +40,82 @@ public:
 
     int frameCount(std::string &error) override
     {
-        std::lock_guard<std::mutex> lock(countLock_);
-        if (count_ < 0) {
-            stop();
-            count_ = reader_.frameCount(error);
-        }
+        if (count_ < 0) count_ = reader_.frameCount(error);
         return count_;
     }
 
     bool frame(int index, media::VideoFrame &out, std::string &error) override
     {
-        if (!fetch(index, error)) return false;
-        if (readAhead_ == 0) {
-            // A frame too large to keep twice is handed over, not copied
-            // (asked for again, it is decoded again).
-            std::swap(out, last_);
-            lastIndex_ = -1;
+        error.clear();
+        if (index < 0) return false;
+        if (const media::VideoFrame *kept = find(index)) {
+            out = *kept;
             return true;
         }
-        out = last_;
+        if (kept_ == 0) return decode(index, out, error);
+        const media::VideoFrame *got = fetch(index, error);
+        if (!got) return false;
+        out = *got;
         return true;
     }
 
-    // Split straight from the decoded frame, without a copy of it first.
+    // A run reads each frame once, in order: straight into its fields,
+    // without a frame in between (one kept is split).
     bool fields(int index, FieldPair &out, media::VideoFrame &, std::string &error) override
-    {
-        if (!fetch(index, error)) return false;
-        splitFrame(last_, out);
-        return true;
-    }
-
-private:
-    // Makes frame `index` the last one taken (last_).
-    bool fetch(int index, std::string &error)
     {
         error.clear();
         if (index < 0) return false;
-        if (index == lastIndex_) return true;
-        // Going back, or before the frames read ahead: start again.
-        if (index < nextWanted_) {
-            stop();
-            if (!reader_.rewind(error)) return false;
-            ready_.clear();
-            nextWanted_ = 0;
+        if (const media::VideoFrame *kept = find(index)) {
+            splitFrame(*kept, out);
+            return true;
         }
-        if (readAhead_ == 0) return decodeUpTo(index, error);
-        start();
-        std::unique_lock<std::mutex> lock(lock_);
-        for (;;) {
-            while (!ready_.empty() && ready_.front().first < index) {
-                spare_.push_back(std::move(ready_.front().second));
-                ready_.pop_front();
-                wake_.notify_all();
+        return reader_.seek(index, error) && reader_.nextFields(out.field[0], out.field[1], error);
+    }
+
+private:
+    const media::VideoFrame *find(int index) const
+    {
+        for (const auto &entry : frames_)
+            if (entry.first == index) return &entry.second;
+        return nullptr;
+    }
+
+    // Frame `index` into `out`, nothing kept.
+    bool decode(int index, media::VideoFrame &out, std::string &error)
+    {
+        return reader_.seek(index, error) && reader_.next(out, error);
+    }
+
+    // Decodes frame `index` into the kept frames. Going back in a codec with
+    // groups of pictures, the frames just before it are kept too, as the
+    // decoder passes them anyway.
+    const media::VideoFrame *fetch(int index, std::string &error)
+    {
+        const bool back = index < reader_.nextIndex() && !reader_.intraOnly();
+        const int from = back ? std::max(0, index - int(kept_) + 1) : index;
+        if (!reader_.seek(from, error)) return nullptr;
+        for (int i = from; i <= index; ++i) {
+            media::VideoFrame slot;
+            if (frames_.size() >= kept_) {
+                slot = std::move(frames_.front().second);
+                frames_.pop_front();
             }
-            if (!ready_.empty()) break;
-            if (ended_) {
-                error = fault_;
-                nextWanted_ = index;
-                return false;
-            }
-            wake_.wait(lock);
-        }
-        std::swap(last_, ready_.front().second);
-        ready_.pop_front();
-        wake_.notify_all();
-        lastIndex_ = index;
-        nextWanted_ = index + 1;
-        return true;
-    }
-
-    // Without read-ahead: decodes on the caller's thread into last_.
-    bool decodeUpTo(int index, std::string &error)
-    {
-        lastIndex_ = -1;
-        while (reader_.nextIndex() <= index) {
-            const int got = reader_.nextIndex();
-            if (!reader_.next(last_, error)) {
-                nextWanted_ = index;
-                return false;
-            }
-            lastIndex_ = got;
-        }
-        nextWanted_ = index + 1;
-        return lastIndex_ == index;
-    }
-
-    void start()
-    {
-        if (worker_.joinable()) return;
-        {
-            std::lock_guard<std::mutex> lock(lock_);
-            stopping_ = false;
-            ended_ = false;
-            fault_.clear();
-        }
-        worker_ = std::thread([this] { readAhead(); });
-    }
-
-    void stop()
-    {
-        if (!worker_.joinable()) return;
-        {
-            std::lock_guard<std::mutex> lock(lock_);
-            stopping_ = true;
-        }
-        wake_.notify_all();
-        worker_.join();
-        // What was read ahead stays valid: the reader is past it.
-    }
-
-    void readAhead()
-    {
-        for (;;) {
-            media::VideoFrame frame;
-            {
-                std::unique_lock<std::mutex> lock(lock_);
-                wake_.wait(lock, [this] { return stopping_ || ready_.size() < readAhead_; });
-                if (stopping_) return;
-                if (!spare_.empty()) {
-                    frame = std::move(spare_.back());
-                    spare_.pop_back();
+            if (!reader_.next(slot, error)) return nullptr;
+            for (auto e = frames_.begin(); e != frames_.end(); ++e)
+                if (e->first == i) {
+                    frames_.erase(e);
+                    break;
                 }
-            }
-            const int index = reader_.nextIndex();
-            std::string error;
-            const bool got = reader_.next(frame, error);
-            std::lock_guard<std::mutex> lock(lock_);
-            if (!got) {
-                ended_ = true;
-                fault_ = error;
-                wake_.notify_all();
-                return;
-            }
-            ready_.emplace_back(index, std::move(frame));
-            wake_.notify_all();
+            frames_.emplace_back(i, std::move(slot));
         }
+        return &frames_.back().second;
     }
 
     std::string name_;
     media::AvReader reader_;
-    size_t readAhead_ = READ_AHEAD;
-    std::mutex countLock_;
+    size_t kept_ = KEPT_FRAMES;
     int count_ = -1;
-    // Shared with the reading thread.
-    std::thread worker_;
-    std::mutex lock_;
-    std::condition_variable wake_;
-    std::deque<std::pair<int, media::VideoFrame>> ready_;
-    std::vector<media::VideoFrame> spare_;   // buffers to decode into again
-    bool stopping_ = false, ended_ = false;
-    std::string fault_;
-    // The consumer's side.
-    int nextWanted_ = 0;
-    int lastIndex_ = -1;
-    media::VideoFrame last_;
+    std::deque<std::pair<int, media::VideoFrame>> frames_;
 };
 
 } // namespace

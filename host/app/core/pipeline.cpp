@@ -44,8 +44,18 @@ void BufferPool::give(FieldPair &pair)
 
 // ---------------------------------------------------------------- reading
 
-FrameReader::FrameReader(Clip &clip, int first, int end, BufferPool &pool, size_t depth)
-    : clip_(clip), end_(end), pool_(pool), depth_(depth < 1 ? 1 : depth), taken_(first), first_(first)
+namespace {
+
+size_t pairBytes(const FieldPair &pair)
+{
+    return (pair.field[0].capacity() + pair.field[1].capacity()) * sizeof(Pixel);
+}
+
+} // namespace
+
+FrameReader::FrameReader(Clip &clip, int first, int end, BufferPool &pool, size_t depth, size_t bytes)
+    : clip_(clip), end_(end), pool_(pool), frameBytes_(frameBytesOf(clip.width(), clip.height())), taken_(first),
+      ready_(depth, bytes), first_(first)
 {
     thread_ = std::thread([this] { run(); });
 }
@@ -54,25 +64,17 @@ FrameReader::~FrameReader() { stop(); }
 
 void FrameReader::stop()
 {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        stopping_ = true;
-    }
-    changed_.notify_all();
+    ready_.close();
     if (thread_.joinable()) thread_.join();
-    for (Entry &entry : ready_) pool_.give(entry.pair);
-    ready_.clear();
+    ready_.drain([this](Entry &entry) { pool_.give(entry.pair); });
 }
 
 void FrameReader::run()
 {
     media::VideoFrame scratch;
     for (int index = first_; index < end_; ++index) {
-        {
-            std::unique_lock<std::mutex> lock(mutex_);
-            changed_.wait(lock, [this] { return stopping_ || ready_.size() < depth_; });
-            if (stopping_) return;
-        }
+        // Room first, so that no frame is read that the queue cannot take.
+        if (!ready_.waitForRoom(frameBytes_)) return;
         Entry entry;
         entry.pair.field[0] = pool_.take();
         entry.pair.field[1] = pool_.take();
@@ -84,11 +86,11 @@ void FrameReader::run()
         }
         const bool last = !entry.ok;
         if (last) pool_.give(entry.pair);
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            ready_.push_back(std::move(entry));
+        const size_t bytes = pairBytes(entry.pair);
+        if (!ready_.push(std::move(entry), bytes)) {
+            pool_.give(entry.pair);
+            return;
         }
-        changed_.notify_all();
         if (last) return;
     }
 }
@@ -98,13 +100,10 @@ bool FrameReader::next(FieldPair &pair, int &index, std::string &error)
     error.clear();
     if (finished_ || taken_ >= end_) return false;
     Entry entry;
-    {
-        std::unique_lock<std::mutex> lock(mutex_);
-        changed_.wait(lock, [this] { return !ready_.empty(); });
-        entry = std::move(ready_.front());
-        ready_.pop_front();
+    if (!ready_.pop(entry)) {
+        finished_ = true;
+        return false;
     }
-    changed_.notify_all();
     if (!entry.ok) {
         finished_ = true;
         error = entry.error;
@@ -118,8 +117,8 @@ bool FrameReader::next(FieldPair &pair, int &index, std::string &error)
 
 // ---------------------------------------------------------------- writing
 
-FrameWriter::FrameWriter(FrameSink &sink, int width, int height, BufferPool &pool, size_t depth)
-    : sink_(sink), width_(width), height_(height), pool_(pool), depth_(depth < 1 ? 1 : depth)
+FrameWriter::FrameWriter(FrameSink &sink, int width, int height, BufferPool &pool, size_t depth, size_t bytes)
+    : sink_(sink), width_(width), height_(height), pool_(pool), queue_(depth, bytes)
 {
     thread_ = std::thread([this] { run(); });
 }
@@ -128,76 +127,69 @@ FrameWriter::~FrameWriter()
 {
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        closing_ = true;
-        for (FieldPair &pair : queue_) pool_.give(pair);
-        queue_.clear();
+        abandoned_ = true;
     }
-    changed_.notify_all();
+    queue_.close();
+    queue_.drain([this](FieldPair &pair) { pool_.give(pair); });
     if (thread_.joinable()) thread_.join();
+}
+
+std::string FrameWriter::fault()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return fault_;
 }
 
 void FrameWriter::run()
 {
     media::VideoFrame scratch;
-    for (;;) {
-        FieldPair pair;
+    FieldPair pair;
+    while (queue_.pop(pair)) {
+        bool skip;
         {
-            std::unique_lock<std::mutex> lock(mutex_);
-            changed_.wait(lock, [this] { return closing_ || !queue_.empty(); });
-            if (queue_.empty()) return;
-            pair = std::move(queue_.front());
-            queue_.pop_front();
-            writing_ = true;
+            std::lock_guard<std::mutex> lock(mutex_);
+            skip = abandoned_ || !fault_.empty();
+        }
+        if (skip) {
+            // Nothing after a failed frame is written; what comes is dropped
+            // so that the producer is never kept waiting.
+            pool_.give(pair);
+            continue;
         }
         std::string fault;
         bool ok = false;
         try {
-            ok = sink_.writeRows(media::fieldRows(std::as_const(pair.field[0]).data(), std::as_const(pair.field[1]).data(), width_), width_,
-                                 height_, scratch, fault);
+            ok = sink_.writeRows(media::fieldRows(std::as_const(pair.field[0]).data(),
+                                                  std::as_const(pair.field[1]).data(), width_),
+                                 width_, height_, scratch, fault);
         } catch (const std::bad_alloc &) {
             fault = "out of memory while writing a frame";
         }
         pool_.give(pair);
-        {
+        if (!ok) {
             std::lock_guard<std::mutex> lock(mutex_);
-            writing_ = false;
-            if (!ok && fault_.empty()) fault_ = fault.empty() ? std::string("a frame could not be written") : fault;
-            if (!ok) {
-                // Nothing after a failed frame is written.
-                for (FieldPair &left : queue_) pool_.give(left);
-                queue_.clear();
-            }
+            if (fault_.empty()) fault_ = fault.empty() ? std::string("a frame could not be written") : fault;
         }
-        changed_.notify_all();
     }
 }
 
 bool FrameWriter::write(FieldPair &&pair, std::string &error)
 {
-    std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [this] { return !fault_.empty() || queue_.size() < depth_; });
-    if (!fault_.empty()) {
-        error = fault_;
-        pool_.give(pair);
-        return false;
-    }
-    queue_.push_back(std::move(pair));
-    lock.unlock();
-    changed_.notify_all();
-    return true;
+    std::string failed = fault();
+    const size_t bytes = pairBytes(pair);
+    if (failed.empty() && queue_.push(std::move(pair), bytes)) return true;
+    if (failed.empty()) failed = "the output is closed";
+    error = failed;
+    pool_.give(pair);
+    return false;
 }
 
 bool FrameWriter::finish(std::string &error)
 {
-    {
-        std::unique_lock<std::mutex> lock(mutex_);
-        changed_.wait(lock, [this] { return queue_.empty() && !writing_; });
-        closing_ = true;
-    }
-    changed_.notify_all();
+    queue_.close();   // the thread writes what is queued, then ends
     if (thread_.joinable()) thread_.join();
-    if (!fault_.empty()) {
-        error = fault_;
+    if (std::string failed = fault(); !failed.empty()) {
+        error = failed;
         return false;
     }
     return true;

@@ -35,6 +35,109 @@ inline size_t frameBytesOf(int width, int height)
     return size_t(width > 0 ? width : 0) * size_t(height > 0 ? height : 0) * sizeof(Pixel);
 }
 
+// The queue between two of a run's threads, bounded by items and by bytes.
+// The producer waits for room before it makes an item, so that no more is
+// ever held than the bounds allow; an item larger than the byte bound
+// still passes when the queue is empty, one at a time. close() wakes both
+// sides: the producer is refused from then on, the consumer takes what is
+// left and then gets false.
+template <class T> class BoundedQueue {
+public:
+    BoundedQueue(size_t maxItems, size_t maxBytes) : maxItems_(maxItems < 1 ? 1 : maxItems), maxBytes_(maxBytes) {}
+
+    // Waits until an item of `bytes` fits; false once closed.
+    bool waitForRoom(size_t bytes)
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [&] { return closed_ || fits(bytes); });
+        return !closed_;
+    }
+    // Waits for room, then adds the item; false (the item left as it was)
+    // once closed.
+    bool push(T &&item, size_t bytes)
+    {
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            changed_.wait(lock, [&] { return closed_ || fits(bytes); });
+            if (closed_) return false;
+            items_.push_back({std::move(item), bytes});
+            bytes_ += bytes;
+        }
+        changed_.notify_all();
+        return true;
+    }
+    // Adds the item only when it fits now; false (the item left as it was)
+    // when full or closed.
+    bool tryPush(T &&item, size_t bytes)
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (closed_ || !fits(bytes)) return false;
+            items_.push_back({std::move(item), bytes});
+            bytes_ += bytes;
+        }
+        changed_.notify_all();
+        return true;
+    }
+    // The oldest item; waits while the queue is empty and open. False when
+    // it is closed and empty.
+    bool pop(T &item)
+    {
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            changed_.wait(lock, [&] { return closed_ || !items_.empty(); });
+            if (items_.empty()) return false;
+            item = std::move(items_.front().item);
+            bytes_ -= items_.front().bytes;
+            items_.pop_front();
+        }
+        changed_.notify_all();
+        return true;
+    }
+    void close()
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            closed_ = true;
+        }
+        changed_.notify_all();
+    }
+    // Takes every item left, oldest first, into `use`.
+    template <class F> void drain(F use)
+    {
+        std::deque<Held> left;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            left.swap(items_);
+            bytes_ = 0;
+        }
+        changed_.notify_all();
+        for (Held &h : left) use(h.item);
+    }
+    size_t size()
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return items_.size();
+    }
+
+private:
+    struct Held {
+        T item;
+        size_t bytes;
+    };
+    bool fits(size_t bytes) const
+    {
+        return items_.empty() || (items_.size() < maxItems_ && bytes_ + bytes <= maxBytes_);
+    }
+
+    const size_t maxItems_, maxBytes_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<Held> items_;
+    size_t bytes_ = 0;
+    bool closed_ = false;
+};
+
 // Field buffers no thread uses at the moment, shared by the run's threads.
 class BufferPool {
 public:
@@ -50,11 +153,12 @@ private:
 };
 
 // Reads frames [first, end) of a clip, in order, on a thread of its own, at
-// most `depth` frames ahead of the one taken last. Only that thread uses the
-// clip until stop() has returned.
+// most `depth` frames (and `bytes` bytes) ahead of the one taken last. Only
+// that thread uses the clip until stop() has returned.
 class FrameReader {
 public:
-    FrameReader(Clip &clip, int first, int end, BufferPool &pool, size_t depth = 2);
+    FrameReader(Clip &clip, int first, int end, BufferPool &pool, size_t depth = 2,
+                size_t bytes = IN_FLIGHT_BYTES / 2);
     ~FrameReader();
     FrameReader(const FrameReader &) = delete;
     FrameReader &operator=(const FrameReader &) = delete;
@@ -78,23 +182,21 @@ private:
     Clip &clip_;
     const int end_;
     BufferPool &pool_;
-    const size_t depth_;
+    const size_t frameBytes_;
     int taken_;
     bool finished_ = false;
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::deque<Entry> ready_;
-    bool stopping_ = false;
+    BoundedQueue<Entry> ready_;
     int first_;
     std::thread thread_;
 };
 
 // Writes frames to a sink on a thread of its own, at most `depth` of them
-// waiting. The sink is used by that thread only, until finish() or the
-// destructor has returned.
+// (and `bytes` bytes) waiting. The sink is used by that thread only, until
+// finish() or the destructor has returned.
 class FrameWriter {
 public:
-    FrameWriter(FrameSink &sink, int width, int height, BufferPool &pool, size_t depth = 2);
+    FrameWriter(FrameSink &sink, int width, int height, BufferPool &pool, size_t depth = 2,
+                size_t bytes = IN_FLIGHT_BYTES / 2);
     ~FrameWriter();
     FrameWriter(const FrameWriter &) = delete;
     FrameWriter &operator=(const FrameWriter &) = delete;
@@ -107,17 +209,15 @@ public:
 
 private:
     void run();
+    std::string fault();
 
     FrameSink &sink_;
     const int width_, height_;
     BufferPool &pool_;
-    const size_t depth_;
+    BoundedQueue<FieldPair> queue_;
     std::mutex mutex_;
-    std::condition_variable changed_;
-    std::deque<FieldPair> queue_;
-    bool writing_ = false;   // a frame is being written
-    bool closing_ = false;
-    std::string fault_;
+    std::string fault_;          // the first failed write's; nothing after it is written
+    bool abandoned_ = false;     // destroyed unfinished: nothing more is written
     std::thread thread_;
 };
 

@@ -7,11 +7,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
-#include <condition_variable>
 #include <cstring>
-#include <deque>
-#include <mutex>
-#include <thread>
 
 #include "media/av_io.h"
 #include "media/output_file.h"
@@ -198,9 +194,9 @@ private:
     std::vector<std::unique_ptr<media::OutputFile>> pending_;
 };
 
-// Containers written through FFmpeg's libraries. A thread converts,
-// encodes and writes while the operator renders the next frame; at most a
-// few frames wait for it.
+// Containers written through FFmpeg's libraries, encoded on the caller's
+// thread: in a run, that is the writing thread (see pipeline.h), which
+// hands over the fields as the operator gave them back.
 class AvSink : public FrameSink {
 public:
     ~AvSink() override { abandon(); }
@@ -229,90 +225,17 @@ public:
         return writer_.open(path, options, notes, error);
     }
 
-    bool write(const media::VideoFrame &frame, std::string &error) override
+    bool write(const media::VideoFrame &frame, std::string &error) override { return writer_.write(frame, error); }
+    bool writeRows(const media::ConstFrameRows &rows, int width, int height, media::VideoFrame &,
+                   std::string &error) override
     {
-        std::unique_lock<std::mutex> lock(lock_);
-        if (!worker_.joinable() && !failed_) worker_ = std::thread([this] { encodeQueued(); });
-        wake_.wait(lock, [this] { return failed_ || queue_.size() < QUEUED; });
-        if (failed_) {
-            error = fault_;
-            return false;
-        }
-        media::VideoFrame copy;
-        if (!spare_.empty()) {
-            copy = std::move(spare_.back());
-            spare_.pop_back();
-        }
-        copy.width = frame.width;
-        copy.height = frame.height;
-        copy.pixels.assign(frame.pixels.begin(), frame.pixels.end());
-        queue_.push_back(std::move(copy));
-        wake_.notify_all();
-        return true;
+        return writer_.writeRows(rows, width, height, error);
     }
-
-    bool finish(std::string &error) override
-    {
-        stop();
-        if (failed_) {
-            error = fault_;
-            writer_.abandon();
-            return false;
-        }
-        return writer_.finish(error);
-    }
-
-    void abandon() override
-    {
-        stop();
-        writer_.abandon();
-    }
+    bool finish(std::string &error) override { return writer_.finish(error); }
+    void abandon() override { writer_.abandon(); }
 
 private:
-    static constexpr size_t QUEUED = 3;
-
-    void stop()
-    {
-        {
-            std::lock_guard<std::mutex> lock(lock_);
-            closing_ = true;
-        }
-        wake_.notify_all();
-        if (worker_.joinable()) worker_.join();
-    }
-
-    void encodeQueued()
-    {
-        std::unique_lock<std::mutex> lock(lock_);
-        for (;;) {
-            wake_.wait(lock, [this] { return closing_ || !queue_.empty(); });
-            if (queue_.empty()) return;
-            media::VideoFrame frame = std::move(queue_.front());
-            queue_.pop_front();
-            lock.unlock();
-            std::string error;
-            const bool ok = writer_.write(frame, error);
-            lock.lock();
-            spare_.push_back(std::move(frame));
-            if (!ok) {
-                failed_ = true;
-                fault_ = error;
-                queue_.clear();
-                wake_.notify_all();
-                return;
-            }
-            wake_.notify_all();
-        }
-    }
-
     media::AvWriter writer_;
-    std::thread worker_;
-    std::mutex lock_;
-    std::condition_variable wake_;
-    std::deque<media::VideoFrame> queue_;
-    std::vector<media::VideoFrame> spare_;
-    bool closing_ = false, failed_ = false;
-    std::string fault_;
 };
 
 } // namespace

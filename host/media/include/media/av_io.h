@@ -72,9 +72,18 @@ public:
     // The next frame in order (0 first). False at the end (error empty) or
     // on a fault (error names the file and frame).
     bool next(VideoFrame &frame, std::string &error);
-    // Starts again at frame 0.
-    bool rewind(std::string &error);
+    // The same frame as its two fields (even and odd rows), without a frame
+    // in between; the height must be even.
+    bool nextFields(std::vector<Pixel> &top, std::vector<Pixel> &bottom, std::string &error);
+    // Makes frame `index` the next one: decoding on when it is near ahead,
+    // else from the key frame before it (the container's frames are
+    // indexed at the first jump), else from the start. The frames reached
+    // are the same as by reading from the start. False with `error` on a
+    // fault, or with it empty past the end.
+    bool seek(int index, std::string &error);
     int nextIndex() const;
+    // True for codecs whose every picture stands alone (a jump decodes one).
+    bool intraOnly() const;
 
 private:
     struct State;
@@ -130,6 +139,9 @@ public:
     bool open(const std::string &path, const AvOutputOptions &options, std::vector<std::string> &notes,
               std::string &error);
     bool write(const VideoFrame &frame, std::string &error);
+    // The same from rows held anywhere (two fields as an operator handed
+    // them back), without a frame in between.
+    bool writeRows(const ConstFrameRows &rows, int width, int height, std::string &error);
     // Flushes the encoder, writes the rest of the audio and the trailer,
     // and renames the file into place.
     bool finish(std::string &error);
