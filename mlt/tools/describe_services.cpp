@@ -6,7 +6,10 @@
 
 #include <cstdio>
 #include <fstream>
+#include <span>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "SettingsText.h"
 #include "op_host.h"
@@ -70,14 +73,18 @@ const char *yamlType(const opsmlt::PropertyInfo &p)
 
 // Entry names of a choice: Zenvarth's keyer modes and effects by their
 // names, others by the operator's own labels.
-std::vector<std::string> entryNames(const opsmlt::PropertyInfo &p)
+// Only the values within the property's range are offered.
+std::vector<std::pair<int64_t, std::string>> entryNames(const opsmlt::PropertyInfo &p)
 {
-    std::vector<std::string> names;
-    if (p.name == "keyerType")
-        for (const auto &m : zenvarth::keyerModeHelp()) names.push_back(std::to_string(m.value) + " " + m.name);
-    else if (p.name == "effectType")
-        for (const auto &m : zenvarth::effectHelp()) names.push_back(std::to_string(m.value) + " " + m.name);
-    else names = p.choices;
+    std::vector<std::pair<int64_t, std::string>> names;
+    auto add = [&](std::span<const zenvarth::ModeHelp> modes) {
+        for (const auto &m : modes)
+            if (m.value >= p.minimum && m.value <= p.maximum) names.emplace_back(m.value, m.name);
+    };
+    if (p.name == "keyerType") add(zenvarth::keyerModeHelp());
+    else if (p.name == "effectType") add(zenvarth::effectHelp());
+    else
+        for (size_t i = 0; i < p.choices.size(); ++i) names.emplace_back(int64_t(i), p.choices[i]);
     return names;
 }
 
@@ -102,10 +109,10 @@ void writeYaml(const std::string &path, const Service &s, const opsmlt::Operator
         std::string help = p.help;
         if (p.kind == opsmlt::PropertyInfo::Color) help += (help.empty() ? "" : " ") + std::string("(#RRGGBB or 0xYYUUVVAA)");
         if (p.kind == opsmlt::PropertyInfo::Rect) help += (help.empty() ? "" : " ") + std::string("(x,y,w,h)");
-        const std::vector<std::string> names = entryNames(p);
+        const auto names = entryNames(p);
         if (!names.empty()) {
             out << "    values:\n";
-            for (const std::string &n : names) out << "      - " << yamlText(n) << "\n";
+            for (const auto &n : names) out << "      - " << yamlText(std::to_string(n.first) + " " + n.second) << "\n";
         }
         if (!help.empty()) out << "    description: " << yamlText(help) << "\n";
     }
@@ -119,16 +126,16 @@ void writeKdenlive(const std::string &path, const Service &s, const opsmlt::Oper
         << "\">\n    <name>" << xmlText(s.title) << "</name>\n    <description>" << xmlText(s.description)
         << "</description>\n    <author>zenvarth_ops</author>\n";
     if (d.settingsRecord)
-        out << "    <parameter type=\"url\" name=\"settings\" filter=\"Presets (*)\" optional=\"1\">\n"
+        out << "    <parameter type=\"url\" name=\"settings\" filter=\"*\">\n"
                "        <name>Preset file</name>\n    </parameter>\n";
     for (const opsmlt::PropertyInfo &p : d.properties) {
-        const std::vector<std::string> names = entryNames(p);
+        const auto names = entryNames(p);
         const std::string name = xmlText(p.name);
         if (!names.empty() && p.hasRange) {
             std::string list, display;
             for (size_t i = 0; i < names.size(); ++i) {
-                list += (i ? ";" : "") + std::to_string(p.minimum + int64_t(i));
-                display += (i ? "," : "") + xmlText(names[i]);
+                list += (i ? ";" : "") + std::to_string(names[i].first);
+                display += (i ? "," : "") + xmlText(names[i].second);
             }
             out << "    <parameter type=\"list\" name=\"" << name << "\" default=\"" << xmlText(p.defaultValue)
                 << "\" paramlist=\"" << list << "\">\n        <paramlistdisplay>" << display << "</paramlistdisplay>\n";
