@@ -90,7 +90,7 @@ ophost::OptionTable editOptions(Args &args)
         reworded(shared::frames(args.frames), "the section: frames A to B-1 (default: all; cut\n"
                                               "to the shortest input)"),
         reworded(shared::settings(args.settings), "start from the settings record in FILE"),
-        reworded(shared::set(args.sets), "set a parameter or a Zenvarth field first, as\\n"
+        reworded(shared::set(args.sets), "set a parameter or a Zenvarth field first, as\n"
                                           "render does"),
         shared::force(args.force),
         shared::sampleKey(args.sample, args.sampleKey),
