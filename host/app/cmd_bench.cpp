@@ -13,6 +13,7 @@
 #include "demo_clip.h"
 #include "hostrt/session.h"
 #include "ophost/operators.h"
+#include "ophost/options.h"
 #include "ophost/params.h"
 #include "ophost/progress.h"
 #include "ophost/run.h"
@@ -190,75 +191,48 @@ int runBench(int argc, char **argv)
     int fields = 100;
     int repeats = 5;
     bool force = false;
-    auto usage = [](const std::string &message) {
-        std::fprintf(stderr, "ophost bench: %s\n", message.c_str());
-        return ophost::EXIT_USAGE;
+    auto usage = [](const std::string &message) { return ophost::usageFault("bench", message); };
+    const ophost::OptionTable table = {
+        {"--size", "", "WxH",
+         "a field size to render (again for more; default 720x288\n"
+         "and 1920x540)",
+         "", [&sizes](const std::string &v) {
+             Size s{};
+             if (!ophost::parseSize(v, 8192, 4096, s.width, s.height)) return ophost::sizeFault(8192, 4096) + " (a field)";
+             sizes.push_back(s);
+             return std::string();
+         }},
+        ophost::integer("--fields", "N", fields, 2, 1000000, "fields per run (default 100)"),
+        ophost::integer("--repeats", "N", repeats, 1, 1000, "runs of each, of which the median counts (default 5)"),
+        ophost::shared::set(sets),
+        ophost::shared::settings(settings),
+        ophost::shared::force(force),
+        ophost::text("--jumps", "FILE", jumpsFile,
+                     "time 20 x --repeats jumps to frames of FILE at\n"
+                     "random (the same ones on every run), as an\n"
+                     "editor's frame slider makes them"),
     };
-    for (int i = 1; i < argc; ++i) {
-        std::string a = argv[i], value;
-        bool inlineValue = false;
-        if (a.size() > 2 && a[0] == '-' && a[1] == '-' && a.find('=') != std::string::npos) {
-            value = a.substr(a.find('=') + 1);
-            a = a.substr(0, a.find('='));
-            inlineValue = true;
-        }
-        if (a == "--help" || a == "-h") {
-            std::printf("usage: ophost bench OP [--size WxH]... [--fields N] [--repeats N] [--set NAME=VALUE]...\n"
-                        "                   [--settings FILE] [--force]\n"
-                        "       ophost bench --jumps FILE [--repeats N]\n\n"
-                        "--set, --settings and --force work as in ophost render.\n"
-                        "Renders N synthetic fields (default 100) of each size (default 720x288 and\n"
-                        "1920x540 fields): a subject on a blue backing over a textured background,\n"
-                        "the same on every run. Prints fields per second and megapixels per second,\n"
-                        "and the copy floor measured in the same run: the time to fetch the same\n"
-                        "inputs and write the output without any work. The ratio (operator time over\n"
-                        "copy time) is the figure to watch. Each figure is the median of --repeats runs\n"
-                        "(default 5), operator and copy floor alternated, after a warm-up of each.\n"
-                        "The memory line is the time plain copies of the same bytes take on this\n"
-                        "machine: the limit the copy floor is measured against.\n"
-                        "With --jumps, times 20 x --repeats jumps to frames of FILE at random (the\n"
-                        "same ones on every run), as an editor's frame slider makes them.\n");
-            return ophost::EXIT_OK;
-        }
-        if (a == "--force") {
-            force = true;
-            continue;
-        }
-        bool valued = a == "--size" || a == "--fields" || a == "--repeats" || a == "--set" || a == "--settings" ||
-                      a == "--jumps";
-        if (!valued) {
-            if (!a.empty() && a[0] == '-') return usage("unknown option '" + a + "'");
-            if (!name.empty()) return usage("unexpected argument '" + a + "'");
-            name = a;
-            continue;
-        }
-        if (!inlineValue) {
-            if (i + 1 >= argc) return usage(a + " needs a value");
-            value = argv[++i];
-        }
-        if (a == "--size") {
-            size_t x = value.find('x');
-            int32_t w = 0, h = 0;
-            if (x == std::string::npos || !ophost::parseInt32(value.substr(0, x), w) ||
-                !ophost::parseInt32(value.substr(x + 1), h) || w < 1 || h < 1 || w > 8192 || h > 4096)
-                return usage("--size '" + value + "': expected WxH (a field: up to 8192x4096)");
-            sizes.push_back({w, h});
-        } else if (a == "--fields") {
-            int32_t n = 0;
-            if (!ophost::parseInt32(value, n) || n < 2 || n > 1000000) return usage("--fields '" + value + "': expected 2..1000000");
-            fields = n;
-        } else if (a == "--repeats") {
-            int32_t n = 0;
-            if (!ophost::parseInt32(value, n) || n < 1 || n > 1000) return usage("--repeats '" + value + "': expected 1..1000");
-            repeats = n;
-        } else if (a == "--set") {
-            sets.push_back(value);
-        } else if (a == "--jumps") {
-            jumpsFile = value;
-        } else {
-            settings = value;
-        }
+    std::vector<std::string> operands;
+    switch (ophost::parseOptions("bench", argc, argv, table, {&operands, 1})) {
+    case ophost::Parsed::Help:
+        std::printf("usage: ophost bench OP [--size WxH]... [--fields N] [--repeats N] [--set NAME=VALUE]...\n"
+                    "                   [--settings FILE] [--force]\n"
+                    "       ophost bench --jumps FILE [--repeats N]\n\n"
+                    "Renders N synthetic fields (default 100) of each size (default 720x288 and\n"
+                    "1920x540 fields): a subject on a blue backing over a textured background,\n"
+                    "the same on every run. Prints fields per second and megapixels per second,\n"
+                    "and the copy floor measured in the same run: the time to fetch the same\n"
+                    "inputs and write the output without any work. The ratio (operator time over\n"
+                    "copy time) is the figure to watch. Each figure is the median of --repeats runs\n"
+                    "(default 5), operator and copy floor alternated, after a warm-up of each.\n"
+                    "The memory line is the time plain copies of the same bytes take on this\n"
+                    "machine: the limit the copy floor is measured against.\n\n%s",
+                    ophost::optionHelp(table).c_str());
+        return ophost::EXIT_OK;
+    case ophost::Parsed::Usage: return ophost::EXIT_USAGE;
+    case ophost::Parsed::Run: break;
     }
+    if (!operands.empty()) name = operands[0];
     if (!jumpsFile.empty()) return benchJumps(jumpsFile, 20 * repeats);
     if (name.empty()) return usage("no operator given (usage: ophost bench OP)");
     if (sizes.empty()) sizes = {{720, 288}, {1920, 540}};

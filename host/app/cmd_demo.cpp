@@ -12,6 +12,7 @@
 
 #include "SettingsTable.h"
 #include "command.h"
+#include "ophost/options.h"
 #include "demo_clip.h"
 #include "media/png_io.h"
 #include "media/yuv_rgb.h"
@@ -90,34 +91,24 @@ int fail(const std::string &message)
 int runDemo(int argc, char **argv)
 {
     std::string folder = "demo-out";
-    for (int i = 1; i < argc; ++i) {
-        std::string a = argv[i];
-        if (a == "--help" || a == "-h") {
-            std::printf("usage: ophost demo [-o DIR]\n\n"
-                        "Renders a built-in clip through Zenvarth: a ball bouncing in front of a\n"
-                        "blue backing, keyed with the default colour key and laid over a sky and a\n"
-                        "tiled floor with a drop shadow and a fade-in. Needs no input files.\n\n"
-                        "Writes DIR/demo.y4m (%dx%d, %d frames, 25 fps) and a few frames as\n"
-                        "DIR/frame-NNNN.png, with the two inputs of frame %d as\n"
-                        "DIR/input-foreground.png and DIR/input-background.png.\n\n"
-                        "options:\n"
-                        "  -o, --output DIR   where the files go (default: demo-out)\n",
-                        demo::DEMO_CLIP.width, demo::DEMO_CLIP.height, demo::DEMO_CLIP.frames,
-                        INPUT_FRAME);
-            return ophost::EXIT_OK;
-        }
-        if (a == "-o" || a == "--output") {
-            if (i + 1 >= argc) {
-                std::fprintf(stderr, "ophost demo: %s needs a folder\n", a.c_str());
-                return ophost::EXIT_USAGE;
-            }
-            folder = argv[++i];
-        } else if (a.rfind("--output=", 0) == 0) {
-            folder = a.substr(9);
-        } else {
-            std::fprintf(stderr, "ophost demo: unexpected argument '%s' (see ophost demo --help)\n", a.c_str());
-            return ophost::EXIT_USAGE;
-        }
+    ophost::OptionTable table = {ophost::text("--output", "DIR", folder, "where the files go (default: demo-out)")};
+    table[0].alias = "-o";
+    table[0].label = "-o, --output DIR";
+    switch (ophost::parseOptions("demo", argc, argv, table)) {
+    case ophost::Parsed::Help:
+        std::printf("usage: ophost demo [-o DIR]\n\n"
+                    "Renders a built-in clip through Zenvarth: a ball bouncing in front of a\n"
+                    "blue backing, keyed with the default colour key and laid over a sky and a\n"
+                    "tiled floor with a drop shadow and a fade-in. Needs no input files.\n\n"
+                    "Writes DIR/demo.y4m (%dx%d, %d frames, 25 fps) and a few frames as\n"
+                    "DIR/frame-NNNN.png, with the two inputs of frame %d as\n"
+                    "DIR/input-foreground.png and DIR/input-background.png.\n\n"
+                    "options:\n%s",
+                    demo::DEMO_CLIP.width, demo::DEMO_CLIP.height, demo::DEMO_CLIP.frames, INPUT_FRAME,
+                    ophost::optionHelp(table, 21).c_str());
+        return ophost::EXIT_OK;
+    case ophost::Parsed::Usage: return ophost::EXIT_USAGE;
+    case ophost::Parsed::Run: break;
     }
     if (folder.empty()) {
         std::fprintf(stderr, "ophost demo: the output folder name is empty\n");

@@ -13,18 +13,21 @@
 #include <vector>
 
 #include "command.h"
+#include "contract/gui_calls.h"
 #include "demo_clip.h"
 #include "hostrt/gui_session.h"
 #include "hostrt/session.h"
 #include "ophost/input_warnings.h"
+#include "ophost/key_option.h"
 #include "media/output_file.h"
 #include "ophost/operators.h"
+#include "ophost/options.h"
 #include "ophost/params.h"
 #include "ophost/run.h"
 
 namespace {
 
-const char *const EDIT_HELP =
+const char *const EDIT_USAGE =
     "usage: ophost edit OP --in0 FILE [--in1 FILE] [options]\n"
     "       ophost edit --demo [options]\n"
     "\n"
@@ -32,46 +35,20 @@ const char *const EDIT_HELP =
     "inputs are read as render reads them; the editor shows the keyed frame on\n"
     "its screen and on monitor 2, and every change goes into the operator's\n"
     "settings record at once.\n"
-    "\n"
-    "  --in0 FILE, --in1 FILE  inputs 0 and 1: a YUV4MPEG2 file, - for YUV4MPEG2\n"
-    "                          on standard input, a PNG still that stands for\n"
-    "                          every frame, or any video file FFmpeg's libraries\n"
-    "                          read (.mov, .mp4, .mkv, .mxf, ..., or an image\n"
-    "                          sequence such as shot%04d.png); Zenvarth keys\n"
-    "                          input 1 over input 0\n"
-    "  --demo                  Zenvarth on the built-in demo clip (no files)\n"
-    "  --frames A:B            the section: frames A to B-1 (default: all)\n"
-    "  --settings FILE         start from the settings record in FILE\n"
-    "  --set N=VALUE           set parameter N first (as render does)\n"
-    "  --save-settings FILE    write the settings record to FILE when the editor\n"
-    "                          closes (written whole or not at all)\n"
-    "  --default-monitor N     1: panels and a reduced preview share the editor\n"
-    "                          screen (default); 2: panels over the full-size\n"
-    "                          preview; 3: the same without backdrop\n"
-    "  --screen WxH            size of the editor screen (default 1024x768 with\n"
-    "                          default monitor 1, else the frame's size)\n"
-    "  --monitors 1|2          monitors connected (default 1; with 2 and the\n"
-    "                          default monitor 1, nothing is drawn on monitor 2)\n"
-    "  --headless              no window: events come from --script (none: the\n"
-    "                          editor closes at once); also without a display\n"
-    "  --script FILE           headless events: click X Y, key NAME, set-slider\n"
-    "                          \"LABEL\" VALUE, click-text \"TEXT\", close, save\n"
-    "                          screen|monitor FILE.png, check NAME, ... (see the\n"
-    "                          README)\n"
-    "  --screenshot FILE       save the editor screen as PNG as it was just\n"
-    "                          before it closed\n"
-    "  --monitor-screenshot FILE  the same for monitor 2\n"
-    "  --screen-overlay FILE.y4m, --monitor-overlay FILE.y4m\n"
-    "                          the exact bytes the editor last drew on that\n"
-    "                          surface's overlay, one 444alpha frame\n"
-    "  --quiet                 no summary on standard error\n"
-    "  --timings               print the time each input field took to fetch\n"
-    "                          (decoding, seeking) on standard error\n"
+    "\n";
+
+const char *const EDIT_MORE =
     "\n"
     "The preset folder is QVHOME/programs/zenvarth; with QVHOME unset ophost uses\n"
     "${XDG_DATA_HOME:-$HOME/.local/share}/ophost for the run, creates the folder\n"
     "through action 7 and says which it used. The script line \"check NAME\"\n"
     "prints NAME and the settings record in hex on standard output.\n"
+    "\n"
+    "When the settings record differs at close from what it was at opening and\n"
+    "no --save-settings was given, ophost asks: save it to a file (the file\n"
+    "requester starts in the preset folder), discard it, or go back to the\n"
+    "editor. A script answers with the line \"answer save FILE\", \"answer\n"
+    "discard\" or \"answer back\"; a script that ends unanswered discards.\n"
     "\n"
     "Exit status: 0 done, 1 failure (an input, a file, a script fault, pictures\n"
     "left held), 2 usage error.\n";
@@ -80,105 +57,101 @@ struct Args {
     std::string op, in0, in1, settings, saveSettings, script, screenshot, monitorShot;
     std::string screenOverlay, monitorOverlay;
     std::vector<std::string> sets;
-    int firstFrame = 0, endFrame = -1;
+    ophost::FrameRange frames;
     int defaultMonitor = 1;
     int monitors = 1;
     int screenWidth = 0, screenHeight = 0;   // 0: by the layout
+    bool force = false;
+    bool sampleKey = false;
+    ophost::KeySampleArea sample;
     bool headless = false;
     bool demo = false;
     bool quiet = false;
     bool timings = false;
 };
 
-int usage(const std::string &message)
+int usage(const std::string &message) { return ophost::usageFault("edit", message); }
+
+ophost::OptionTable editOptions(Args &args)
 {
-    std::fprintf(stderr, "ophost edit: %s\n", message.c_str());
-    return ophost::EXIT_USAGE;
+    namespace shared = ophost::shared;
+    using ophost::Option;
+    auto reworded = [](Option o, const std::string &help) {
+        o.help = help;
+        return o;
+    };
+    return {
+        reworded(shared::in0(args.in0), "inputs 0 and 1: a YUV4MPEG2 file, - for YUV4MPEG2\n"
+                                        "on standard input, a PNG still that stands for\n"
+                                        "every frame, or any video file FFmpeg's libraries\n"
+                                        "read (.mov, .mp4, .mkv, .mxf, ..., or an image\n"
+                                        "sequence such as shot%04d.png); Zenvarth keys\n"
+                                        "input 1 over input 0"),
+        shared::in1(args.in1),
+        ophost::flag("--demo", args.demo, "Zenvarth on the built-in demo clip (no files)"),
+        reworded(shared::frames(args.frames), "the section: frames A to B-1 (default: all; cut\n"
+                                              "to the shortest input)"),
+        reworded(shared::settings(args.settings), "start from the settings record in FILE"),
+        reworded(shared::set(args.sets), "set a parameter or a Zenvarth field first, as\n"
+                                          "render does"),
+        shared::force(args.force),
+        shared::sampleKey(args.sample, args.sampleKey),
+        ophost::text("--save-settings", "FILE", args.saveSettings,
+                     "write the settings record to FILE when the editor\n"
+                     "closes (written whole or not at all)"),
+        shared::defaultMonitor(args.defaultMonitor),
+        {"--screen", "", "WxH",
+         "size of the editor screen (default 1024x768 with\n"
+         "default monitor 1, else the frame's size)",
+         "", [&args](const std::string &v) {
+             return ophost::parseSize(v, 8192, 8192, args.screenWidth, args.screenHeight)
+                        ? std::string()
+                        : ophost::sizeFault(8192, 8192);
+         }},
+        ophost::integer("--monitors", "1|2", args.monitors, 1, 2,
+                        "monitors connected (default 1; with 2 and the\n"
+                        "default monitor 1, nothing is drawn on monitor 2)",
+                        "1 or 2"),
+        ophost::flag("--headless", args.headless,
+                     "no window: events come from --script (none: the\n"
+                     "editor closes at once); also without a display"),
+        ophost::text("--script", "FILE", args.script,
+                     "headless events: click X Y, key NAME, set-slider\n"
+                     "\"LABEL\" VALUE, click-text \"TEXT\", close, save\n"
+                     "screen|monitor FILE.png, check NAME, answer ...\n"
+                     "(see the README)"),
+        ophost::text("--screenshot", "FILE", args.screenshot,
+                     "save the editor screen as PNG as it was just\n"
+                     "before it closed"),
+        ophost::text("--monitor-screenshot", "FILE", args.monitorShot, "the same for monitor 2"),
+        [&] {
+            Option o = ophost::text("--screen-overlay", "FILE.y4m", args.screenOverlay,
+                                    "the exact bytes the editor last drew on that\n"
+                                    "surface's overlay, one 444alpha frame");
+            o.label = "--screen-overlay FILE.y4m, --monitor-overlay FILE.y4m";
+            return o;
+        }(),
+        ophost::text("--monitor-overlay", "FILE.y4m", args.monitorOverlay, ""),
+        shared::quiet(args.quiet, "no summary on standard error"),
+        ophost::flag("--timings", args.timings,
+                     "print the time each input field took to fetch\n"
+                     "(decoding, seeking) on standard error"),
+    };
 }
 
 // Returns -1 when parsing succeeded, else the exit status.
 int parseArgs(int argc, char **argv, Args &args)
 {
-    for (int i = 1; i < argc; ++i) {
-        std::string a = argv[i];
-        std::string inlineValue;
-        bool hasInline = false;
-        if (a.size() > 2 && a[0] == '-' && a[1] == '-') {
-            size_t eq = a.find('=');
-            if (eq != std::string::npos) {
-                inlineValue = a.substr(eq + 1);
-                a = a.substr(0, eq);
-                hasInline = true;
-            }
-        }
-        if (a == "--help" || a == "-h") {
-            std::printf("%s", EDIT_HELP);
-            return ophost::EXIT_OK;
-        }
-        if (a == "--demo") {
-            args.demo = true;
-            continue;
-        }
-        if (a == "--headless") {
-            args.headless = true;
-            continue;
-        }
-        if (a == "--timings") {
-            args.timings = true;
-            continue;
-        }
-        if (a == "--quiet" || a == "-q") {
-            args.quiet = true;
-            continue;
-        }
-        static const char *const valued[] = {"--in0",          "--in1",         "--frames",         "--settings",
-                                             "--set",          "--save-settings", "--default-monitor", "--monitors",
-                                             "--screen",
-                                             "--script",       "--screenshot",  "--monitor-screenshot",
-                                             "--screen-overlay", "--monitor-overlay"};
-        bool known = false;
-        for (const char *v : valued) known = known || a == v;
-        if (!known) {
-            if (!a.empty() && a[0] == '-' && a != "-") return usage("unknown option '" + a + "' (see ophost edit --help)");
-            if (!args.op.empty()) return usage("unexpected argument '" + a + "'");
-            args.op = a;
-            continue;
-        }
-        std::string v;
-        if (hasInline) v = inlineValue;
-        else if (i + 1 < argc) v = argv[++i];
-        else return usage(a + " needs a value");
-        int32_t n = 0;
-        if (a == "--in0") args.in0 = v;
-        else if (a == "--in1") args.in1 = v;
-        else if (a == "--settings") args.settings = v;
-        else if (a == "--set") args.sets.push_back(v);
-        else if (a == "--save-settings") args.saveSettings = v;
-        else if (a == "--script") args.script = v;
-        else if (a == "--screenshot") args.screenshot = v;
-        else if (a == "--monitor-screenshot") args.monitorShot = v;
-        else if (a == "--screen-overlay") args.screenOverlay = v;
-        else if (a == "--monitor-overlay") args.monitorOverlay = v;
-        else if (a == "--frames") {
-            if (!ophost::parseFrameRange(v, args.firstFrame, args.endFrame))
-                return usage("--frames '" + v + "': expected A:B with 0 <= A < B");
-        } else if (a == "--default-monitor") {
-            if (!ophost::parseInt32(v, n) || n < 1 || n > 3)
-                return usage("--default-monitor '" + v + "': expected 1, 2 or 3");
-            args.defaultMonitor = n;
-        } else if (a == "--screen") {
-            const size_t x = v.find('x');
-            int32_t w = 0, h = 0;
-            if (x == std::string::npos || !ophost::parseInt32(v.substr(0, x), w) ||
-                !ophost::parseInt32(v.substr(x + 1), h) || w < 1 || h < 1 || w > 8192 || h > 8192)
-                return usage("--screen '" + v + "': expected WxH, each 1..8192");
-            args.screenWidth = w;
-            args.screenHeight = h;
-        } else if (a == "--monitors") {
-            if (!ophost::parseInt32(v, n) || (n != 1 && n != 2)) return usage("--monitors '" + v + "': expected 1 or 2");
-            args.monitors = n;
-        }
+    const ophost::OptionTable table = editOptions(args);
+    std::vector<std::string> operands;
+    switch (ophost::parseOptions("edit", argc, argv, table, {&operands, 1})) {
+    case ophost::Parsed::Help:
+        std::printf("%s%s%s", EDIT_USAGE, ophost::optionHelp(table).c_str(), EDIT_MORE);
+        return ophost::EXIT_OK;
+    case ophost::Parsed::Usage: return ophost::EXIT_USAGE;
+    case ophost::Parsed::Run: break;
     }
+    if (!operands.empty()) args.op = operands[0];
     if (args.demo) {
         if (args.op.empty()) args.op = "Zenvarth";
         if (!args.in0.empty() || !args.in1.empty()) return usage("--demo brings its own inputs: give no --in0 or --in1");
@@ -220,6 +193,91 @@ std::string chooseHome(bool &chosenHere)
     else return {};
     chosenHere = true;
     return base + "/ophost";
+}
+
+// The editor scrubs the whole section: a section past the end of a shorter
+// input is cut to it (the lengths were warned about), and one that starts
+// past it is refused.
+std::string clampToShortest(ophost::Clip &in0, ophost::Clip *in1, int first, int &end)
+{
+    for (ophost::Clip *clip : {&in0, in1}) {
+        if (!clip || clip->isStill()) continue;
+        std::string fault;
+        const int count = clip->frameCount(fault);
+        if (count < 0) return fault.empty() ? clip->name() + ": cannot count the frames" : fault;
+        if (count >= end) continue;
+        if (count <= first)
+            return clip->name() + ": has " + std::to_string(count) + " frame" + (count == 1 ? "" : "s") +
+                   "; the section starting at frame " + std::to_string(first) + " is empty";
+        std::fprintf(stderr, "ophost edit: warning: the section is cut to frames %d to %d: %s has %d frames\n", first,
+                     count - 1, clip->name().c_str(), count);
+        end = count;
+    }
+    return {};
+}
+
+// What to do with changed settings at close.
+struct CloseAnswer {
+    enum Choice { Discard, Save, Back } choice = Discard;
+    std::string path;    // Save
+    std::string fault;   // an answer that could not be taken
+};
+
+constexpr const char PRESET_FOLDER[] = "programs/zenvarth";
+
+// A bare name is saved in the preset folder, as the file requester starts
+// there; a name with a folder is taken as written.
+std::string savePath(const std::string &name)
+{
+    if (name.find('/') != std::string::npos) return name;
+    const char *home = std::getenv("QVHOME");
+    return home && *home ? std::string(home) + "/" + PRESET_FOLDER + "/" + name : name;
+}
+
+// A window asks with the host's requesters: save? (then the file
+// requester); else discard? (no: back to the editor).
+CloseAnswer askInWindow()
+{
+    CloseAnswer answer;
+    TextRequest save{};
+    save.text = "The settings changed and are not saved. Save them to a file?";
+    save.kind = TEXT_YESNO;
+    treqTextRequest(&save);
+    if (save.answer == 1) {
+        std::vector<char> path(4096, 0), remembered(256, 0);
+        FileRequest file{};
+        file.directory = PRESET_FOLDER;
+        file.purpose = FILE_SAVE;
+        file.path = path.data();
+        file.pathSize = uint16_t(path.size());
+        file.hostBuffer = remembered.data();
+        file.hostBufferSize = uint16_t(remembered.size());
+        treqFileRequest(&file);
+        if (file.status != 1) return {CloseAnswer::Back, "", ""};
+        return {CloseAnswer::Save, path.data(), ""};
+    }
+    TextRequest discard{};
+    discard.text = "Discard the changes? (No goes back to the editor.)";
+    discard.kind = TEXT_YESNO;
+    treqTextRequest(&discard);
+    answer.choice = discard.answer == 1 ? CloseAnswer::Discard : CloseAnswer::Back;
+    return answer;
+}
+
+// A script answers with its next line: "answer save FILE", "answer
+// discard" or "answer back"; a script that ends first discards.
+CloseAnswer askBeforeClosing(bool window)
+{
+    if (window) return askInWindow();
+    std::vector<std::string> words;
+    std::string fault;
+    if (!hostrt::gui::scriptAnswer(words, fault)) return {CloseAnswer::Discard, "", fault};
+    if (words.size() == 2 && words[0] == "save") return {CloseAnswer::Save, savePath(words[1]), ""};
+    if (words.size() == 1 && words[0] == "discard") return {};
+    if (words.size() == 1 && words[0] == "back") return {CloseAnswer::Back, "", ""};
+    std::string said;
+    for (const std::string &w : words) said += " " + w;
+    return {CloseAnswer::Discard, "", "answer" + said + ": expected answer save FILE, answer discard or answer back"};
 }
 
 std::string saveOverlay(hostrt::gui::SurfaceId surface, const std::string &path)
@@ -265,7 +323,7 @@ int runEdit(int argc, char **argv)
     hostrt::LoadedOperator op;
     std::string error;
     if (ophost::operatorLibraryPath(args.op).empty()) {
-        std::fprintf(stderr, "ophost edit: unknown operator '%s' (see ophost list)\n", args.op.c_str());
+        std::fprintf(stderr, "ophost edit: %s\n", ophost::unknownOperatorMessage(args.op).c_str());
         return ophost::EXIT_USAGE;
     }
     if (!ophost::loadOperator(args.op, op, error)) return failure(error);
@@ -276,8 +334,14 @@ int runEdit(int argc, char **argv)
     hostrt::setLogListener(
         [](const hostrt::LogLine &line) { std::fprintf(stderr, "%s\n", ophost::formatLogLine(line).c_str()); });
 
+    if (args.sampleKey && !ophost::hasZenvarthRecord(op)) {
+        std::fprintf(stderr, "ophost edit: --sample-key sets Zenvarth's keyColor; %s has none\n",
+                     op.info().name.c_str());
+        return ophost::EXIT_USAGE;
+    }
     bool usageFault = false;
-    if (std::string fault = ophost::applyParameterOptions(op, args.settings, args.sets, usageFault); !fault.empty()) {
+    if (std::string fault = ophost::applyParameterOptions(op, args.settings, args.sets, usageFault, args.force);
+        !fault.empty()) {
         if (!usageFault) return failure(fault);
         std::fprintf(stderr, "ophost edit: %s\n", fault.c_str());
         return ophost::EXIT_USAGE;
@@ -307,11 +371,27 @@ int runEdit(int argc, char **argv)
         if (clip)
             for (const std::string &warning : ophost::inputWarnings(*clip))
                 std::fprintf(stderr, "ophost edit: warning: %s\n", warning.c_str());
+    if (in1)
+        for (const std::string &warning : ophost::inputWarnings(*in0, *in1, true))
+            std::fprintf(stderr, "ophost edit: warning: %s\n", warning.c_str());
+    const int firstFrame = args.frames.first;
     int endFrame = 0;
-    if (std::string fault = ophost::resolveSection(*in0, in1.get(), args.firstFrame, args.endFrame, endFrame);
+    if (std::string fault = ophost::resolveSection(*in0, in1.get(), firstFrame, args.frames.end, endFrame);
         !fault.empty())
         return failure(fault);
-    const uint32_t fieldCount = uint32_t(endFrame - args.firstFrame) * 2;
+    if (std::string fault = clampToShortest(*in0, in1.get(), firstFrame, endFrame); !fault.empty())
+        return failure(fault);
+    const uint32_t fieldCount = uint32_t(endFrame - firstFrame) * 2;
+    if (args.sampleKey) {
+        if (std::string fault = ophost::checkKeySampleArea(args.sample, in1->width(), in1->height() / 2);
+            !fault.empty())
+            return usage(fault);
+        std::string chosen;
+        if (std::string fault = ophost::applySampledKey(op, *in1, firstFrame, false, args.sample, args.force,
+                                                        args.quiet, "edit", chosen);
+            !fault.empty())
+            return failure(fault);
+    }
 
     // The preset folder, made by the operator's install action whether
     // QVHOME names the home or ophost chose one for the run.
@@ -330,22 +410,7 @@ int runEdit(int argc, char **argv)
     // The session: fields of the section, the standard picture size (the
     // clip's field size), the visible area and monitor 2 the size of a frame.
     ophost::SessionInputs inputs;
-    inputs.attach(*in0, in1.get(), args.firstFrame, fieldCount);
-    if (args.timings) {
-        // Each field's fetch timed as the operator asks for it.
-        for (int i = 0; i < 2; ++i) {
-            if (!inputs.inputs[i].clip) continue;
-            hostrt::setInput(i, [&in = inputs.inputs[i], i](int32_t n, hostrt::FieldImage &f) {
-                const auto start = std::chrono::steady_clock::now();
-                const bool ok = in.get(n, f);
-                const double ms =
-                    std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-                std::fprintf(stderr, "timings: input %d field %d (frame %d): %.1f ms\n", i, int(n),
-                             in.firstFrame + int(n / 2), ms);
-                return ok;
-            });
-        }
-    }
+    inputs.attach(*in0, in1.get(), firstFrame, fieldCount);
     hostrt::setStandardSize(int16_t(in0->width()), int16_t(in0->height() / 2));
     hostrt::setVisibleArea(hostrt::VisibleArea{0, 0, int16_t(in0->width()), int16_t(in0->height())});
 
@@ -393,8 +458,18 @@ int runEdit(int argc, char **argv)
     OperatorContext ctx = hostrt::makeContext(OPACT_PARAMETER, 0, fieldCount);
     ctx.paramIndex = 0;
     ctx.verticalPermille = 1000;
-    hostrt::callOperator(op.info().action, ctx);
-    const size_t held = hostrt::lastCallHeld();
+    // Closing with changes nobody will save asks first; "back" opens the
+    // editor again on the record as it is.
+    size_t held = 0;
+    CloseAnswer answer;
+    for (;;) {
+        hostrt::callOperator(op.info().action, ctx);
+        held += hostrt::lastCallHeld();
+        const bool changed = record && std::memcmp(record->block, loaded.data(), record->size) != 0;
+        if (!changed || !args.saveSettings.empty()) break;
+        answer = askBeforeClosing(window);
+        if (answer.choice != CloseAnswer::Back) break;
+    }
     hostrt::gui::setCheckHandler(nullptr);
     inputs.detach();
     hostrt::setLogListener(nullptr);
@@ -420,6 +495,8 @@ int runEdit(int argc, char **argv)
     if (!args.screenOverlay.empty()) report(saveOverlay(hostrt::gui::SurfaceId::Screen, args.screenOverlay));
     if (!args.monitorOverlay.empty()) report(saveOverlay(hostrt::gui::SurfaceId::Monitor, args.monitorOverlay));
 
+    if (!answer.fault.empty()) report(answer.fault);
+    if (record && answer.choice == CloseAnswer::Save) args.saveSettings = answer.path;
     if (record) {
         const auto *bytes = static_cast<const uint8_t *>(record->block);
         const bool changed = std::memcmp(bytes, loaded.data(), record->size) != 0;
@@ -433,7 +510,8 @@ int runEdit(int argc, char **argv)
                 report(fault);
             }
         } else if (changed) {
-            std::fprintf(stderr, "ophost edit: the settings changed; nothing was saved (give --save-settings FILE)\n");
+            std::fprintf(stderr, "ophost edit: the settings changed; nothing was saved (give --save-settings FILE, "
+                                 "or answer save FILE when asked)\n");
         }
     }
     return status;

@@ -7,6 +7,7 @@
 #include "command.h"
 #include "hostrt/gui_session.h"
 #include "ophost/operators.h"
+#include "ophost/options.h"
 #include "ophost/params.h"
 
 namespace {
@@ -14,59 +15,36 @@ namespace {
 // The host's label texts come from its resources (ophost info shows them).
 const bool labelsRegistered = (ophost::setHostLabelSource(hostrt::gui::hostLabel), true);
 
-int usage(FILE *to)
-{
-    std::fprintf(to, "usage: ophost gallery [--script FILE] [--screenshot FILE] [--monitor-screenshot FILE]\n"
-                     "                      [--window | --headless] [--default-monitor N]\n\n"
-                     "Opens a sample screen with every gadget kind and a button for each\n"
-                     "requester, and prints each message it receives. With a display and no\n"
-                     "script it opens a window; otherwise it runs headless from the script\n"
-                     "(none: it closes at once). --screenshot saves the screen as PNG when\n"
-                     "the session ends, --monitor-screenshot monitor 2.\n");
-    return to == stdout ? ophost::EXIT_OK : ophost::EXIT_USAGE;
-}
-
 int runGallery(int argc, char **argv)
 {
     (void)labelsRegistered;
     std::string script, shot, monitorShot;
-    int window = -1;
+    bool inWindow = false, headless = false;
     int defaultMonitor = 0;
-    for (int i = 1; i < argc; ++i) {
-        std::string a = argv[i];
-        auto value = [&](std::string &out) {
-            if (i + 1 >= argc) {
-                std::fprintf(stderr, "ophost gallery: %s needs a value\n", a.c_str());
-                return false;
-            }
-            out = argv[++i];
-            return true;
-        };
-        if (a == "--help" || a == "-h") return usage(stdout);
-        if (a == "--script") {
-            if (!value(script)) return ophost::EXIT_USAGE;
-        } else if (a == "--screenshot") {
-            if (!value(shot)) return ophost::EXIT_USAGE;
-        } else if (a == "--monitor-screenshot") {
-            if (!value(monitorShot)) return ophost::EXIT_USAGE;
-        } else if (a == "--window") {
-            window = 1;
-        } else if (a == "--headless") {
-            window = 0;
-        } else if (a == "--default-monitor") {
-            std::string v;
-            if (!value(v)) return ophost::EXIT_USAGE;
-            int32_t n = 0;
-            if (!ophost::parseInt32(v, n) || n < 1 || n > 3) {
-                std::fprintf(stderr, "ophost gallery: --default-monitor '%s': expected 1, 2 or 3\n", v.c_str());
-                return ophost::EXIT_USAGE;
-            }
-            defaultMonitor = n;
-        } else {
-            std::fprintf(stderr, "ophost gallery: unknown argument '%s'\n", a.c_str());
-            return usage(stderr);
-        }
+    const ophost::OptionTable table = {
+        ophost::text("--script", "FILE", script, "headless events, as ophost edit --script reads them"),
+        ophost::text("--screenshot", "FILE", shot, "save the screen as PNG when the session ends"),
+        ophost::text("--monitor-screenshot", "FILE", monitorShot, "the same for monitor 2"),
+        ophost::flag("--window", inWindow, "open a window (needs a display)"),
+        ophost::flag("--headless", headless, "no window: events come from --script"),
+        ophost::shared::defaultMonitor(defaultMonitor),
+    };
+    switch (ophost::parseOptions("gallery", argc, argv, table)) {
+    case ophost::Parsed::Help:
+        std::printf("usage: ophost gallery [--script FILE] [--screenshot FILE] [--monitor-screenshot FILE]\n"
+                    "                      [--window | --headless] [--default-monitor N]\n\n"
+                    "Opens a sample screen with every gadget kind and a button for each\n"
+                    "requester, and prints each message it receives. With a display and no\n"
+                    "script it opens a window; otherwise it runs headless from the script\n"
+                    "(none: it closes at once).\n\n%s",
+                    ophost::optionHelp(table).c_str());
+        return ophost::EXIT_OK;
+    case ophost::Parsed::Usage: return ophost::EXIT_USAGE;
+    case ophost::Parsed::Run: break;
     }
+    if (inWindow && headless) return ophost::usageFault("gallery", "--window and --headless exclude each other");
+    // -1: by the display and the script.
+    int window = inWindow ? 1 : headless ? 0 : -1;
     const char *display = std::getenv("DISPLAY");
     const char *wayland = std::getenv("WAYLAND_DISPLAY");
     const char *driver = std::getenv("SDL_VIDEODRIVER");

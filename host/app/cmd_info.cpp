@@ -5,6 +5,7 @@
 
 #include "SettingsTable.h"
 #include "command.h"
+#include "ophost/options.h"
 #include "media/color_text.h"
 #include "ophost/operators.h"
 #include "ophost/params.h"
@@ -178,28 +179,23 @@ int runInfo(int argc, char **argv)
 {
     bool json = false;
     std::string name;
-    for (int i = 1; i < argc; ++i) {
-        std::string a = argv[i];
-        if (a == "--help" || a == "-h") {
-            std::printf("usage: ophost info OP [--json]\n\n"
-                        "Describes operator OP (a name, or a path to its library) from its tag list:\n"
-                        "attributes, inputs, interface, revision, the settings record size, and every\n"
-                        "parameter with its index, kind, label id and the host's text for it, flags,\n"
-                        "current value and range. render --set takes a parameter by its label or\n"
-                        "its index; for Zenvarth it also takes every settings field (zvpreset\n"
-                        "fields lists them).\n");
-            return ophost::EXIT_OK;
-        }
-        if (a == "--json") json = true;
-        else if (!a.empty() && a[0] == '-') {
-            std::fprintf(stderr, "ophost info: unknown option '%s'\n", a.c_str());
-            return ophost::EXIT_USAGE;
-        } else if (name.empty()) name = a;
-        else {
-            std::fprintf(stderr, "ophost info: unexpected argument '%s'\n", a.c_str());
-            return ophost::EXIT_USAGE;
-        }
+    const ophost::OptionTable table = {ophost::flag("--json", json, "the same as one JSON object")};
+    std::vector<std::string> operands;
+    switch (ophost::parseOptions("info", argc, argv, table, {&operands, 1})) {
+    case ophost::Parsed::Help:
+        std::printf("usage: ophost info OP [--json]\n\n"
+                    "Describes operator OP (a name, or a path to its library) from its tag list:\n"
+                    "attributes, inputs, interface, revision, the settings record size, and every\n"
+                    "parameter with its index, kind, label id and the host's text for it, flags,\n"
+                    "current value and range. render --set takes a parameter by its label or\n"
+                    "its index; for Zenvarth it also takes every settings field (zvpreset\n"
+                    "fields lists them).\n\n%s",
+                    ophost::optionHelp(table).c_str());
+        return ophost::EXIT_OK;
+    case ophost::Parsed::Usage: return ophost::EXIT_USAGE;
+    case ophost::Parsed::Run: break;
     }
+    if (!operands.empty()) name = operands[0];
     if (name.empty()) {
         std::fprintf(stderr, "ophost info: no operator given (usage: ophost info OP [--json])\n");
         return ophost::EXIT_USAGE;

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "command.h"
+#include "ophost/options.h"
 #include "hostrt/session.h"
 #include "ophost/operators.h"
 #include "ophost/run.h"
@@ -20,24 +21,17 @@ namespace {
 int runInstall(int argc, char **argv)
 {
     std::string name;
-    for (int i = 1; i < argc; ++i) {
-        std::string a = argv[i];
-        if (a == "--help" || a == "-h") {
-            std::printf("usage: ophost install OP\n\n"
-                        "Calls OP's install action, which prepares its data folder under the\n"
-                        "folder named by the environment variable QVHOME.\n");
-            return ophost::EXIT_OK;
-        }
-        if (!a.empty() && a[0] == '-') {
-            std::fprintf(stderr, "ophost install: unknown option '%s'\n", a.c_str());
-            return ophost::EXIT_USAGE;
-        }
-        if (!name.empty()) {
-            std::fprintf(stderr, "ophost install: unexpected argument '%s'\n", a.c_str());
-            return ophost::EXIT_USAGE;
-        }
-        name = a;
+    std::vector<std::string> operands;
+    switch (ophost::parseOptions("install", argc, argv, {}, {&operands, 1})) {
+    case ophost::Parsed::Help:
+        std::printf("usage: ophost install OP\n\n"
+                    "Calls OP's install action, which prepares its data folder under the\n"
+                    "folder named by the environment variable QVHOME.\n");
+        return ophost::EXIT_OK;
+    case ophost::Parsed::Usage: return ophost::EXIT_USAGE;
+    case ophost::Parsed::Run: break;
     }
+    if (!operands.empty()) name = operands[0];
     if (name.empty()) {
         std::fprintf(stderr, "ophost install: no operator given (usage: ophost install OP)\n");
         return ophost::EXIT_USAGE;

@@ -4,11 +4,12 @@
 #include <vector>
 
 #include "command.h"
+#include "ophost/options.h"
 #include "ophost/chunks.h"
 
 namespace {
 
-const char *const JOIN_HELP =
+const char *const JOIN_USAGE =
     "usage: ophost join [--audio-from FILE] -o OUT PART...\n"
     "\n"
     "Joins the parts that chunks of one render wrote (ophost render ... --chunks N\n"
@@ -16,56 +17,34 @@ const char *const JOIN_HELP =
     "The parts must agree (size, rate, chroma format, field order, codec) and\n"
     "hold consecutive frames of one section, in the order given: a gap, an\n"
     "overlap or a mismatch is refused, naming the part, before OUT is touched.\n"
-    "\n"
-    "  -o OUT             .y4m (or - for standard output): the parts' frames\n"
-    "                     byte for byte under one header; .mov, .mkv, .mp4, ...:\n"
-    "                     the parts' video streams copied, never encoded again;\n"
-    "                     name%04d.png: the parts' frames renamed into place\n"
-    "  --audio-from FILE  copy FILE's audio into OUT, cut to the frames joined\n"
-    "                     (input 0 of the render)\n"
-    "  --remove-parts     remove the parts once OUT is written\n"
-    "  --quiet            no notes on standard error\n"
-    "\n"
-    "Exit status: 0 done, 1 failure (a part refused or unreadable), 2 usage error.\n";
+    "\n";
+
+const char *const JOIN_EXIT = "\nExit status: 0 done, 1 failure (a part refused or unreadable), 2 usage error.\n";
 
 int runJoin(int argc, char **argv)
 {
     std::string out, audio;
     std::vector<std::string> parts;
     bool quiet = false, removeParts = false;
-    auto usage = [](const std::string &message) {
-        std::fprintf(stderr, "ophost join: %s\n", message.c_str());
-        return ophost::EXIT_USAGE;
+    auto usage = [](const std::string &message) { return ophost::usageFault("join", message); };
+    const ophost::OptionTable table = {
+        ophost::nonEmptyText("-o", "OUT", out,
+                             ".y4m (or - for standard output): the parts' frames\n"
+                             "byte for byte under one header; .mov, .mkv, .mp4, ...:\n"
+                             "the parts' video streams copied, never encoded again;\n"
+                             "name%04d.png: the parts' frames renamed into place"),
+        ophost::nonEmptyText("--audio-from", "FILE", audio,
+                             "copy FILE's audio into OUT, cut to the frames joined\n"
+                             "(input 0 of the render)"),
+        ophost::flag("--remove-parts", removeParts, "remove the parts once OUT is written"),
+        ophost::shared::quiet(quiet, "no notes on standard error"),
     };
-    for (int i = 1; i < argc; ++i) {
-        std::string a = argv[i];
-        std::string value;
-        const size_t eq = a.compare(0, 2, "--") == 0 ? a.find('=') : std::string::npos;
-        const bool inlined = eq != std::string::npos;
-        if (inlined) {
-            value = a.substr(eq + 1);
-            a = a.substr(0, eq);
-        }
-        if (a == "--help" || a == "-h") {
-            std::printf("%s", JOIN_HELP);
-            return ophost::EXIT_OK;
-        }
-        if (a == "--quiet" || a == "-q") {
-            quiet = true;
-        } else if (a == "--remove-parts") {
-            removeParts = true;
-        } else if (a == "-o" || a == "--audio-from") {
-            if (!inlined) {
-                if (i + 1 >= argc) return usage(a + " needs a value");
-                value = argv[++i];
-            }
-            if (value.empty()) return usage(a + " needs a value");
-            (a == "-o" ? out : audio) = value;
-        } else if (a.size() > 1 && a[0] == '-') {
-            return usage("unknown option '" + a + "' (see ophost join --help)");
-        } else {
-            parts.push_back(a);
-        }
+    switch (ophost::parseOptions("join", argc, argv, table, {&parts, SIZE_MAX})) {
+    case ophost::Parsed::Help:
+        std::printf("%s%s%s", JOIN_USAGE, ophost::optionHelp(table, 21).c_str(), JOIN_EXIT);
+        return ophost::EXIT_OK;
+    case ophost::Parsed::Usage: return ophost::EXIT_USAGE;
+    case ophost::Parsed::Run: break;
     }
     if (out.empty()) return usage("no output: give -o OUT");
     if (parts.empty()) return usage("no parts to join");

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "command.h"
+#include "ophost/options.h"
 #include "ophost/operators.h"
 
 namespace {
@@ -46,21 +47,18 @@ std::string revisionNumber(const std::string &revision)
 int runList(int argc, char **argv)
 {
     bool paths = false;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::printf("usage: ophost list [--paths]\n\n"
-                        "Lists the operators found next to ophost and in the folders of\n"
-                        "OPHOST_PLUGIN_PATH (colon-separated, searched first), one line each:\n"
-                        "name, revision number and what it does (--paths: the library path\n"
-                        "and the whole revision line instead of the purpose).\n");
-            return ophost::EXIT_OK;
-        }
-        if (std::strcmp(argv[i], "--paths") == 0) {
-            paths = true;
-            continue;
-        }
-        std::fprintf(stderr, "ophost list: unexpected argument '%s'\n", argv[i]);
-        return ophost::EXIT_USAGE;
+    const ophost::OptionTable table = {
+        ophost::flag("--paths", paths, "the library path and the whole revision line\ninstead of the purpose")};
+    switch (ophost::parseOptions("list", argc, argv, table)) {
+    case ophost::Parsed::Help:
+        std::printf("usage: ophost list [--paths]\n\n"
+                    "Lists the operators found next to ophost and in the folders of\n"
+                    "OPHOST_PLUGIN_PATH (colon-separated, searched first), one line each:\n"
+                    "name, revision number and what it does.\n\n%s",
+                    ophost::optionHelp(table, 12).c_str());
+        return ophost::EXIT_OK;
+    case ophost::Parsed::Usage: return ophost::EXIT_USAGE;
+    case ophost::Parsed::Run: break;
     }
     auto found = ophost::findOperators();
     for (const auto &f : found) {

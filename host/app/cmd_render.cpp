@@ -14,7 +14,9 @@
 #include "media/color_text.h"
 #include "ophost/chunks.h"
 #include "ophost/input_warnings.h"
+#include "ophost/key_option.h"
 #include "ophost/operators.h"
+#include "ophost/options.h"
 #include "ophost/params.h"
 #include "ophost/progress.h"
 #include "ophost/run.h"
@@ -23,80 +25,13 @@
 
 namespace {
 
-const char *const RENDER_HELP =
+const char *const RENDER_USAGE =
     "usage: ophost render OP --in0 FILE [--in1 FILE] -o FILE [options]\n"
     "\n"
     "Runs OP over a section of video: action 1, one render per field, action 2.\n"
-    "\n"
-    "  --in0 FILE, --in1 FILE  inputs 0 and 1: a YUV4MPEG2 file, - for YUV4MPEG2\n"
-    "                          on standard input, a PNG still that stands for\n"
-    "                          every frame, or any video file FFmpeg's libraries\n"
-    "                          read (.mov, .mp4, .mkv, .mxf, ..., or an image\n"
-    "                          sequence such as shot%04d.png); an operator with\n"
-    "                          two inputs needs both\n"
-    "  -o FILE                 output: .y4m, - for standard output, .png\n"
-    "                          (name%04d.png: one file per frame, numbered by\n"
-    "                          the frame of input 0), .mov (ProRes 4444 with the\n"
-    "                          key as alpha with --pix 444alpha, else ProRes 422\n"
-    "                          HQ), .mkv (FFV1, lossless), .mp4 (H.264, 4:2:0,\n"
-    "                          no key), or another container with --codec\n"
-    "  --codec NAME            the video encoder (an FFmpeg encoder name)\n"
-    "  --crf N, --bitrate B    the encoder's quality (e.g. --crf 18 for H.264) or\n"
-    "                          bit rate (bits/s; 20M, 800k allowed)\n"
-    "  --no-audio              do not copy input 0's audio (it is copied, cut to\n"
-    "                          the frames rendered, when the output container\n"
-    "                          can hold it)\n"
-    "  --field-order tff|bff|progressive\n"
-    "                          the inputs' field order, whatever they say\n"
-    "  --set NAME=VALUE        set a parameter by its label or index (see ophost\n"
-    "  --set N=VALUE           info OP; case and spaces do not matter, a unique\n"
-    "                          start of the label will do), in the order given;\n"
-    "                          each is followed by action 4 for it.\n"
-    "                          slider, choice: integer; colour: 0xYYUUVVAA,\n"
-    "                          y,u,v,a, #RRGGBB, #RRGGBBAA or rgb(R,G,B);\n"
-    "                          rectangle: x,y (moved, same size) or x,y,w,h\n"
-    "                          (y and h in field lines); a rectangle whose size\n"
-    "                          follows the operator takes only x,y.\n"
-    "                          Zenvarth: any settings field by its name\n"
-    "                          (zvpreset fields lists them), e.g. --set\n"
-    "                          keyerType=5 --set keyColor=#00B140\n"
-    "  --settings FILE         copy FILE into the operator's settings record\n"
-    "                          (its size must be the record's); --set fields\n"
-    "                          are applied after it\n"
-    "  --force                 take --set values outside the range the operator\n"
-    "                          offers (sliders, choices, rectangle sizes, and\n"
-    "                          Zenvarth fields as zvpreset set --force)\n"
-    "  --sample-key x,y,w,h    Zenvarth: keyColor = the mean of that rectangle\n"
-    "                          of input 1's first field (y, h in field lines)\n"
-    "  --sample-key auto       Zenvarth: find the backing in the border of input\n"
-    "                          1's first field and print the colour chosen\n"
-    "                          (either form replaces any --set keyColor)\n"
-    "  --frames A:B            frames A to B-1 (default: the section, else all of\n"
-    "                          input 0, or one frame when every input is a still)\n"
-    "  --section A:B           the section the operator is told (its length and\n"
-    "                          each field's number in it, which fades follow),\n"
-    "                          when --frames renders only part of it: chunks of\n"
-    "                          one section concatenate to the same frames as one\n"
-    "                          run (default: the frames rendered)\n"
-    "  --preview NUM/DEN       preview renders: fields scaled by NUM/DEN\n"
-    "  --permille P            vertical factor of a preview in thousandths (1000)\n"
-    "  --visible L,T,R,B       the visible area the host reports (default 0,0,\n"
-    "                          frame width, frame height); it may lie partly or\n"
-    "                          wholly off the frame, with L < R and T < B\n"
-    "  --pix 444alpha|444|422|420\n"
-    "                          output chroma format (default: input 0's); 444alpha\n"
-    "                          keeps each pixel's key; a PNG gets an alpha channel\n"
-    "                          only with 444alpha\n"
-    "  --jobs N                render in N processes at once, each a chunk of the\n"
-    "                          frames, then join them into the output (the same\n"
-    "                          frames as one run; audio is added at the join)\n"
-    "  --chunks N --plan       print, instead of rendering, N chunk commands (each\n"
-    "                          writes OUT.partK.EXT) and the ophost join command\n"
-    "                          that joins them: run them anywhere, in any order\n"
-    "  --plan-root DIR         write the plan's paths relative to DIR\n"
-    "  --plan-program PATH     the ophost the plan runs (default: this one)\n"
-    "  --quiet                 no progress line (shown only on a terminal) and\n"
-    "                          no summary on standard error\n"
+    "\n";
+
+const char *const RENDER_EXIT =
     "\n"
     "Exit status: 0 done, 1 failure, 2 usage error. The output is written under a\n"
     "temporary name and renamed at the end, so a failed run leaves nothing.\n";
@@ -111,7 +46,7 @@ struct Args {
     bool pixSet = false;
     media::Chroma pix = media::Chroma::C420;
     bool quiet = false;
-    bool sectionSet = false, framesSet = false;
+    ophost::FrameRange frames, section;
     bool fieldOrderSet = false;
     media::Interlace fieldOrder = media::Interlace::Progressive;
     std::string codec;
@@ -155,138 +90,131 @@ bool parseInts(const std::string &text, char separator, size_t count, std::vecto
     return true;
 }
 
+ophost::OptionTable renderOptions(Args &args)
+{
+    namespace shared = ophost::shared;
+    using ophost::Option;
+    ophost::RunOptions &run = args.run;
+    return {
+        shared::in0(args.in0),
+        shared::in1(args.in1),
+        ophost::text("-o", "FILE", args.out,
+                     "output: .y4m, - for standard output, .png\n"
+                     "(name%04d.png: one file per frame, numbered by\n"
+                     "the frame of input 0), .mov (ProRes 4444 with the\n"
+                     "key as alpha with --pix 444alpha, else ProRes 422\n"
+                     "HQ), .mkv (FFV1, lossless), .mp4 (H.264, 4:2:0,\n"
+                     "no key), or another container with --codec"),
+        ophost::nonEmptyText("--codec", "NAME", args.codec, "the video encoder (an FFmpeg encoder name)"),
+        [&] {
+            Option o = ophost::integer("--crf", "N", args.crf, 0, 63,
+                                       "the encoder's quality (e.g. --crf 18 for H.264) or\n"
+                                       "bit rate (bits/s; 20M, 800k allowed)");
+            o.label = "--crf N, --bitrate B";
+            return o;
+        }(),
+        {"--bitrate", "", "B", "", "",
+         [&args](const std::string &v) {
+             return parseBitrate(v, args.bitrate) ? std::string() : "expected bits/s such as 20M or 800k";
+         }},
+        ophost::flag("--no-audio", args.noAudio,
+                     "do not copy input 0's audio (it is copied, cut to\n"
+                     "the frames rendered, when the output container\n"
+                     "can hold it)"),
+        {"--field-order", "", "tff|bff|progressive", "the inputs' field order, whatever they say", "",
+         [&args](const std::string &v) {
+             if (v == "tff") args.fieldOrder = media::Interlace::TopFirst;
+             else if (v == "bff") args.fieldOrder = media::Interlace::BottomFirst;
+             else if (v == "progressive") args.fieldOrder = media::Interlace::Progressive;
+             else return std::string("expected tff, bff or progressive");
+             args.fieldOrderSet = true;
+             return std::string();
+         }},
+        shared::set(args.sets),
+        shared::settings(args.settings),
+        shared::force(args.force),
+        shared::sampleKey(args.sample, args.sampleKey),
+        shared::frames(args.frames),
+        shared::section(args.section),
+        {"--preview", "", "NUM/DEN", "preview renders: fields scaled by NUM/DEN", "",
+         [&run](const std::string &v) {
+             std::vector<int32_t> f;
+             if (!parseInts(v, '/', 2, f) || f[0] <= 0 || f[1] <= 0 || f[0] > 32767 || f[1] > 32767)
+                 return std::string("expected NUM/DEN, both 1..32767");
+             run.preview = true;
+             run.previewNum = f[0];
+             run.previewDen = f[1];
+             return std::string();
+         }},
+        ophost::integer("--permille", "P", run.verticalPermille, 0, 32767,
+                        "vertical factor of a preview in thousandths (1000)"),
+        {"--visible", "", "L,T,R,B",
+         "the visible area the host reports (default 0,0,\n"
+         "frame width, frame height); it may lie partly or\n"
+         "wholly off the frame, with L < R and T < B",
+         "", [&run](const std::string &v) {
+             std::vector<int32_t> f;
+             if (!parseInts(v, ',', 4, f)) return std::string("expected L,T,R,B");
+             for (int32_t x : f)
+                 if (x < INT16_MIN || x > INT16_MAX) return std::string("values are 16-bit");
+             // Any area a scrolled monitor may report, even partly or wholly
+             // off the frame; only an empty or inverted one means nothing.
+             if (f[0] >= f[2] || f[1] >= f[3]) return std::string("the area is empty or inverted (L < R and T < B)");
+             run.visibleSet = true;
+             run.visible = hostrt::VisibleArea{int16_t(f[0]), int16_t(f[1]), int16_t(f[2]), int16_t(f[3])};
+             return std::string();
+         }},
+        {"--pix", "", "444alpha|444|422|420",
+         "output chroma format (default: input 0's); 444alpha\n"
+         "keeps each pixel's key; a PNG gets an alpha channel\n"
+         "only with 444alpha",
+         "", [&args](const std::string &v) {
+             if (!media::parseChromaName(v, args.pix)) return std::string("expected 444alpha, 444, 422 or 420");
+             args.pixSet = true;
+             return std::string();
+         }},
+        ophost::integer("--jobs", "N", args.jobs, 1, 256,
+                        "render in N processes at once, each a chunk of the\n"
+                        "frames, then join them into the output (the same\n"
+                        "frames as one run; audio is added at the join)"),
+        [&] {
+            Option o = ophost::integer("--chunks", "N", args.chunks, 1, 256,
+                                       "print, instead of rendering, N chunk commands (each\n"
+                                       "writes OUT.partK.EXT) and the ophost join command\n"
+                                       "that joins them: run them anywhere, in any order");
+            o.label = "--chunks N --plan";
+            return o;
+        }(),
+        ophost::flag("--plan", args.plan, ""),
+        ophost::text("--plan-root", "DIR", args.planRoot, "write the plan's paths relative to DIR"),
+        ophost::text("--plan-program", "PATH", args.planProgram, "the ophost the plan runs (default: this one)"),
+        ophost::shared::quiet(args.quiet,
+                              "no progress line (shown only on a terminal) and\n"
+                              "no summary on standard error"),
+    };
+}
+
 // Returns -1 when parsing succeeded, else the exit status.
 int parseArgs(int argc, char **argv, Args &args)
 {
-    auto usage = [](const std::string &message) {
-        std::fprintf(stderr, "ophost render: %s\n", message.c_str());
-        return ophost::EXIT_USAGE;
-    };
-    for (int i = 1; i < argc; ++i) {
-        std::string a = argv[i];
-        std::string value;
-        bool hasInline = false;
-        if (a.size() > 2 && a[0] == '-' && a[1] == '-') {
-            size_t eq = a.find('=');
-            if (eq != std::string::npos) {
-                value = a.substr(eq + 1);
-                a = a.substr(0, eq);
-                hasInline = true;
-            }
-        }
-        auto take = [&](std::string &into) {
-            if (hasInline) {
-                into = value;
-                return true;
-            }
-            if (i + 1 >= argc) return false;
-            into = argv[++i];
-            return true;
-        };
-        if (a == "--help" || a == "-h") {
-            std::printf("%s", RENDER_HELP);
-            return ophost::EXIT_OK;
-        }
-        if (a == "--quiet" || a == "-q") {
-            args.quiet = true;
-            continue;
-        }
-        if (a == "--force") {
-            args.force = true;
-            continue;
-        }
-        if (a == "--no-audio") {
-            args.noAudio = true;
-            continue;
-        }
-        if (a == "--plan") {
-            args.plan = true;
-            continue;
-        }
-        static const char *const valued[] = {"--in0",    "--in1",     "-o",      "--set", "--settings", "--frames",
-                                             "--preview", "--permille", "--visible", "--pix", "--sample-key",
-                                             "--section", "--field-order", "--codec", "--crf", "--bitrate",
-                                             "--jobs", "--chunks", "--plan-root", "--plan-program"};
-        bool known = false;
-        for (const char *v : valued) known = known || a == v;
-        if (!known) {
-            if (!a.empty() && a[0] == '-' && a != "-") return usage("unknown option '" + a + "' (see ophost render --help)");
-            if (!args.op.empty()) return usage("unexpected argument '" + a + "'");
-            args.op = a;
-            continue;
-        }
-        std::string v;
-        if (!take(v)) return usage(a + " needs a value");
-        if (a == "--in0") args.in0 = v;
-        else if (a == "--in1") args.in1 = v;
-        else if (a == "-o") args.out = v;
-        else if (a == "--set") args.sets.push_back(v);
-        else if (a == "--settings") args.settings = v;
-        else if (a == "--plan-root") args.planRoot = v;
-        else if (a == "--plan-program") args.planProgram = v;
-        else if (a == "--jobs" || a == "--chunks") {
-            int32_t n = 0;
-            if (!ophost::parseInt32(v, n) || n < 1 || n > 256) return usage(a + " '" + v + "': expected 1..256");
-            (a == "--jobs" ? args.jobs : args.chunks) = n;
-        }
-        else if (a == "--sample-key") {
-            if (!ophost::parseKeySampleArea(v, args.sample))
-                return usage("--sample-key '" + v + "': expected auto or x,y,w,h (w, h > 0)");
-            args.sampleKey = true;
-        }
-        else if (a == "--frames") {
-            if (!ophost::parseFrameRange(v, args.run.firstFrame, args.run.endFrame))
-                return usage("--frames '" + v + "': expected A:B with 0 <= A < B");
-            args.framesSet = true;
-        } else if (a == "--section") {
-            std::vector<int32_t> f;
-            if (!parseInts(v, ':', 2, f) || f[0] < 0 || f[1] <= f[0])
-                return usage("--section '" + v + "': expected A:B with 0 <= A < B");
-            args.run.sectionFirst = f[0];
-            args.run.sectionEnd = f[1];
-            args.sectionSet = true;
-        } else if (a == "--field-order") {
-            if (v == "tff") args.fieldOrder = media::Interlace::TopFirst;
-            else if (v == "bff") args.fieldOrder = media::Interlace::BottomFirst;
-            else if (v == "progressive") args.fieldOrder = media::Interlace::Progressive;
-            else return usage("--field-order '" + v + "': expected tff, bff or progressive");
-            args.fieldOrderSet = true;
-        } else if (a == "--codec") {
-            if (v.empty()) return usage("--codec needs an encoder name");
-            args.codec = v;
-        } else if (a == "--crf") {
-            int32_t c = 0;
-            if (!ophost::parseInt32(v, c) || c < 0 || c > 63) return usage("--crf '" + v + "': expected 0..63");
-            args.crf = c;
-        } else if (a == "--bitrate") {
-            if (!parseBitrate(v, args.bitrate)) return usage("--bitrate '" + v + "': expected bits/s such as 20M or 800k");
-        } else if (a == "--preview") {
-            std::vector<int32_t> f;
-            if (!parseInts(v, '/', 2, f) || f[0] <= 0 || f[1] <= 0 || f[0] > 32767 || f[1] > 32767)
-                return usage("--preview '" + v + "': expected NUM/DEN, both 1..32767");
-            args.run.preview = true;
-            args.run.previewNum = f[0];
-            args.run.previewDen = f[1];
-        } else if (a == "--permille") {
-            int32_t p = 0;
-            if (!ophost::parseInt32(v, p) || p < 0 || p > 32767)
-                return usage("--permille '" + v + "': expected 0..32767");
-            args.run.verticalPermille = p;
-        } else if (a == "--visible") {
-            std::vector<int32_t> f;
-            if (!parseInts(v, ',', 4, f)) return usage("--visible '" + v + "': expected L,T,R,B");
-            for (int32_t x : f)
-                if (x < INT16_MIN || x > INT16_MAX) return usage("--visible '" + v + "': values are 16-bit");
-            // Any area a scrolled monitor may report, even partly or wholly
-            // off the frame; only an empty or inverted one means nothing.
-            if (f[0] >= f[2] || f[1] >= f[3])
-                return usage("--visible '" + v + "': the area is empty or inverted (L < R and T < B)");
-            args.run.visibleSet = true;
-            args.run.visible = hostrt::VisibleArea{int16_t(f[0]), int16_t(f[1]), int16_t(f[2]), int16_t(f[3])};
-        } else if (a == "--pix") {
-            if (!media::parseChromaName(v, args.pix)) return usage("--pix '" + v + "': expected 444alpha, 444, 422 or 420");
-            args.pixSet = true;
-        }
+    auto usage = [](const std::string &message) { return ophost::usageFault("render", message); };
+    const ophost::OptionTable table = renderOptions(args);
+    std::vector<std::string> operands;
+    switch (ophost::parseOptions("render", argc, argv, table, {&operands, 1})) {
+    case ophost::Parsed::Help:
+        std::printf("%s%s%s", RENDER_USAGE, ophost::optionHelp(table).c_str(), RENDER_EXIT);
+        return ophost::EXIT_OK;
+    case ophost::Parsed::Usage: return ophost::EXIT_USAGE;
+    case ophost::Parsed::Run: break;
+    }
+    if (!operands.empty()) args.op = operands[0];
+    if (args.frames.set) {
+        args.run.firstFrame = args.frames.first;
+        args.run.endFrame = args.frames.end;
+    }
+    if (args.section.set) {
+        args.run.sectionFirst = args.section.first;
+        args.run.sectionEnd = args.section.end;
     }
     if (args.op.empty()) return usage("no operator given (see ophost render --help)");
     if (args.in0.empty()) return usage("no input: give --in0 FILE");
@@ -304,11 +232,11 @@ int parseArgs(int argc, char **argv, Args &args)
                      "or a container such as .mov, .mkv or .mp4)");
     if (builtInOutput && (!args.codec.empty() || args.crf >= 0 || args.bitrate > 0))
         return usage("--codec, --crf and --bitrate are for container outputs (.mov, .mkv, .mp4, ...), not " + args.out);
-    if (args.sectionSet && !args.framesSet) {
+    if (args.section.set && !args.frames.set) {
         args.run.firstFrame = args.run.sectionFirst;
         args.run.endFrame = args.run.sectionEnd;
     }
-    if (args.sectionSet && (args.run.firstFrame < args.run.sectionFirst || args.run.endFrame > args.run.sectionEnd))
+    if (args.section.set && (args.run.firstFrame < args.run.sectionFirst || args.run.endFrame > args.run.sectionEnd))
         return usage("--frames " + std::to_string(args.run.firstFrame) + ":" + std::to_string(args.run.endFrame) +
                      " is not inside --section " + std::to_string(args.run.sectionFirst) + ":" +
                      std::to_string(args.run.sectionEnd));
@@ -319,36 +247,10 @@ int parseArgs(int argc, char **argv, Args &args)
         return usage("--plan-root and --plan-program are for --plan");
     if ((args.plan || args.jobs > 1) && (args.in0 == "-" || args.in1 == "-" || args.out == "-"))
         return usage("chunks cannot share standard input or output: give files");
-    for (int i = 1; i < argc; ++i) args.words.push_back(argv[i]);
+    args.words.assign(argv + 1, argv + argc);
     if (args.run.preview == false && args.run.verticalPermille != 1000)
         return usage("--permille is for preview renders: give --preview too");
     return -1;
-}
-
-// Takes keyColor from input 1 and writes it through --set, so that it is
-// checked and stored as a user's own --set keyColor would be.
-std::string sampleKey(hostrt::LoadedOperator &op, ophost::Clip &in1, const Args &args, std::string &chosen)
-{
-    auto *record = static_cast<const ZenvarthSettings *>(op.info().settings->block);
-    Pixel color = record->keyColor;
-    std::string fault;
-    // A pipe the run will count must be copied before its first frame is read.
-    if (in1.streamed() && args.run.endFrame < 0 && in1.frameCount(fault) < 0) return fault;
-    std::string warning;
-    fault = ophost::sampleKeyColor(in1, args.run.firstFrame, args.sample, color, &warning);
-    if (!fault.empty()) return fault;
-    char word[16];
-    std::snprintf(word, sizeof word, "0x%08X", pixelWord(color));
-    chosen = word;
-    if (!warning.empty())
-        std::fprintf(stderr, "ophost render: warning: %s: keyColor=%s (%s)\n", warning.c_str(), word,
-                     media::formatRgbColor(color).c_str());
-    fault = ophost::applySetting(op, std::string("keyColor=") + word, args.force);
-    if (!fault.empty()) return fault;
-    if (!args.quiet)
-        std::fprintf(stderr, "ophost render: --sample-key %s: --set keyColor=%s (%s)\n",
-                     args.sample.automatic ? "auto" : "area", word, media::formatRgbColor(color).c_str());
-    return {};
 }
 
 // --plan and --jobs: the frames cut into chunks of one section.
@@ -372,8 +274,8 @@ int spreadRender(const Args &args, ophost::Clip &in0, ophost::Clip *in1, const s
         std::fprintf(stderr, "ophost render: no frames to render from frame %d\n", q.first);
         return ophost::EXIT_FAILURE_STATUS;
     }
-    q.sectionFirst = args.sectionSet ? args.run.sectionFirst : q.first;
-    q.sectionEnd = args.sectionSet ? args.run.sectionEnd : q.end;
+    q.sectionFirst = args.section.set ? args.run.sectionFirst : q.first;
+    q.sectionEnd = args.section.set ? args.run.sectionEnd : q.end;
     q.renderArgs = args.words;
     q.keyColor = sampledKey;
     q.out = args.out;
@@ -522,7 +424,10 @@ int runRenderCommand(int argc, char **argv)
             std::fprintf(stderr, "ophost render: %s\n", fault.c_str());
             return ophost::EXIT_USAGE;
         }
-        if (std::string fault = sampleKey(op, *in1, args, sampledKey); !fault.empty()) return failure(fault);
+        if (std::string fault = ophost::applySampledKey(op, *in1, args.run.firstFrame, args.run.endFrame < 0,
+                                                        args.sample, args.force, args.quiet, "render", sampledKey);
+            !fault.empty())
+            return failure(fault);
     }
     if (args.plan || args.jobs > 1) return spreadRender(args, *in0, in1.get(), sampledKey, op.info().name);
 
@@ -548,7 +453,7 @@ int runRenderCommand(int argc, char **argv)
         format.aspectDen = t->aspectDen;
         if (!args.noAudio) format.audioFrom = args.in0;
     }
-    if (args.sectionSet && (args.run.firstFrame != args.run.sectionFirst || args.run.endFrame != args.run.sectionEnd))
+    if (args.section.set && (args.run.firstFrame != args.run.sectionFirst || args.run.endFrame != args.run.sectionEnd))
         format.chunkTag = ophost::formatChunkTag(
             {args.run.firstFrame, args.run.endFrame, args.run.sectionFirst, args.run.sectionEnd});
     format.codec = args.codec;

@@ -29,6 +29,11 @@ void setScript(const std::string &text, const std::string &name)
     hostgui::useScript(text, name);
 }
 
+bool scriptAnswer(std::vector<std::string> &words, std::string &fault)
+{
+    return hostgui::scriptAnswer(words, fault);
+}
+
 bool loadScriptFile(const std::string &path, std::string &error)
 {
     // Not blocking: a pipe or a device is refused, never waited on or read.

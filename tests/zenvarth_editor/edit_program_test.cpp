@@ -176,6 +176,115 @@ TEST_F(EditProgram, HostileFilesAreRefusedBeforeTheSession)
     EXPECT_EQ(names.find(".tmp"), std::string::npos) << names;
 }
 
+// A 4:4:4 YUV4MPEG2 file of `frames` grey frames at `rate`.
+std::string greyY4m(int width, int height, int frames, const std::string &rate)
+{
+    std::string text = "YUV4MPEG2 W" + std::to_string(width) + " H" + std::to_string(height) + " F" + rate +
+                       " Ip A1:1 C444\n";
+    for (int f = 0; f < frames; ++f) text += "FRAME\n" + std::string(size_t(width) * height * 3, char(100 + f));
+    return text;
+}
+
+// At opening: the section cut to the shorter input with the lengths and
+// rates warned about, a mistyped operator named, and the key colour taken
+// from input 1 when asked.
+TEST_F(EditProgram, OpeningChecksTheInputsAsRenderDoes)
+{
+    write("long.y4m", greyY4m(16, 8, 6, "25:1"));
+    write("short.y4m", greyY4m(16, 8, 3, "30:1"));
+    write("check.script", "check opened\nclose\n");
+    struct Case {
+        const char *args;
+        int status;
+        std::vector<std::string> says;
+    } cases[] = {
+        {"Zenvarth --in0 long.y4m --in1 short.y4m",
+         0,
+         {"warning: inputs of different lengths: long.y4m has 6 frames, short.y4m has 3",
+          "warning: inputs of different frame rates: long.y4m is 25/1 fps, short.y4m is 30/1 fps",
+          "warning: the section is cut to frames 0 to 2: short.y4m has 3 frames"}},
+        {"Zenvarth --in0 short.y4m --in1 long.y4m --frames 1:5",
+         0,
+         {"warning: the section is cut to frames 1 to 2: short.y4m has 3 frames"}},
+        {"Zenvarth --in0 long.y4m --in1 short.y4m --frames 3:5", 1, {"short.y4m: has 3 frames; the section starting at frame 3 is empty"}},
+        {"Zenvart --in0 long.y4m --in1 short.y4m", 2, {"unknown operator 'Zenvart': did you mean Zenvarth?"}},
+        {"Zenvarth --in0 long.y4m --in1 short.y4m --sample-key 99,0,2,2", 2, {"--sample-key 99,0,2,2 lies wholly off"}},
+        {"Tolmic --in0 long.y4m --sample-key auto", 2, {"--sample-key sets Zenvarth's keyColor; Tolmic has none"}},
+    };
+    for (const Case &c : cases) {
+        Ran r = edit(std::string(c.args) + " --headless --script check.script");
+        EXPECT_EQ(r.status, c.status) << c.args << "\n" << r.err;
+        for (const std::string &text : c.says) EXPECT_NE(r.err.find(text), std::string::npos) << c.args << "\n" << r.err;
+        EXPECT_EQ(r.out.find("check opened") != std::string::npos, c.status == 0) << c.args;
+    }
+    // The same lengths and rates open without a warning.
+    Ran r = edit("Zenvarth --in0 long.y4m --in1 long.y4m --headless --script check.script");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err.find("warning"), std::string::npos) << r.err;
+
+    // --sample-key: the record the editor opens on already holds the colour.
+    const std::string files = "Zenvarth --in0 long.y4m --in1 long.y4m --headless --script check.script";
+    const std::string plain = edit(files).out;
+    r = edit(files + " --sample-key 0,0,4,4");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("--sample-key area: --set keyColor=0x646464FF"), std::string::npos) << r.err;
+    ASSERT_NE(r.out.find("check opened: "), std::string::npos) << r.out;
+    EXPECT_NE(r.out, plain);
+}
+
+// Changes nobody saves are asked about at close: the script's answer saves
+// them (a bare name into the preset folder), discards them, or goes back
+// to the editor; a script that ends unanswered discards.
+TEST_F(EditProgram, ClosingWithUnsavedChangesAsks)
+{
+    // A frame beyond the section is reset on opening: the record changed.
+    std::string record(224, '\0');
+    record[128] = char(0xFF);
+    write("far.zvs", record);
+    const std::string presets = dir_ + "/home/programs/zenvarth/";
+    struct Case {
+        const char *what, *script;
+        int status;
+        std::string says, saved;   // saved: the file that must hold the record
+        int opened;                // times "check opened" is printed
+    } cases[] = {
+        {"ends unanswered", "check opened\nclose\n", 0, "nothing was saved", "", 1},
+        {"discard", "check opened\nclose\nanswer discard\n", 0, "nothing was saved", "", 1},
+        {"save a bare name", "check opened\nclose\n# asked\n\nanswer save kept.zvs\n", 0, "settings saved to",
+         presets + "kept.zvs", 1},
+        {"save a path", "check opened\nclose\nanswer save ./here.zvs\n", 0, "settings saved to ./here.zvs",
+         "here.zvs", 1},
+        {"back, then save", "check opened\nclose\nanswer back\ncheck opened\nclose\nanswer save again.zvs\n", 0,
+         "settings saved to", presets + "again.zvs", 2},
+        {"back, then the script ends", "check opened\nclose\nanswer back\ncheck opened\n", 0, "nothing was saved", "", 2},
+        {"an event instead", "check opened\nclose\nclick 1 1\n", 1, "the host asks a question here: answer it first", "",
+         1},
+        {"no such answer", "check opened\nclose\nanswer maybe\n", 1,
+         "answer maybe: expected answer save FILE, answer discard or answer back", "", 1},
+        {"an answer unasked", "answer discard\ncheck opened\nclose\n", 1, "answer: no question is asked here", "", 0},
+    };
+    for (const Case &c : cases) {
+        write("close.script", c.script);
+        Ran r = edit("--demo --headless --settings far.zvs --script close.script");
+        EXPECT_EQ(r.status, c.status) << c.what << "\n" << r.err;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << c.what << "\n" << r.err;
+        size_t opened = 0;
+        for (size_t at = r.out.find("check opened"); at != std::string::npos; at = r.out.find("check opened", at + 1))
+            ++opened;
+        EXPECT_EQ(opened, size_t(c.opened)) << c.what << "\n" << r.out;
+        if (!c.saved.empty()) {
+            const std::string saved = slurp(c.saved[0] == '/' ? c.saved : path(c.saved));
+            ASSERT_EQ(saved.size(), 224u) << c.what;
+            EXPECT_NE(r.out.find("check opened: " + hexOf(saved)), std::string::npos) << c.what;
+            std::remove((c.saved[0] == '/' ? c.saved : path(c.saved)).c_str());
+        }
+    }
+    // Unchanged, or saved by --save-settings: nothing is asked.
+    write("close.script", "close\nanswer maybe\n");
+    EXPECT_EQ(edit("--demo --headless --script close.script").status, 0);
+    EXPECT_EQ(edit("--demo --headless --settings far.zvs --script close.script --save-settings s.zvs").status, 0);
+}
+
 // With QVHOME naming a folder that has no preset folder yet, the editor
 // makes it through the install action, so a preset can be saved at once.
 TEST_F(EditProgram, MakesThePresetFolderUnderQvhome)

@@ -153,6 +153,29 @@ public:
 
     void present() override {}
 
+    bool answer(std::vector<std::string> &words, std::string &fault)
+    {
+        fault.clear();
+        pending_.clear();   // events after the close are for no one
+        while (!stopped_ && next_ < lines_.size()) {
+            const size_t lineNo = ++next_;
+            const std::string &line = lines_[lineNo - 1];
+            const size_t start = line.find_first_not_of(" \t\r");
+            if (start == std::string::npos || line[start] == '#') continue;
+            bool ok;
+            std::vector<std::string> w = tokenize(line, ok);
+            if (!ok || w[0] != "answer") {
+                error(lineNo, "the host asks a question here: answer it first");
+                fault = name_ + ":" + std::to_string(lineNo) + ": not an answer";
+                fail();
+                return false;
+            }
+            words.assign(w.begin() + 1, w.end());
+            return true;
+        }
+        return false;
+    }
+
 private:
     struct Item {
         InputEvent event;
@@ -325,6 +348,9 @@ private:
                 error(line, "no check handler for '" + w[1] + "'");
                 return false;
             }
+        } else if (cmd == "answer") {
+            error(line, "answer: no question is asked here");
+            return false;
         } else if (cmd == "print") {
             std::string text;
             for (size_t i = 1; i < w.size(); ++i) text += (i > 1 ? " " : "") + w[i];
@@ -385,6 +411,13 @@ uint32_t parseKeyName(const std::string &name, bool &ok)
     }
     ok = false;
     return 0;
+}
+
+bool scriptAnswer(std::vector<std::string> &words, std::string &fault)
+{
+    fault.clear();
+    auto *script = dynamic_cast<ScriptFrontEnd *>(&frontEnd());
+    return script && script->answer(words, fault);
 }
 
 std::unique_ptr<FrontEnd> makeScriptFrontEnd(const std::string &script, const std::string &name)

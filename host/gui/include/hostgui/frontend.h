@@ -15,6 +15,12 @@ const std::vector<std::string> &scriptErrors();
 // Called by the script line "check NAME" (tests look at the session).
 void setCheckHandler(std::function<void(const std::string &)> handler);
 
+// The answer a script gives to a question the host asks when no editor
+// runs: the words after "answer" on its next line, which is consumed.
+// False when input ends first or comes from a window (`fault` empty), or
+// when the next line is not an answer (`fault` says so, as a script error).
+bool scriptAnswer(std::vector<std::string> &words, std::string &fault);
+
 // Shows the surfaces as they are now.
 void present();
 // True when the surfaces show in a window (a played section then keeps

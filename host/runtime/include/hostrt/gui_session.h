@@ -33,10 +33,16 @@ const GuiSettings &guiSettings();
 //   click-text "TEXT" | hover-text "TEXT" | set-slider "LABEL" VALUE
 //   pick "POPUP" "ENTRY" | click-handle HANDLE
 //   save screen|monitor FILE.png | print TEXT | check NAME
+//   answer WORD... (only where the host asks, see scriptAnswer)
 // Coordinates are on the GUI screen; "monitor click X Y" (any command)
 // aims at monitor 2. Lines starting with # are comments.
 void setScript(const std::string &text, const std::string &name = "script");
 bool loadScriptFile(const std::string &path, std::string &error);
+// The script's answer to a question the host asks between editor sessions:
+// the words of its next line "answer WORD...". False when the script ends
+// first or input comes from a window; a line that is not an answer is a
+// script fault (`fault`).
+bool scriptAnswer(std::vector<std::string> &words, std::string &fault);
 // Faults met while running the script (a missing text, a bad line).
 const std::vector<std::string> &scriptErrors();
 // Called by the script line "check NAME" when the script reaches it: after
