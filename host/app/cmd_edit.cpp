@@ -411,6 +411,21 @@ int runEdit(int argc, char **argv)
     // clip's field size), the visible area and monitor 2 the size of a frame.
     ophost::SessionInputs inputs;
     inputs.attach(*in0, in1.get(), firstFrame, fieldCount);
+    if (args.timings) {
+        // Each field's fetch timed as the operator asks for it.
+        for (int i = 0; i < 2; ++i) {
+            if (!inputs.inputs[i].clip) continue;
+            hostrt::setInput(i, [&in = inputs.inputs[i], i](int32_t n, hostrt::FieldImage &f) {
+                const auto start = std::chrono::steady_clock::now();
+                const bool ok = in.get(n, f);
+                const double ms =
+                    std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+                std::fprintf(stderr, "timings: input %d field %d (frame %d): %.1f ms\n", i, int(n),
+                             in.firstFrame + int(n / 2), ms);
+                return ok;
+            });
+        }
+    }
     hostrt::setStandardSize(int16_t(in0->width()), int16_t(in0->height() / 2));
     hostrt::setVisibleArea(hostrt::VisibleArea{0, 0, int16_t(in0->width()), int16_t(in0->height())});
 

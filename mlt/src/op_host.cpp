@@ -247,7 +247,9 @@ FrameResult renderFrame(const FrameJob &job)
     restoreRecords(op, lib->loaded);
     bool usageFault = false;
     std::string fault = ophost::applyParameterOptions(op, job.settingsFile, job.assignments, usageFault);
-    if (fault.empty()) fault = ophost::checkSetRectangles(op, job.width, job.height / 2);
+    std::vector<std::string> notes;
+    if (fault.empty()) fault = ophost::checkSetRectangles(op, job.width, job.height / 2, notes);
+    for (const std::string &note : notes) result.log.push_back(note);
     if (!fault.empty()) {
         result.refused.push_back(fault);
         restoreRecords(op, live);
