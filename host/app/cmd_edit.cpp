@@ -15,6 +15,7 @@
 #include "command.h"
 #include "contract/gui_calls.h"
 #include "demo_clip.h"
+#include "hostgui/monitor_view.h"
 #include "hostrt/gui_session.h"
 #include "hostrt/session.h"
 #include "ophost/input_warnings.h"
@@ -68,6 +69,7 @@ struct Args {
     bool demo = false;
     bool quiet = false;
     bool timings = false;
+    int monitorView = 0;   // hostgui::MonitorView
 };
 
 int usage(const std::string &message) { return ophost::usageFault("edit", message); }
@@ -124,6 +126,15 @@ ophost::OptionTable editOptions(Args &args)
                      "save the editor screen as PNG as it was just\n"
                      "before it closed"),
         ophost::text("--monitor-screenshot", "FILE", args.monitorShot, "the same for monitor 2"),
+        {"--monitor-view", "", "composite|key|foreground|background",
+         "what monitor 2 shows at opening: the keyed picture,\n"
+         "the key as grey, input 1 or input 0 (keys 1-4)",
+         "", [&args](const std::string &v) {
+             hostgui::MonitorView view;
+             if (!hostgui::parseMonitorView(v, view)) return std::string("composite, key, foreground or background");
+             args.monitorView = int(view);
+             return std::string();
+         }},
         [&] {
             Option o = ophost::text("--screen-overlay", "FILE.y4m", args.screenOverlay,
                                     "the exact bytes the editor last drew on that\n"
@@ -134,8 +145,8 @@ ophost::OptionTable editOptions(Args &args)
         ophost::text("--monitor-overlay", "FILE.y4m", args.monitorOverlay, ""),
         shared::quiet(args.quiet, "no summary on standard error"),
         ophost::flag("--timings", args.timings,
-                     "print the time each input field took to fetch\n"
-                     "(decoding, seeking) on standard error"),
+                     "print each event's time (event, render, draw) and\n"
+                     "each input field's fetch time on standard error"),
     };
 }
 
@@ -451,7 +462,10 @@ int runEdit(int argc, char **argv)
     }
     const bool window = !args.headless && args.script.empty() && hasDisplay();
     gui.frontEnd = window ? hostrt::gui::FrontEndKind::Window : hostrt::gui::FrontEndKind::Headless;
+    gui.monitorView = args.monitorView;
+    gui.timings = args.timings;
     hostrt::gui::setGuiSettings(gui);
+    hostrt::gui::setSectionStart(firstFrame);
     if (!args.script.empty()) {
         if (!hostrt::gui::loadScriptFile(args.script, error)) return failure(error);
     } else if (!window) {

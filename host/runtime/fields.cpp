@@ -2,6 +2,7 @@
 // vendrel's calls: opGetField, opPutField and the host's version. No
 // exception leaves a host call (here or in the other host libraries): the
 // operator gets the call's failure answer instead.
+#include "hostgui/monitor_view.h"
 #include "contract/host_calls.h"
 #include "parts.h"
 
@@ -122,6 +123,8 @@ try {
         keepSpare(std::move(field.pixels));
         return nullptr;
     }
+    // Monitor 2's input views show the fields as fetched.
+    hostgui::keepInputField(input, fieldNumber, field.bufferWidth, field.bufferHeight, field.pixels);
     Picture *p = adoptField(field);
     s.lastFieldWidth = field.bufferWidth;
     s.lastFieldHeight = field.bufferHeight;

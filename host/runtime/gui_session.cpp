@@ -21,6 +21,8 @@ constexpr size_t MAX_SCRIPT_LINE = 4096;
 
 } // namespace
 
+void setSectionStart(int firstFrame) { hostgui::setSectionStart(firstFrame); }
+
 void setGuiSettings(const GuiSettings &settings) { hostgui::applySettings(settings); }
 const GuiSettings &guiSettings() { return hostgui::settings(); }
 

@@ -43,7 +43,9 @@ void showFrame(const std::vector<FieldImage> &fields)
         if (f.bufferWidth != w || f.bufferHeight != fh) continue;
         std::memcpy(&frame[size_t(row) * size_t(w)], &f.pixels[size_t(row / 2) * size_t(w)], size_t(w) * 4);
     }
-    for (Pixel &p : frame) p.alpha = 255;
+    // Shown opaque; the key view shows the key bytes as they came.
+    if (hostgui::monitorView() != hostgui::MonitorView::Key)
+        for (Pixel &p : frame) p.alpha = 255;
     const auto monitor = hostgui::SurfaceId::Monitor;
     int mw = hostgui::surfaceWidth(monitor), mh = hostgui::surfaceHeight(monitor);
     hostgui::drawOverlay(monitor, reinterpret_cast<const uint8_t *>(frame.data()), w * 4, (mw - w) / 2,

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "media/png_io.h"
 #include "testsupport.h"
 
 namespace {
@@ -295,3 +296,70 @@ TEST_F(EditProgram, MakesThePresetFolderUnderQvhome)
 }
 
 } // namespace
+
+TEST_F(EditProgram, KeyViewShowsTheKeyTheRenderWrites)
+{
+    // A red band in front of a green backing, over grey stripes: a key with
+    // 0, 255 and values between in it. The editor's preview is drawn from
+    // one field, its rows interpolated, so the picture changes only from
+    // column to column: then every row of the preview is exact.
+    constexpr int W = 64, H = 32;
+    media::RgbaImage fg, bg;
+    fg.width = bg.width = W;
+    fg.height = bg.height = H;
+    fg.rgba.resize(W * H * 4);
+    bg.rgba.resize(W * H * 4);
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x) {
+            uint8_t *f = &fg.rgba[size_t(y * W + x) * 4], *b = &bg.rgba[size_t(y * W + x) * 4];
+            const bool band = x >= 20 && x < 44;
+            f[0] = band ? uint8_t(200 + x) : uint8_t(20 + x * 2);
+            f[1] = band ? 40 : 200;
+            f[2] = band ? 30 : uint8_t(40 + x);
+            b[0] = b[1] = b[2] = uint8_t(x * 4);
+            f[3] = b[3] = 255;
+        }
+    std::string error;
+    ASSERT_TRUE(media::writePng(path("fg.png"), fg, false, error)) << error;
+    ASSERT_TRUE(media::writePng(path("bg.png"), bg, false, error)) << error;
+    const std::string inputs = "Zenvarth --in0 bg.png --in1 fg.png --sample-key 0,0,16,8";
+
+    Ran r = shell("'" + OPHOST + "' render " + inputs + " -o keyed.y4m --pix 444alpha --quiet");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string keyed = slurp(path("keyed.y4m"));
+    const size_t frame = keyed.find("FRAME\n");
+    ASSERT_NE(frame, std::string::npos);
+    ASSERT_GE(keyed.size(), frame + 6 + size_t(W * H * 4));
+    // Planes Y, U, V, then the key.
+    const std::string key = keyed.substr(frame + 6 + size_t(W * H * 3), size_t(W * H));
+
+    for (const char *view : {"key", "composite", "foreground"}) {
+        SCOPED_TRACE(view);
+        r = edit(inputs + " --headless --monitor-view " + view + " --monitor-screenshot " + view + ".png");
+        ASSERT_EQ(r.status, 0) << r.err;
+        media::RgbaImage shot;
+        ASSERT_TRUE(media::readPng(path(std::string(view) + ".png"), shot, error)) << error;
+        ASSERT_EQ(shot.width, W);
+        ASSERT_EQ(shot.height, H);
+        size_t same = 0;
+        for (size_t i = 0; i < size_t(W * H); ++i) {
+            const uint8_t *p = &shot.rgba[i * 4];
+            if (std::string(view) == "key") {
+                ASSERT_EQ(p[0], uint8_t(key[i])) << "pixel " << i;
+                ASSERT_EQ(p[1], p[0]);
+                ASSERT_EQ(p[2], p[0]);
+            }
+            same += p[0] == uint8_t(key[i]) && p[1] == p[0] && p[2] == p[0];
+        }
+        if (std::string(view) != "key") {
+            EXPECT_LT(same, size_t(W * H / 2)) << "the other views are not the key";
+        }
+    }
+    // The key has both ends and something between in it.
+    EXPECT_NE(key.find(char(0)), std::string::npos);
+    EXPECT_NE(key.find(char(255)), std::string::npos);
+
+    r = edit(inputs + " --headless --monitor-view matte");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("--monitor-view 'matte'"), std::string::npos) << r.err;
+}

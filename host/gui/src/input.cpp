@@ -2,6 +2,8 @@
 // from the front end changes gadgets and posts the editor's messages; a
 // key press becomes a message in keyPress.
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
 
 #include "dialogs.h"
 #include "frontend.h"
@@ -9,12 +11,27 @@
 #include "hostgui/settings.h"
 #include "hostgui/surfaces.h"
 #include "hostgui/messages.h"
+#include "hostgui/monitor_view.h"
 #include "input.h"
 #include "hostgui/toolkit.h"
 
 namespace hostgui {
 
+// The times of the event being handled: its dispatch, the editor's work
+// from the message it posted until the editor waits again, and the drawing
+// that shows the result.
+struct EventTiming {
+    using Clock = std::chrono::steady_clock;
+    bool pending = false;
+    int number = 0;
+    std::string what;
+    double eventMs = 0, renderMs = 0;
+    Clock::time_point delivered;
+    bool rendering = false;
+};
+
 struct Input {
+    EventTiming timing;
     PointerState pointer;
     HoverPoint hover;
     TgHandle hoverGadget = 0;
@@ -225,6 +242,8 @@ void keyPress(uint32_t key)
         activate(*gadget(h), key);
         return;
     }
+    // A key no gadget takes may be one of monitor 2's view keys.
+    monitorViewKey(key);
 }
 
 } // namespace
@@ -253,19 +272,93 @@ void dispatch(const InputEvent &e)
     }
 }
 
+namespace {
+
+double msSince(EventTiming::Clock::time_point start)
+{
+    return std::chrono::duration<double, std::milli>(EventTiming::Clock::now() - start).count();
+}
+
+const char *eventName(InputEvent::Type t)
+{
+    switch (t) {
+    case InputEvent::MouseDown: return "press";
+    case InputEvent::MouseUp: return "release";
+    case InputEvent::MouseMove: return "move";
+    case InputEvent::Wheel: return "wheel";
+    case InputEvent::Key: return "key";
+    case InputEvent::Text: return "text";
+    case InputEvent::Close: return "close";
+    case InputEvent::AreaSet: return "area";
+    }
+    return "event";
+}
+
+// Shows the surfaces; with timings on, the drawing ends the line of the
+// event that led to it.
+void presentTimed()
+{
+    EventTiming &t = in().timing;
+    if (!settings().timings || !t.pending) {
+        present();
+        return;
+    }
+    const auto start = EventTiming::Clock::now();
+    present();
+    std::fprintf(stderr, "timings: event %d (%s): event %.1f ms, render %.1f ms, draw %.1f ms\n", t.number,
+                 t.what.c_str(), t.eventMs, t.renderMs, msSince(start));
+    t.pending = false;
+    t.renderMs = 0;
+}
+
+void dispatchTimed(const InputEvent &e)
+{
+    // Pointer moves are not timed: a window sends them by the hundred.
+    if (!settings().timings || e.type == InputEvent::MouseMove) {
+        dispatch(e);
+        return;
+    }
+    EventTiming &t = in().timing;
+    const auto start = EventTiming::Clock::now();
+    dispatch(e);
+    t.pending = true;
+    ++t.number;
+    t.what = eventName(e.type);
+    t.eventMs = msSince(start);
+    t.renderMs = 0;
+}
+
+} // namespace
+
+void messageDelivered()
+{
+    EventTiming &t = in().timing;
+    if (!t.pending) return;
+    t.delivered = EventTiming::Clock::now();
+    t.rendering = true;
+}
+
+void waitForMessage()
+{
+    EventTiming &t = in().timing;
+    if (!t.rendering) return;
+    t.renderMs += msSince(t.delivered);
+    t.rendering = false;
+}
+
 bool pumpUntil(const std::function<bool()> &done)
 {
     while (!done()) {
         if (inputEnded()) return false;
-        present();
+        presentTimed();
         InputEvent e;
         if (!frontEnd().wait(e)) {
             setInputEnded();
             return false;
         }
-        dispatch(e);
+        dispatchTimed(e);
     }
-    present();
+    presentTimed();
     return true;
 }
 

@@ -32,6 +32,10 @@ void dispatch(const InputEvent &event);
 // Shows the surfaces and handles input until `done` holds, or input ends
 // (then false).
 bool pumpUntil(const std::function<bool()> &done);
+// With timings on: the editor has taken a message (its work begins), and
+// waits for the next (its work ends).
+void messageDelivered();
+void waitForMessage();
 // A requester opens: no menu, press or focus carries into it.
 void clearForDialog();
 

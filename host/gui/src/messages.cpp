@@ -59,6 +59,7 @@ bool post(TgHandle handle, const void *message)
 
 int32_t receiveMessage(void *message, int32_t timeout)
 try {
+    waitForMessage();
     waitBegins();
     if (!topScreen() || !shownQueue()) return answerClose(message);
     auto ready = [] {
@@ -76,6 +77,7 @@ try {
     if (!q || q->messages.empty()) return -1;
     if (message) std::memcpy(message, q->messages.front().data(), q->messages.front().size());
     q->messages.pop_front();
+    messageDelivered();
     return 0;
 } catch (...) {
     return answerClose(message);

@@ -7,6 +7,7 @@
 
 #include "dialogs.h"
 #include "frontend.h"
+#include "hostgui/monitor_view.h"
 #include "hostgui/registry.h"
 #include "hostgui/surfaces.h"
 #include "input.h"
@@ -351,6 +352,11 @@ private:
         } else if (cmd == "answer") {
             error(line, "answer: no question is asked here");
             return false;
+        } else if (cmd == "view") {
+            MonitorView view;
+            if (w.size() != 2 || !parseMonitorView(w[1], view))
+                return usage(line, "view composite|key|foreground|background");
+            setMonitorView(view);
         } else if (cmd == "print") {
             std::string text;
             for (size_t i = 1; i < w.size(); ++i) text += (i > 1 ? " " : "") + w[i];

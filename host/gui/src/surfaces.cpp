@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "dialogs.h"
+#include "hostgui/monitor_view.h"
 #include "hostgui/registry.h"
 #include "hostgui/settings.h"
 #include "hostgui/surfaces.h"
@@ -47,12 +48,42 @@ void drawBackground(SurfaceId s, Canvas &c, int w, int h)
     }
 }
 
+// Monitor 2 in a view other than the composite: the key bytes of the
+// overlay as grey (every pixel, the fill around the picture as black), or
+// an input's frame at full size, centred as a played frame is.
+void drawMonitorView(MonitorView view, Canvas &c, int w, int h)
+{
+    if (view == MonitorView::Key) {
+        const auto &o = surf().overlay[int(SurfaceId::Monitor)];
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const uint8_t k = o[size_t(y) * size_t(w) + size_t(x)].alpha;
+                c.pixels[size_t(y) * size_t(c.width) + size_t(x)] = Rgba{k, k, k, 255};
+            }
+        return;
+    }
+    c.fill(Rect{0, 0, w, h}, Rgba{0, 0, 0, 255});
+    int fw = 0, fh = 0;
+    std::vector<Pixel> frame;
+    if (!inputFrame(view == MonitorView::Foreground ? 1 : 0, fw, fh, frame)) return;
+    const int x0 = (w - fw) / 2, y0 = (h - fh) / 2;
+    for (int y = std::max(0, -y0); y < fh && y0 + y < h; ++y)
+        for (int x = std::max(0, -x0); x < fw && x0 + x < w; ++x) {
+            const Pixel &p = frame[size_t(y) * size_t(fw) + size_t(x)];
+            c.pixels[size_t(y0 + y) * size_t(c.width) + size_t(x0 + x)] = yuvToRgb(p.y, p.u, p.v);
+        }
+}
+
 void drawOverlayLayer(SurfaceId s, Canvas &c, int w, int h)
 {
     // A fully keyed pixel still shows its colour: only the all-zero fill
     // around a drawn picture lets what lies below show.
     ensureOverlay(s);
     const auto &o = surf().overlay[int(s)];
+    if (s == SurfaceId::Monitor && monitorView() != MonitorView::Composite) {
+        drawMonitorView(monitorView(), c, w, h);
+        return;
+    }
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             const Pixel &p = o[size_t(y) * size_t(w) + size_t(x)];

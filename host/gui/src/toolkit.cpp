@@ -14,6 +14,7 @@ void resetToolkit()
     resetInput();
     resetMessages();
     resetSurfaces();
+    resetMonitorView();
     resetFrontEnd();
 }
 

@@ -9,6 +9,7 @@
 //                 one order in which a surface is composed
 //   input.h       pointer, hover, press, focus, keys, popup menu: events
 //                 become gadget changes and messages
+//   monitor_view.h monitor 2's views, zoom, and the window mapping
 //   messages.h    the queues' traffic and waiting for a message
 //   requesters.h  the modal requesters
 //   frontend.h    the window or the headless script that supplies input
@@ -18,6 +19,7 @@
 #include "hostgui/frontend.h"
 #include "hostgui/input.h"
 #include "hostgui/messages.h"
+#include "hostgui/monitor_view.h"
 #include "hostgui/registry.h"
 #include "hostgui/requesters.h"
 #include "hostgui/resources.h"

@@ -32,6 +32,8 @@ struct GuiSettings {
     int32_t guiMode = 1;
     uint16_t pixelAspect = 1000;                          // gxGetPixelAspect(0, 2)
     int32_t framesPerSecond = 25;                         // the frames-and-time formatter
+    int32_t monitorView = 0;                              // monitor 2 view at opening (MonitorView)
+    bool timings = false;                                 // each event's times on standard error
     std::map<int32_t, uint32_t> colors;                   // GUI colour id -> Pixel word
     std::string fontPath = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
     std::string pictureFolder;                            // picture requester's start folder

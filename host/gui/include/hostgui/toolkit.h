@@ -32,6 +32,7 @@ struct Look;
 struct DialogStack;
 struct FrontEnds;
 struct FontCache;
+struct MonitorViewState;
 
 struct Toolkit {
     // Destroyed in the reverse order: the front end (an SDL window) and the
@@ -44,6 +45,7 @@ struct Toolkit {
     Part<Input> input;
     Part<Messages> messages;
     Part<DialogStack> dialogs;
+    Part<MonitorViewState> monitorView;
 };
 
 // The toolkit the GUI calls act on. Defined by the host that owns the

@@ -33,6 +33,7 @@ const GuiSettings &guiSettings();
 //   click-text "TEXT" | hover-text "TEXT" | set-slider "LABEL" VALUE
 //   pick "POPUP" "ENTRY" | click-handle HANDLE
 //   save screen|monitor FILE.png | print TEXT | check NAME
+//   view composite|key|foreground|background (monitor 2's view)
 //   answer WORD... (only where the host asks, see scriptAnswer)
 // Coordinates are on the GUI screen; "monitor click X Y" (any command)
 // aims at monitor 2. Lines starting with # are comments.
@@ -49,6 +50,10 @@ const std::vector<std::string> &scriptErrors();
 // the program has handled every earlier event and waits for the next, so
 // the handler sees the session between two events.
 void setCheckHandler(std::function<void(const std::string &name)> handler);
+
+// The first frame of the section, so that monitor 2's frame line counts
+// in the clip's frames.
+void setSectionStart(int firstFrame);
 
 // The operator opPreview plays through: action 3 on every field of ctx's
 // section, shown on monitor 2.
