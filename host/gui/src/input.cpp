@@ -358,7 +358,9 @@ bool pumpUntil(const std::function<bool()> &done)
         }
         dispatchTimed(e);
     }
-    presentTimed();
+    // The event's line waits for the editor's work on the message it
+    // posted: the next wait's drawing ends it.
+    present();
     return true;
 }
 
