@@ -21,6 +21,7 @@ struct MonitorViewState {
     int centreX = -1, centreY = -1;
     int shownFrame = -1;
     int sectionStart = 0;
+    bool keepInputs = false;  // only a host that shows monitor 2 pays for the copies
     // The two fields of each input fetched last.
     KeptField kept[2][2];
 };
@@ -193,11 +194,15 @@ void panMonitor(int dx, int dy)
 
 void setShownFrame(int frame) { mv().shownFrame = frame; }
 int shownFrame() { return mv().shownFrame; }
-void setSectionStart(int frame) { mv().sectionStart = frame; }
+void setSectionStart(int frame)
+{
+    mv().sectionStart = frame;
+    mv().keepInputs = true;
+}
 
 void keepInputField(int input, int fieldNumber, int width, int height, const std::vector<Pixel> &pixels)
 {
-    if (input < 0 || input > 1 || fieldNumber < 0) return;
+    if (input < 0 || input > 1 || fieldNumber < 0 || !mv().keepInputs) return;
     KeptField &k = mv().kept[input][fieldNumber % 2];
     k.number = fieldNumber;
     k.width = width;

@@ -71,7 +71,9 @@ int shownFrame();
 // field number within the section); the input views show the frame the
 // last fetched field belongs to.
 void keepInputField(int input, int fieldNumber, int width, int height, const std::vector<Pixel> &pixels);
-// The first frame of the section, added to a field's frame for display.
+// The first frame of the section, added to a field's frame for display;
+// also turns on keeping the fetched fields for the input views (only a host
+// that shows monitor 2 calls it, so renders copy nothing).
 void setSectionStart(int frame);
 // A view key: true when `key` switched the view, zoom or panning.
 bool monitorViewKey(uint32_t key);
