@@ -346,6 +346,53 @@ TEST_F(Melt, KeyframedToleranceMatchesEachValue)
     EXPECT_NE(frames("forty0.y4m").at(0), frames("ten.y4m").at(0));
 }
 
+// The key becomes the master's alpha: a consumer that asks for RGBA writes
+// the same alpha plane as ophost render --pix 444alpha, exactly through
+// FFV1 and as decoded through ProRes 4444 (the README's master).
+TEST_F(Melt, KeyBecomesTheMastersAlpha)
+{
+    if (std::system("command -v ffmpeg > /dev/null 2>&1") != 0) GTEST_SKIP() << "ffmpeg is not installed";
+    // A key with more than one value, or the comparison shows little.
+    const std::string keyer = "keyerType=2 keyArea=8,6,30,14 ";
+    struct Master {
+        const char *file;
+        const char *consumer;
+        const char *alphaFormat;   // as ffmpeg extracts it
+    };
+    const Master masters[] = {
+        {"master.mkv", "vcodec=ffv1 pix_fmt=yuva444p", "gray"},
+        {"master.mov", "vcodec=prores_ks vprofile=4 pix_fmt=yuva444p10le", "gray16le"},
+    };
+    for (const Master &master : masters) {
+        SCOPED_TRACE(master.file);
+        Ran m = meltTo("bg.y4m -track fg.y4m -transition zenvarth in=0 out=9 a_track=0 b_track=1 " + keyer,
+                       std::string("avformat:melt_") + master.file + " " + master.consumer + " mlt_image_format=rgba an=1");
+        ASSERT_EQ(m.status, 0) << m.err;
+        std::string set;
+        for (size_t at = 0; at < keyer.size();) {
+            const size_t end = keyer.find(' ', at);
+            set += " --set " + keyer.substr(at, end - at);
+            at = end + 1;
+        }
+        Ran o = runShell(dir_, "'" + testsupport::programPath("ophost") + "' render -q Zenvarth --in0 bg.y4m --in1 fg.y4m" +
+                                   set + " --pix 444alpha -o want_" + master.file);
+        ASSERT_EQ(o.status, 0) << o.err;
+        for (const char *which : {"melt_", "want_"}) {
+            Ran x = runShell(dir_, std::string("ffmpeg -nostdin -loglevel error -y -i ") + which + master.file +
+                                       " -vf alphaextract -f rawvideo -pix_fmt " + master.alphaFormat + " " + which +
+                                       "alpha.raw");
+            ASSERT_EQ(x.status, 0) << x.err;
+        }
+        const std::string got = slurp(dir_ + "/melt_alpha.raw"), want = slurp(dir_ + "/want_alpha.raw");
+        const size_t planes = size_t(64) * 48 * (std::string(master.alphaFormat) == "gray" ? 1 : 2);
+        ASSERT_EQ(want.size(), planes * 10);
+        EXPECT_TRUE(got == want) << "the alpha planes differ";
+        // Not one value everywhere (an opaque plane would be).
+        const std::set<char> values(want.begin(), want.end());
+        EXPECT_GT(values.size(), 1u);
+    }
+}
+
 // Kdenlive sets every parameter its description lists, at its default when
 // the user leaves it: the colour pickers' defaults must leave each colour as
 // it stands (its default, or a preset's), byte for byte.
