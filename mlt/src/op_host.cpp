@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -103,14 +104,16 @@ std::string moduleFolder()
 }
 
 // OPHOST_PLUGIN_PATH first, then the build's operators beside the module's
-// folder, then where the install put them.
+// folder, then where an install under one prefix put them (beside it), then
+// where a system install put them.
 std::string findLibrary(const std::string &name)
 {
     if (std::getenv("OPHOST_PLUGIN_PATH")) {
         std::string path = ophost::operatorLibraryPath(name);
         if (!path.empty()) return path;
     }
-    for (const std::string &folder : {moduleFolder() + "/../bin", std::string(OPS_MLT_OPERATOR_DIR)}) {
+    for (const std::string &folder :
+         {moduleFolder() + "/../bin", moduleFolder() + "/../zenvarth_ops", std::string(OPS_MLT_OPERATOR_DIR)}) {
         if (folder.empty()) continue;
         std::string path = folder + "/" + name + ".so";
         if (isFile(path)) return path;
@@ -139,7 +142,10 @@ PropertyInfo paramProperty(const hostrt::ParamInfo &p)
         info.maximum = int64_t(p.choiceEntries.size()) - 1;
         info.hasRange = !p.choiceEntries.empty();
         break;
-    case PARAM_COLOR: info.kind = PropertyInfo::Color; break;
+    case PARAM_COLOR:
+        info.kind = PropertyInfo::Color;
+        info.colorDefault = pixelWord(static_cast<const ColorParam *>(p.record)->color);
+        break;
     case PARAM_RECT: info.kind = PropertyInfo::Rect; break;
     default: info.kind = PropertyInfo::Button; break;
     }
@@ -154,7 +160,16 @@ PropertyInfo fieldProperty(const zenvarth::SettingsField &f)
     if (const zenvarth::FieldHelp *help = zenvarth::fieldHelp(f.name)) info.help = help->meaning;
     switch (f.kind) {
     case zenvarth::FieldKind::Text: info.kind = PropertyInfo::Text; break;
-    case zenvarth::FieldKind::Color: info.kind = PropertyInfo::Color; break;
+    case zenvarth::FieldKind::Color:
+        info.kind = PropertyInfo::Color;
+        // The default as the property takes it, without the RGB note.
+        info.colorDefault = f.hasDefault ? f.defaultValue : 0;
+        if (f.hasDefault) {
+            char buf[16];
+            std::snprintf(buf, sizeof buf, "0x%08X", unsigned(f.defaultValue));
+            info.defaultValue = buf;
+        }
+        break;
     case zenvarth::FieldKind::Rect: info.kind = PropertyInfo::Rect; break;
     case zenvarth::FieldKind::Point: info.kind = PropertyInfo::Point; break;
     default:

@@ -22,6 +22,7 @@ struct PropertyInfo {
     int64_t minimum = 0, maximum = 0;   // sliders, choices; panel range of numbers
     bool hasRange = false;
     std::string defaultValue;            // in the form the property takes
+    uint32_t colorDefault = 0;           // colours: the default, 0xYYUUVVAA
     std::vector<std::string> choices;    // a choice's entries
     std::string help;
 };

@@ -8,10 +8,12 @@
 #include <cstring>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "frames.h"
 #include "op_host.h"
 #include "ophost/params.h"
+#include "rgba.h"
 
 namespace opsmlt {
 
@@ -68,22 +70,56 @@ std::string valueAt(mlt_properties properties, const char *name, const PropertyI
     }
 }
 
-void collectAssignments(mlt_properties properties, const Instance &instance, int position, int length, FrameJob &job)
+// The colour NAME.rgba gives at `position`, as 0xRRGGBBAA; false with
+// `why` when its value is not one or keyframes of one.
+bool rgbaAt(mlt_properties properties, const char *name, int position, int length, uint32_t &rgba, std::string &why)
+{
+    const char *raw = mlt_properties_get(properties, name);
+    const std::string text = raw ? raw : "";
+    why = checkRgbaValue(text);
+    if (!why.empty()) {
+        why = std::string(name) + ": " + why;
+        return false;
+    }
+    if (text.find('=') == std::string::npos) return parseRgba(text, rgba, why);
+    const mlt_color c = mlt_properties_anim_get_color(properties, name, position, length);
+    rgba = uint32_t(c.r) << 24 | uint32_t(c.g) << 16 | uint32_t(c.b) << 8 | c.a;
+    return true;
+}
+
+// The job's settings file and assignments from the service's properties:
+// the plain ones in order, then the NAME.rgba colours. Empty or the fault.
+std::string collectAssignments(mlt_properties properties, const Instance &instance, int position, int length,
+                               FrameJob &job)
 {
     const char *settings = mlt_properties_get(properties, "settings");
     if (instance.description.settingsRecord && settings && *settings) job.settingsFile = settings;
+    std::vector<std::string> rgbaAssignments;
     const int count = mlt_properties_count(properties);
     for (int i = 0; i < count; ++i) {
         const char *name = mlt_properties_get_name(properties, i);
         if (!name || name[0] == '_') continue;
-        const std::string loose = ophost::looseName(name);
+        const std::string base = rgbaBase(name);
+        const std::string loose = ophost::looseName(base.empty() ? name : base);
         if (!instance.loose.count(loose)) continue;
         for (const PropertyInfo &info : instance.description.properties) {
             if (info.loose != loose) continue;
-            job.assignments.push_back(std::string(name) + "=" + valueAt(properties, name, info, position, length));
+            if (base.empty()) {
+                job.assignments.push_back(std::string(name) + "=" + valueAt(properties, name, info, position, length));
+            } else if (info.kind == PropertyInfo::Color) {
+                uint32_t rgba = 0;
+                std::string why;
+                if (!rgbaAt(properties, name, position, length, rgba, why)) return why;
+                std::string assignment = rgbaAssignment(info, rgba);
+                if (!assignment.empty()) rgbaAssignments.push_back(std::move(assignment));
+            } else {
+                return std::string(name) + ": " + info.name + " is not a colour";
+            }
             break;
         }
     }
+    for (std::string &a : rgbaAssignments) job.assignments.push_back(std::move(a));
+    return {};
 }
 
 // Renders one frame; false when it is to pass through unchanged.
@@ -105,10 +141,12 @@ bool render(mlt_service service, Instance &instance, mlt_frame frame, int positi
     job.in1 = in1;
     job.out = &out;
     mlt_service_lock(service);
-    collectAssignments(properties, instance, position, length, job);
+    const std::string fault = collectAssignments(properties, instance, position, length, job);
     mlt_service_unlock(service);
 
-    FrameResult result = renderFrame(job);
+    FrameResult result;
+    if (fault.empty()) result = renderFrame(job);
+    else result.refused.push_back(fault);
     const char *name = instance.description.name.c_str();
     for (const std::string &line : result.log) mlt_log_info(service, "%s: %s\n", name, line.c_str());
     instance.held += result.held;

@@ -13,6 +13,7 @@
 
 #include "SettingsText.h"
 #include "op_host.h"
+#include "rgba.h"
 
 namespace {
 
@@ -58,6 +59,14 @@ std::string xmlText(const std::string &s)
         }
     }
     return out;
+}
+
+// A colour property's default as its NAME.rgba twin takes it.
+std::string rgbaText(const opsmlt::PropertyInfo &p)
+{
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "0x%08x", unsigned(opsmlt::rgbaDefault(p)));
+    return buf;
 }
 
 const char *yamlType(const opsmlt::PropertyInfo &p)
@@ -115,6 +124,12 @@ void writeYaml(const std::string &path, const Service &s, const opsmlt::Operator
             for (const auto &n : names) out << "      - " << yamlText(std::to_string(n.first) + " " + n.second) << "\n";
         }
         if (!help.empty()) out << "    description: " << yamlText(help) << "\n";
+        if (p.kind == opsmlt::PropertyInfo::Color)
+            out << "  - identifier: " << yamlText(p.name + opsmlt::RGBA_SUFFIX) << "\n    title: " << yamlText(p.name)
+                << "\n    type: color\n    mutable: yes\n    animation: yes\n    default: " << yamlText(rgbaText(p))
+                << "\n    description: " << yamlText(p.name + " as 0xRRGGBBAA (what colour pickers write); set to "
+                                                   "its default it leaves " + p.name + " as it stands")
+                << "\n";
     }
 }
 
@@ -143,8 +158,9 @@ void writeKdenlive(const std::string &path, const Service &s, const opsmlt::Oper
             out << "    <parameter type=\"constant\" name=\"" << name << "\" default=\"" << xmlText(p.defaultValue)
                 << "\" min=\"" << p.minimum << "\" max=\"" << p.maximum << "\">\n";
         } else if (p.kind == opsmlt::PropertyInfo::Color) {
-            out << "    <parameter type=\"color\" name=\"" << name << "\" default=\"" << xmlText(p.defaultValue)
-                << "\">\n";
+            // The pickers write 0xRRGGBBAA: they set the RGB twin of the property.
+            out << "    <parameter type=\"color\" name=\"" << name << opsmlt::RGBA_SUFFIX << "\" default=\""
+                << rgbaText(p) << "\" alpha=\"1\">\n";
         } else {
             continue;   // rectangles, points and the pattern name are set as properties
         }

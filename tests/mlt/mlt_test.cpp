@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "rgba.h"
 #include "testsupport.h"
 
 using testsupport::Ran;
@@ -42,6 +43,37 @@ std::vector<std::string> y4mFrames(const std::string &bytes)
         at = start + 1 + frameBytes;
     }
     return frames;
+}
+
+// Every <parameter ...> element's attributes of a description file, as
+// name=value pairs, and the root element's name.
+struct Described {
+    std::string root;
+    std::vector<std::vector<std::pair<std::string, std::string>>> params;
+    size_t listDisplays = 0, lists = 0;
+};
+
+Described readDescription(const std::string &text)
+{
+    Described d;
+    size_t doc = text.find("<!DOCTYPE kpartgui>");
+    size_t open = text.find('<', doc == std::string::npos ? 0 : doc + 1);
+    if (open != std::string::npos) d.root = text.substr(open + 1, text.find_first_of(" >", open) - open - 1);
+    for (size_t at = text.find("<parameter "); at != std::string::npos; at = text.find("<parameter ", at + 1)) {
+        const std::string tag = text.substr(at, text.find('>', at) - at);
+        std::vector<std::pair<std::string, std::string>> attrs;
+        for (size_t eq = tag.find("=\""); eq != std::string::npos; eq = tag.find("=\"", eq + 2)) {
+            size_t nameStart = tag.rfind(' ', eq) + 1;
+            size_t valueEnd = tag.find('"', eq + 2);
+            attrs.emplace_back(tag.substr(nameStart, eq - nameStart), tag.substr(eq + 2, valueEnd - eq - 2));
+        }
+        for (const auto &a : attrs)
+            if (a.first == "type" && a.second == "list") ++d.lists;
+        d.params.push_back(std::move(attrs));
+    }
+    for (size_t at = text.find("<paramlistdisplay>"); at != std::string::npos; at = text.find("<paramlistdisplay>", at + 1))
+        ++d.listDisplays;
+    return d;
 }
 
 struct ClipShape {
@@ -133,12 +165,18 @@ protected:
     Ran melt(const std::string &args, const std::string &out, const std::string &profile = "p64",
              const std::string &realTime = "-1", const std::string &consumer = "")
     {
+        return meltTo(args, "avformat:" + out + " f=yuv4mpegpipe pix_fmt=yuv422p an=1 real_time=" + realTime + " " +
+                                consumer,
+                      profile);
+    }
+    // melt with `consumer` written out whole.
+    Ran meltTo(const std::string &args, const std::string &consumer, const std::string &profile = "p64")
+    {
         // melt itself (with or without this module) now and then never sees
         // its consumer stop when several run at once: the tests run one melt
         // at a time, and a run that hangs is stopped and run once more.
-        const std::string line = env_ + "timeout 30 melt -verbose -profile " + profile + " " + args +
-                                 " -consumer avformat:" + out + " f=yuv4mpegpipe pix_fmt=yuv422p an=1 real_time=" +
-                                 realTime + " " + consumer + " < /dev/null";
+        const std::string line =
+            env_ + "timeout 30 melt -verbose -profile " + profile + " " + args + " -consumer " + consumer + " < /dev/null";
         Ran r = runShell(dir_, line);
         return r.status == 124 ? runShell(dir_, line) : r;
     }
@@ -220,6 +258,15 @@ TEST_F(Melt, FramesEqualOphostRender)
          "Vashrel --in0 bg.y4m --set sampleArea=30,10,16,8 --set targetcolour=#20C040 --set luma=1", false, 0, 10, true},
         {"plindor", "-filter plindor sourceRectangle=8,4,16,8 fillColour=0x50A06080",
          "Plindor --in0 bg.y4m --set sourceRectangle=8,4,16,8 --set fillColour=0x50A06080", false, 0, 10},
+        // Colours as Kdenlive's pickers write them, to the NAME.rgba twins.
+        {"vashrel picked colour", "-filter vashrel sampleArea=30,10,16,8 targetcolour.rgba=0x20c040ff luma=1",
+         "Vashrel --in0 bg.y4m --set sampleArea=30,10,16,8 --set targetcolour=#20C040 --set luma=1", false, 0, 10, true},
+        {"zenvarth picked key and glow", "-transition zenvarth in=0 out=9 a_track=0 b_track=1 keyColor.rgba=0x2438d0ff "
+         "colorTolerance=40 effectType=1 glowColor.rgba=0xF0E01080",
+         "Zenvarth --in0 bg.y4m --in1 fg.y4m --set keyColor=#2438D0 --set colorTolerance=40 --set effectType=1 "
+         "--set glowColor=#F0E01080", true, 0, 10},
+        {"plindor picked fill", "-filter plindor sourceRectangle=8,4,16,8 fillColour.rgba=#C08040",
+         "Plindor --in0 bg.y4m --set sourceRectangle=8,4,16,8 --set fillColour=#C08040", false, 0, 10},
         {"dremwick", "-filter dremwick maskSide=1 maskRegion=10,6,24,12",
          "Dremwick --in0 bg.y4m --set maskSide=1 --set maskRegion=10,6,24,12", false, 0, 10},
     };
@@ -299,6 +346,111 @@ TEST_F(Melt, KeyframedToleranceMatchesEachValue)
     EXPECT_NE(frames("forty0.y4m").at(0), frames("ten.y4m").at(0));
 }
 
+// The key becomes the master's alpha: a consumer that asks for RGBA writes
+// the same alpha plane as ophost render --pix 444alpha, exactly through
+// FFV1 and as decoded through ProRes 4444 (the README's master).
+TEST_F(Melt, KeyBecomesTheMastersAlpha)
+{
+    if (std::system("command -v ffmpeg > /dev/null 2>&1") != 0) GTEST_SKIP() << "ffmpeg is not installed";
+    // A key with more than one value, or the comparison shows little.
+    const std::string keyer = "keyerType=2 keyArea=8,6,30,14 ";
+    struct Master {
+        const char *file;
+        const char *consumer;
+        const char *alphaFormat;   // as ffmpeg extracts it
+    };
+    const Master masters[] = {
+        {"master.mkv", "vcodec=ffv1 pix_fmt=yuva444p", "gray"},
+        {"master.mov", "vcodec=prores_ks vprofile=4 pix_fmt=yuva444p10le", "gray16le"},
+    };
+    for (const Master &master : masters) {
+        SCOPED_TRACE(master.file);
+        Ran m = meltTo("bg.y4m -track fg.y4m -transition zenvarth in=0 out=9 a_track=0 b_track=1 " + keyer,
+                       std::string("avformat:melt_") + master.file + " " + master.consumer + " mlt_image_format=rgba an=1");
+        ASSERT_EQ(m.status, 0) << m.err;
+        std::string set;
+        for (size_t at = 0; at < keyer.size();) {
+            const size_t end = keyer.find(' ', at);
+            set += " --set " + keyer.substr(at, end - at);
+            at = end + 1;
+        }
+        Ran o = runShell(dir_, "'" + testsupport::programPath("ophost") + "' render -q Zenvarth --in0 bg.y4m --in1 fg.y4m" +
+                                   set + " --pix 444alpha -o want_" + master.file);
+        ASSERT_EQ(o.status, 0) << o.err;
+        for (const char *which : {"melt_", "want_"}) {
+            Ran x = runShell(dir_, std::string("ffmpeg -nostdin -loglevel error -y -i ") + which + master.file +
+                                       " -vf alphaextract -f rawvideo -pix_fmt " + master.alphaFormat + " " + which +
+                                       "alpha.raw");
+            ASSERT_EQ(x.status, 0) << x.err;
+        }
+        const std::string got = slurp(dir_ + "/melt_alpha.raw"), want = slurp(dir_ + "/want_alpha.raw");
+        const size_t planes = size_t(64) * 48 * (std::string(master.alphaFormat) == "gray" ? 1 : 2);
+        ASSERT_EQ(want.size(), planes * 10);
+        EXPECT_TRUE(got == want) << "the alpha planes differ";
+        // Not one value everywhere (an opaque plane would be).
+        const std::set<char> values(want.begin(), want.end());
+        EXPECT_GT(values.size(), 1u);
+    }
+}
+
+// Kdenlive sets every parameter its description lists, at its default when
+// the user leaves it: the colour pickers' defaults must leave each colour as
+// it stands (its default, or a preset's), byte for byte.
+TEST_F(Melt, KdenliveColourDefaultsChangeNothing)
+{
+    const std::string zvpreset = "'" + testsupport::programPath("zvpreset") + "'";
+    ASSERT_EQ(runShell(dir_, zvpreset + " new blue.zvp && " + zvpreset +
+                                 " set blue.zvp keyColor=#2438D0 colorTolerance=40 effectType=1 glowColor=0xC0508080")
+                  .status,
+              0);
+    struct Service {
+        const char *description;   // under build/mlt/kdenlive
+        const char *meltArgs;      // the service, before the colours
+        const char *ophostArgs;
+        bool twoTracks;
+        bool runPerFrame;
+    };
+    const Service services[] = {
+        {"transitions/zenvarth.xml", "-transition zenvarth in=0 out=9 a_track=0 b_track=1 settings=blue.zvp",
+         "Zenvarth --in0 bg.y4m --in1 fg.y4m --settings blue.zvp", true, false},
+        {"effects/vashrel.xml", "-filter vashrel sampleArea=30,10,16,8", "Vashrel --in0 bg.y4m --set sampleArea=30,10,16,8",
+         false, true},
+        {"effects/plindor.xml", "-filter plindor sourceRectangle=8,4,16,8",
+         "Plindor --in0 bg.y4m --set sourceRectangle=8,4,16,8", false, false},
+    };
+    for (const Service &svc : services) {
+        SCOPED_TRACE(svc.description);
+        std::string colours;
+        size_t count = 0;
+        for (const auto &attrs : readDescription(slurp(std::string(OPS_BUILD_DIR "/mlt/kdenlive/") + svc.description)).params) {
+            std::map<std::string, std::string> a(attrs.begin(), attrs.end());
+            if (a["type"] != "color") continue;
+            ++count;
+            // The picker's own form, on the RGB twin of the property.
+            EXPECT_GT(a["name"].size(), 5u);
+            EXPECT_EQ(a["name"].substr(a["name"].size() - 5), ".rgba") << a["name"];
+            EXPECT_EQ(a["default"].size(), 10u) << a["default"];
+            EXPECT_EQ(a["default"].find_first_not_of("0123456789abcdef", 2), std::string::npos) << a["default"];
+            EXPECT_EQ(a["default"].compare(0, 2, "0x"), 0) << a["default"];
+            colours += " " + a["name"] + "=" + a["default"];
+        }
+        EXPECT_GT(count, 0u);
+        Ran m = melt(std::string(svc.twoTracks ? "bg.y4m -track fg.y4m " : "bg.y4m ") + svc.meltArgs + colours, "melt.y4m");
+        ASSERT_EQ(m.status, 0) << m.err;
+        EXPECT_EQ(m.err.find("refused"), std::string::npos) << m.err;
+        std::vector<std::string> want;
+        for (int k = 0; k < 10; k += svc.runPerFrame ? 1 : 10) {
+            Ran o = ophost(std::string(svc.ophostArgs) +
+                           (svc.runPerFrame ? " --frames " + std::to_string(k) + ":" + std::to_string(k + 1) + " --section 0:10"
+                                            : "") +
+                           " -o want.y4m");
+            ASSERT_EQ(o.status, 0) << o.err;
+            for (std::string &f : frames("want.y4m")) want.push_back(std::move(f));
+        }
+        expectSameFrames(frames("melt.y4m"), 0, want, svc.description);
+    }
+}
+
 // A refused value is logged with its reason; the frame passes through as it
 // came, with a warning, and melt finishes.
 TEST_F(Melt, BadValuesAreRefusedAndFramesPassThrough)
@@ -315,6 +467,9 @@ TEST_F(Melt, BadValuesAreRefusedAndFramesPassThrough)
         {"-transition zenvarth in=0 out=9 a_track=0 b_track=1 keyerType=x1", "x1", true},
         {"-filter tolmic nearChroma=-1", "-1", false},
         {"-filter dremwick maskRegion=1,2,3", "1,2,3", false},
+        {"-transition zenvarth in=0 out=9 a_track=0 b_track=1 keyColor.rgba=#FF00FF00", "#FF00FF00", true},
+        {"-transition zenvarth in=0 out=9 a_track=0 b_track=1 keyColor.rgba=\"0=0x102030ff;5=blue\"", "blue", true},
+        {"-transition zenvarth in=0 out=9 a_track=0 b_track=1 colorTolerance.rgba=0x102030ff", "not a colour", true},
     };
     const std::vector<std::string> background = frames("bg.y4m");
     for (const Bad &b : bad) {
@@ -331,37 +486,6 @@ TEST_F(Melt, BadValuesAreRefusedAndFramesPassThrough)
 } // namespace
 
 namespace {
-
-// Every <parameter ...> element's attributes of a description file, as
-// name=value pairs, and the root element's name.
-struct Described {
-    std::string root;
-    std::vector<std::vector<std::pair<std::string, std::string>>> params;
-    size_t listDisplays = 0, lists = 0;
-};
-
-Described readDescription(const std::string &text)
-{
-    Described d;
-    size_t doc = text.find("<!DOCTYPE kpartgui>");
-    size_t open = text.find('<', doc == std::string::npos ? 0 : doc + 1);
-    if (open != std::string::npos) d.root = text.substr(open + 1, text.find_first_of(" >", open) - open - 1);
-    for (size_t at = text.find("<parameter "); at != std::string::npos; at = text.find("<parameter ", at + 1)) {
-        const std::string tag = text.substr(at, text.find('>', at) - at);
-        std::vector<std::pair<std::string, std::string>> attrs;
-        for (size_t eq = tag.find("=\""); eq != std::string::npos; eq = tag.find("=\"", eq + 2)) {
-            size_t nameStart = tag.rfind(' ', eq) + 1;
-            size_t valueEnd = tag.find('"', eq + 2);
-            attrs.emplace_back(tag.substr(nameStart, eq - nameStart), tag.substr(eq + 2, valueEnd - eq - 2));
-        }
-        for (const auto &a : attrs)
-            if (a.first == "type" && a.second == "list") ++d.lists;
-        d.params.push_back(std::move(attrs));
-    }
-    for (size_t at = text.find("<paramlistdisplay>"); at != std::string::npos; at = text.find("<paramlistdisplay>", at + 1))
-        ++d.listDisplays;
-    return d;
-}
 
 // Our effect and composition descriptions use only the elements, parameter
 // types and attributes Kdenlive's own installed descriptions use, and every
@@ -416,6 +540,72 @@ TEST(KdenliveDescriptions, FollowTheFormatOfKdenlivesOwn)
     ASSERT_NE(keyer, std::string::npos);
     const std::string display = zv.substr(zv.find("<paramlistdisplay>", keyer), 200);
     EXPECT_EQ(std::count(display.begin(), display.begin() + display.find("</"), ','), 10) << display;
+}
+
+} // namespace
+
+namespace {
+
+// The forms NAME.rgba takes: Kdenlive's 0xRRGGBBAA and #RRGGBB, alone or as
+// every value of keyframes; #RRGGBBAA is refused, since MLT reads eight
+// digits after '#' as #AARRGGBB and ophost as #RRGGBBAA.
+TEST(RgbaColours, FormsTakenAndRefused)
+{
+    struct Case {
+        const char *text;
+        bool ok;
+        uint32_t rgba;   // when one colour
+    };
+    const Case cases[] = {
+        {"0x20c040ff", true, 0x20C040FF}, {"0X20C04080", true, 0x20C04080}, {"#20C040", true, 0x20C040FF},
+        {"0x00000000", true, 0},          {"0xffffffff", true, 0xFFFFFFFF}, {"#20C04080", false, 0},
+        {"0x20C040", false, 0},           {"0x20C040FF0", false, 0},        {"0xG0C040FF", false, 0},
+        {"20C040FF", false, 0},           {"#", false, 0},                  {"", false, 0},
+        {"blue", false, 0},               {"0x", false, 0},                 {" 0x20C040FF", false, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.text);
+        uint32_t rgba = 0;
+        std::string why;
+        EXPECT_EQ(opsmlt::parseRgba(c.text, rgba, why), c.ok);
+        if (c.ok) EXPECT_EQ(rgba, c.rgba);
+        else EXPECT_NE(why.find(c.text), std::string::npos) << why;
+        EXPECT_EQ(opsmlt::checkRgbaValue(c.text).empty(), c.ok);
+    }
+    const std::pair<const char *, bool> keyframes[] = {
+        {"0=0xff0000ff;50=#00ff00", true}, {"0=0xff0000ff;50~=0x0000ffff;99|=#102030", true},
+        {"0=0xff0000ff;50=red", false},    {"0=0xff0000ff;", false},
+        {"0=;50=0x0000ffff", false},       {"0=0xff0000ff;;50=0x0000ffff", false},
+    };
+    for (const auto &k : keyframes) EXPECT_EQ(opsmlt::checkRgbaValue(k.first).empty(), k.second) << k.first;
+    EXPECT_EQ(opsmlt::rgbaBase("keyColor.rgba"), "keyColor");
+    EXPECT_EQ(opsmlt::rgbaBase(".rgba"), "");
+    EXPECT_EQ(opsmlt::rgbaBase("keyColor"), "");
+    EXPECT_EQ(opsmlt::rgbaBase("keyColor.rgb"), "");
+}
+
+// The default's RGB leaves the property alone; any other colour is handed
+// on in ophost's #RRGGBBAA form.
+TEST(RgbaColours, DefaultLeavesThePropertyAsItStands)
+{
+    opsmlt::PropertyInfo info;
+    info.name = "keyColor";
+    info.kind = opsmlt::PropertyInfo::Color;
+    info.colorDefault = 0x39F06EFF;   // a saturated blue in Y'CbCr
+    const uint32_t def = opsmlt::rgbaDefault(info);
+    EXPECT_EQ(def & 0xFF, 0xFFu);
+    EXPECT_GT(def >> 8 & 0xFF, def >> 24) << std::hex << def;   // blue above red
+    EXPECT_EQ(opsmlt::rgbaAssignment(info, def), "");
+    EXPECT_EQ(opsmlt::rgbaAssignment(info, def ^ 0x100), "keyColor=#" + [&] {
+        char b[16];
+        std::snprintf(b, sizeof b, "%08X", def ^ 0x100);
+        return std::string(b);
+    }());
+    EXPECT_EQ(opsmlt::rgbaAssignment(info, def & ~0xFFu), "keyColor=#" + [&] {
+        char b[16];
+        std::snprintf(b, sizeof b, "%08X", def & ~0xFFu);
+        return std::string(b);
+    }());
 }
 
 } // namespace
