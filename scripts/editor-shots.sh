@@ -39,7 +39,9 @@ case "$seconds" in
 ''|.|*[!0-9.]*|*.*.*) echo "editor-shots.sh: --seconds: expected a number, such as 2 or 0.4, not '$seconds'" >&2; exit 2 ;;
 esac
 [ -x "$ophost" ] || { echo "editor-shots.sh: no ophost at $ophost (build first, or give --ophost PATH)" >&2; exit 2; }
-command -v ffmpeg >/dev/null 2>&1 || { echo "editor-shots.sh: ffmpeg is missing (scripts/deps.sh installs it)" >&2; exit 2; }
+for tool in ffmpeg ffprobe; do
+    [ -n "$(command -v "$tool")" ] || { echo "editor-shots.sh: $tool is missing (scripts/deps.sh installs it)" >&2; exit 2; }
+done
 case "$ophost" in /*) ;; *) ophost="$PWD/$ophost" ;; esac
 mkdir -p "$work" "$out"
 work=$(cd "$work" && pwd)
@@ -87,6 +89,12 @@ preset="$work/home/programs/zenvarth/blue-screen.zvp"
 # Its key channel in the first frame, as grey.
 $ff -i "$work/master.mov" -vf alphaextract -frames:v 1 "$work/editor-6-master-key.png" \
     || fail "could not read the key of master.mov"
+# The steps must have keyed the shot: the backing clear, the subject solid.
+range=$(cd "$work" && ffprobe -v error -f lavfi -i "movie=editor-6-master-key.png,format=gray,signalstats" \
+    -show_entries frame_tags=lavfi.signalstats.YMIN,lavfi.signalstats.YMAX -of default=nw=1:nk=1 | tr '\n' ' ')
+set -- $range
+[ $# -eq 2 ] && [ "$1" -le 16 ] && [ "$2" -ge 235 ] \
+    || fail "the master's key runs from ${1:-?} to ${2:-?}, not from clear to solid: the steps did not key the shot"
 
 for name in 1-open 2-sample 3-keyed 4-checked 5-preset 6-master-key; do
     shot="$work/editor-$name.png"
