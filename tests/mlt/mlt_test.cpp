@@ -253,7 +253,12 @@ TEST_F(Melt, FramesEqualOphostRender)
          "Zenvarth --in0 bg.y4m --in1 fg.y4m --set keyerType=1", true, 0, 10},
         {"zenvarth preset and shadow", "-transition zenvarth in=0 out=9 a_track=0 b_track=1 settings=shadow.zvp shadowSoftness=3",
          "Zenvarth --in0 bg.y4m --in1 fg.y4m --settings shadow.zvp --set shadowSoftness=3", true, 0, 10},
-        {"quorvel fade inside the clip", "-transition quorvel in=2 out=7 a_track=0 b_track=1",
+        // The section is the transition's in-to-out length: fades span it.
+        {"zenvarth fades across the transition",
+         "-transition zenvarth in=2 out=7 a_track=0 b_track=1 keyerType=1 fadeInFrames=3 fadeOutFrames=2",
+         "Zenvarth --in0 bg.y4m --in1 fg.y4m --set keyerType=1 --set fadeInFrames=3 --set fadeOutFrames=2 --frames 2:8",
+         true, 2, 8},
+        {"quorvel inside the clip", "-transition quorvel in=2 out=7 a_track=0 b_track=1",
          "Quorvel --in0 bg.y4m --in1 fg.y4m --frames 2:8", true, 2, 8},
         {"tolmic", "-filter tolmic sampleArea=8,4,16,8 tolerance=60 farChroma=120",
          "Tolmic --in0 bg.y4m --set sampleArea=8,4,16,8 --set tolerance=60 --set farChroma=120", false, 0, 10, true},
