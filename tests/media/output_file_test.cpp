@@ -190,7 +190,10 @@ TEST_F(OutputFileTest, InterruptedCreationLeavesNoTemporary)
                 for (int k = 0;; ++k) {
                     auto out = std::make_unique<media::OutputFile>();
                     std::string error;
-                    if (!out->open(path("f" + std::to_string(k % 400) + ".png"), error)) continue;
+                    std::string name = "f";   // built in steps: GCC 12 warns wrongly on "f" + ...
+                    name += std::to_string(k % 400);
+                    name += ".png";
+                    if (!out->open(path(name), error)) continue;
                     std::fputs("frame", out->file());
                     if (out->close(error)) pending.push_back(std::move(out));
                     if (pending.size() >= 400) pending.clear();

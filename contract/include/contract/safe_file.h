@@ -108,7 +108,13 @@ inline std::string temporaryName(const std::string &where, unsigned serial)
     const size_t slash = where.find_last_of('/');
     const std::string folder = slash == std::string::npos ? std::string() : where.substr(0, slash + 1);
     std::string base = slash == std::string::npos ? where : where.substr(slash + 1);
-    const std::string tail = "." + std::to_string(::getpid()) + "-" + std::to_string(serial) + ".tmp";
+    // Appended piece by piece: "." + std::to_string(...) trips a false
+    // overlap warning in GCC 12's optimiser.
+    std::string tail = ".";
+    tail += std::to_string(::getpid());
+    tail += '-';
+    tail += std::to_string(serial);
+    tail += ".tmp";
     long limit = ::pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
     if (limit <= 0 || limit > 4096) limit = NAME_MAX;
     const size_t room = size_t(limit) > tail.size() + 1 ? size_t(limit) - tail.size() - 1 : 0;

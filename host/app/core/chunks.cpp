@@ -68,7 +68,10 @@ std::string shellQuote(const std::string &word)
 std::string commandLine(const std::vector<std::string> &words)
 {
     std::string line;
-    for (const std::string &w : words) line += (line.empty() ? "" : " ") + shellQuote(w);
+    for (const std::string &w : words) {
+        if (!line.empty()) line += ' ';
+        line += shellQuote(w);
+    }
     return line;
 }
 
