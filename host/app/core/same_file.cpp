@@ -39,16 +39,6 @@ bool numberConversion(const std::string &name, size_t from, size_t &at, size_t &
     return false;
 }
 
-std::string numbered(const std::string &pattern, long number)
-{
-    char buf[4096];
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wformat-nonliteral"
-    std::snprintf(buf, sizeof buf, pattern.c_str(), number);
-#pragma GCC diagnostic pop
-    return buf;
-}
-
 // Every existing file `path` names: itself, or each file of the sequence.
 std::vector<Found> filesNamed(const std::string &path)
 {
@@ -76,7 +66,7 @@ std::vector<Found> filesNamed(const std::string &path)
             size_t end = start;
             while (end < name.size() && std::isdigit(static_cast<unsigned char>(name[end])) && end - start < 18) ++end;
             const long number = std::stol(name.substr(start, end - start));
-            if (numbered(pattern, number) != name) continue;
+            if (numberedName(pattern, number) != name) continue;
             const std::string full = folder + name;
             if (::stat(full.c_str(), &st) == 0) files.push_back({{st.st_dev, st.st_ino}, full});
             break;
@@ -108,6 +98,16 @@ std::string sameFileFault(const std::string &outputOption, const std::string &ou
         }
     }
     return {};
+}
+
+std::string numberedName(const std::string &pattern, long number)
+{
+    char buf[4096];
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+    std::snprintf(buf, sizeof buf, pattern.c_str(), number);
+#pragma GCC diagnostic pop
+    return buf;
 }
 
 } // namespace ophost

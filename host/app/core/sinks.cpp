@@ -16,6 +16,7 @@
 #include "media/yuv_rgb.h"
 #include "ophost/file_names.h"
 #include "ophost/run.h"
+#include "ophost/same_file.h"
 
 namespace ophost {
 
@@ -176,14 +177,8 @@ public:
 private:
     std::string fileName(int number) const
     {
-        if (!numbered_) return pattern_;
-        char buf[4096];
         // The pattern was checked in open(): one %d conversion, %% escapes.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wformat-nonliteral"
-        std::snprintf(buf, sizeof buf, pattern_.c_str(), number);
-#pragma GCC diagnostic pop
-        return buf;
+        return numbered_ ? ophost::numberedName(pattern_, number) : pattern_;
     }
 
     OutputFormat format_;

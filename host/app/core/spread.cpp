@@ -17,6 +17,7 @@
 #include "media/output_file.h"
 #include "ophost/chunks.h"
 #include "ophost/progress.h"
+#include "ophost/same_file.h"
 
 extern char **environ;
 
@@ -60,11 +61,7 @@ std::vector<std::string> partFiles(const std::string &part, int first, int end)
     const size_t pc = part.find('%');
     if (pc == std::string::npos) return {part};
     std::vector<std::string> files;
-    for (int n = first; n < end; ++n) {
-        char name[4096];
-        std::snprintf(name, sizeof name, part.c_str(), n);
-        files.push_back(name);
-    }
+    for (int n = first; n < end; ++n) files.push_back(numberedName(part, n));
     return files;
 }
 

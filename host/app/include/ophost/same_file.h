@@ -21,4 +21,8 @@ struct ReadFile {
 std::string sameFileFault(const std::string &outputOption, const std::string &output,
                           const std::vector<ReadFile> &reads);
 
+// The name a sequence pattern ("shot%04d.png", one %d conversion, %%
+// escapes) gives frame `number`.
+std::string numberedName(const std::string &pattern, long number);
+
 } // namespace ophost
