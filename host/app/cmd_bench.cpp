@@ -213,25 +213,19 @@ int runBench(int argc, char **argv)
                      "editor's frame slider makes them"),
     };
     std::vector<std::string> operands;
-    switch (ophost::parseOptions("bench", argc, argv, table, {&operands, 1})) {
-    case ophost::Parsed::Help:
-        std::printf("usage: ophost bench OP [--size WxH]... [--fields N] [--repeats N] [--set NAME=VALUE]...\n"
-                    "                   [--settings FILE] [--force]\n"
-                    "       ophost bench --jumps FILE [--repeats N]\n\n"
-                    "Renders N synthetic fields (default 100) of each size (default 720x288 and\n"
-                    "1920x540 fields): a subject on a blue backing over a textured background,\n"
-                    "the same on every run. Prints fields per second and megapixels per second,\n"
-                    "and the copy floor measured in the same run: the time to fetch the same\n"
-                    "inputs and write the output without any work. The ratio (operator time over\n"
-                    "copy time) is the figure to watch. Each figure is the median of --repeats runs\n"
-                    "(default 5), operator and copy floor alternated, after a warm-up of each.\n"
-                    "The memory line is the time plain copies of the same bytes take on this\n"
-                    "machine: the limit the copy floor is measured against.\n\n%s",
-                    ophost::optionHelp(table).c_str());
-        return ophost::EXIT_OK;
-    case ophost::Parsed::Usage: return ophost::EXIT_USAGE;
-    case ophost::Parsed::Run: break;
-    }
+    const ophost::CommandHelp help = {"usage: ophost bench OP [--size WxH]... [--fields N] [--repeats N] [--set NAME=VALUE]...\n"
+                                      "                   [--settings FILE] [--force]\n"
+                                      "       ophost bench --jumps FILE [--repeats N]\n\n"
+                                      "Renders N synthetic fields (default 100) of each size (default 720x288 and\n"
+                                      "1920x540 fields): a subject on a blue backing over a textured background,\n"
+                                      "the same on every run. Prints fields per second and megapixels per second,\n"
+                                      "and the copy floor measured in the same run: the time to fetch the same\n"
+                                      "inputs and write the output without any work. The ratio (operator time over\n"
+                                      "copy time) is the figure to watch. Each figure is the median of --repeats runs\n"
+                                      "(default 5), operator and copy floor alternated, after a warm-up of each.\n"
+                                      "The memory line is the time plain copies of the same bytes take on this\n"
+                                      "machine: the limit the copy floor is measured against.\n\n"};
+    if (auto stop = ophost::parseCommand("bench", argc, argv, table, help, {&operands, 1})) return *stop;
     if (!operands.empty()) name = operands[0];
     if (!jumpsFile.empty()) return benchJumps(jumpsFile, 20 * repeats);
     if (name.empty()) return usage("no operator given (usage: ophost bench OP)");

@@ -94,22 +94,18 @@ int runDemo(int argc, char **argv)
     ophost::OptionTable table = {ophost::text("--output", "DIR", folder, "where the files go (default: demo-out)")};
     table[0].alias = "-o";
     table[0].label = "-o, --output DIR";
-    switch (ophost::parseOptions("demo", argc, argv, table)) {
-    case ophost::Parsed::Help:
-        std::printf("usage: ophost demo [-o DIR]\n\n"
-                    "Renders a built-in clip through Zenvarth: a ball bouncing in front of a\n"
-                    "blue backing, keyed with the default colour key and laid over a sky and a\n"
-                    "tiled floor with a drop shadow and a fade-in. Needs no input files.\n\n"
-                    "Writes DIR/demo.y4m (%dx%d, %d frames, 25 fps) and a few frames as\n"
-                    "DIR/frame-NNNN.png, with the two inputs of frame %d as\n"
-                    "DIR/input-foreground.png and DIR/input-background.png.\n\n"
-                    "options:\n%s",
-                    demo::DEMO_CLIP.width, demo::DEMO_CLIP.height, demo::DEMO_CLIP.frames, INPUT_FRAME,
-                    ophost::optionHelp(table, 21).c_str());
-        return ophost::EXIT_OK;
-    case ophost::Parsed::Usage: return ophost::EXIT_USAGE;
-    case ophost::Parsed::Run: break;
-    }
+    char head[1024];
+    std::snprintf(head, sizeof head,
+                  "usage: ophost demo [-o DIR]\n\n"
+                  "Renders a built-in clip through Zenvarth: a ball bouncing in front of a\n"
+                  "blue backing, keyed with the default colour key and laid over a sky and a\n"
+                  "tiled floor with a drop shadow and a fade-in. Needs no input files.\n\n"
+                  "Writes DIR/demo.y4m (%dx%d, %d frames, 25 fps) and a few frames as\n"
+                  "DIR/frame-NNNN.png, with the two inputs of frame %d as\n"
+                  "DIR/input-foreground.png and DIR/input-background.png.\n\n"
+                  "options:\n",
+                  demo::DEMO_CLIP.width, demo::DEMO_CLIP.height, demo::DEMO_CLIP.frames, INPUT_FRAME);
+    if (auto stop = ophost::parseCommand("demo", argc, argv, table, {head, "", 21})) return *stop;
     if (folder.empty()) {
         std::fprintf(stderr, "ophost demo: the output folder name is empty\n");
         return ophost::EXIT_USAGE;

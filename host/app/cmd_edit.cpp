@@ -155,13 +155,8 @@ int parseArgs(int argc, char **argv, Args &args)
 {
     const ophost::OptionTable table = editOptions(args);
     std::vector<std::string> operands;
-    switch (ophost::parseOptions("edit", argc, argv, table, {&operands, 1})) {
-    case ophost::Parsed::Help:
-        std::printf("%s%s%s", EDIT_USAGE, ophost::optionHelp(table).c_str(), EDIT_MORE);
-        return ophost::EXIT_OK;
-    case ophost::Parsed::Usage: return ophost::EXIT_USAGE;
-    case ophost::Parsed::Run: break;
-    }
+    if (auto stop = ophost::parseCommand("edit", argc, argv, table, {EDIT_USAGE, EDIT_MORE}, {&operands, 1}))
+        return *stop;
     if (!operands.empty()) args.op = operands[0];
     if (args.demo) {
         if (args.op.empty()) args.op = "Zenvarth";

@@ -29,19 +29,13 @@ int runGallery(int argc, char **argv)
         ophost::flag("--headless", headless, "no window: events come from --script"),
         ophost::shared::defaultMonitor(defaultMonitor),
     };
-    switch (ophost::parseOptions("gallery", argc, argv, table)) {
-    case ophost::Parsed::Help:
-        std::printf("usage: ophost gallery [--script FILE] [--screenshot FILE] [--monitor-screenshot FILE]\n"
-                    "                      [--window | --headless] [--default-monitor N]\n\n"
-                    "Opens a sample screen with every gadget kind and a button for each\n"
-                    "requester, and prints each message it receives. With a display and no\n"
-                    "script it opens a window; otherwise it runs headless from the script\n"
-                    "(none: it closes at once).\n\n%s",
-                    ophost::optionHelp(table).c_str());
-        return ophost::EXIT_OK;
-    case ophost::Parsed::Usage: return ophost::EXIT_USAGE;
-    case ophost::Parsed::Run: break;
-    }
+    const ophost::CommandHelp help = {"usage: ophost gallery [--script FILE] [--screenshot FILE] [--monitor-screenshot FILE]\n"
+                                      "                      [--window | --headless] [--default-monitor N]\n\n"
+                                      "Opens a sample screen with every gadget kind and a button for each\n"
+                                      "requester, and prints each message it receives. With a display and no\n"
+                                      "script it opens a window; otherwise it runs headless from the script\n"
+                                      "(none: it closes at once).\n\n"};
+    if (auto stop = ophost::parseCommand("gallery", argc, argv, table, help)) return *stop;
     if (inWindow && headless) return ophost::usageFault("gallery", "--window and --headless exclude each other");
     // -1: by the display and the script.
     int window = inWindow ? 1 : headless ? 0 : -1;

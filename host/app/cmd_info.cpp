@@ -181,20 +181,14 @@ int runInfo(int argc, char **argv)
     std::string name;
     const ophost::OptionTable table = {ophost::flag("--json", json, "the same as one JSON object")};
     std::vector<std::string> operands;
-    switch (ophost::parseOptions("info", argc, argv, table, {&operands, 1})) {
-    case ophost::Parsed::Help:
-        std::printf("usage: ophost info OP [--json]\n\n"
-                    "Describes operator OP (a name, or a path to its library) from its tag list:\n"
-                    "attributes, inputs, interface, revision, the settings record size, and every\n"
-                    "parameter with its index, kind, label id and the host's text for it, flags,\n"
-                    "current value and range. render --set takes a parameter by its label or\n"
-                    "its index; for Zenvarth it also takes every settings field (zvpreset\n"
-                    "fields lists them).\n\n%s",
-                    ophost::optionHelp(table).c_str());
-        return ophost::EXIT_OK;
-    case ophost::Parsed::Usage: return ophost::EXIT_USAGE;
-    case ophost::Parsed::Run: break;
-    }
+    const ophost::CommandHelp help = {"usage: ophost info OP [--json]\n\n"
+                                      "Describes operator OP (a name, or a path to its library) from its tag list:\n"
+                                      "attributes, inputs, interface, revision, the settings record size, and every\n"
+                                      "parameter with its index, kind, label id and the host's text for it, flags,\n"
+                                      "current value and range. render --set takes a parameter by its label or\n"
+                                      "its index; for Zenvarth it also takes every settings field (zvpreset\n"
+                                      "fields lists them).\n\n"};
+    if (auto stop = ophost::parseCommand("info", argc, argv, table, help, {&operands, 1})) return *stop;
     if (!operands.empty()) name = operands[0];
     if (name.empty()) {
         std::fprintf(stderr, "ophost info: no operator given (usage: ophost info OP [--json])\n");

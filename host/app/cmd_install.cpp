@@ -22,15 +22,10 @@ int runInstall(int argc, char **argv)
 {
     std::string name;
     std::vector<std::string> operands;
-    switch (ophost::parseOptions("install", argc, argv, {}, {&operands, 1})) {
-    case ophost::Parsed::Help:
-        std::printf("usage: ophost install OP\n\n"
-                    "Calls OP's install action, which prepares its data folder under the\n"
-                    "folder named by the environment variable QVHOME.\n");
-        return ophost::EXIT_OK;
-    case ophost::Parsed::Usage: return ophost::EXIT_USAGE;
-    case ophost::Parsed::Run: break;
-    }
+    const ophost::CommandHelp help = {"usage: ophost install OP\n\n"
+                                      "Calls OP's install action, which prepares its data folder under the\n"
+                                      "folder named by the environment variable QVHOME.\n"};
+    if (auto stop = ophost::parseCommand("install", argc, argv, {}, help, {&operands, 1})) return *stop;
     if (!operands.empty()) name = operands[0];
     if (name.empty()) {
         std::fprintf(stderr, "ophost install: no operator given (usage: ophost install OP)\n");

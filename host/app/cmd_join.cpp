@@ -39,13 +39,8 @@ int runJoin(int argc, char **argv)
         ophost::flag("--remove-parts", removeParts, "remove the parts once OUT is written"),
         ophost::shared::quiet(quiet, "no notes on standard error"),
     };
-    switch (ophost::parseOptions("join", argc, argv, table, {&parts, SIZE_MAX})) {
-    case ophost::Parsed::Help:
-        std::printf("%s%s%s", JOIN_USAGE, ophost::optionHelp(table, 21).c_str(), JOIN_EXIT);
-        return ophost::EXIT_OK;
-    case ophost::Parsed::Usage: return ophost::EXIT_USAGE;
-    case ophost::Parsed::Run: break;
-    }
+    if (auto stop = ophost::parseCommand("join", argc, argv, table, {JOIN_USAGE, JOIN_EXIT, 21}, {&parts, SIZE_MAX}))
+        return *stop;
     if (out.empty()) return usage("no output: give -o OUT");
     if (parts.empty()) return usage("no parts to join");
     std::vector<std::string> notes;

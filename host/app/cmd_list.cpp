@@ -49,17 +49,11 @@ int runList(int argc, char **argv)
     bool paths = false;
     const ophost::OptionTable table = {
         ophost::flag("--paths", paths, "the library path and the whole revision line\ninstead of the purpose")};
-    switch (ophost::parseOptions("list", argc, argv, table)) {
-    case ophost::Parsed::Help:
-        std::printf("usage: ophost list [--paths]\n\n"
-                    "Lists the operators found next to ophost and in the folders of\n"
-                    "OPHOST_PLUGIN_PATH (colon-separated, searched first), one line each:\n"
-                    "name, revision number and what it does.\n\n%s",
-                    ophost::optionHelp(table, 12).c_str());
-        return ophost::EXIT_OK;
-    case ophost::Parsed::Usage: return ophost::EXIT_USAGE;
-    case ophost::Parsed::Run: break;
-    }
+    const ophost::CommandHelp help = {"usage: ophost list [--paths]\n\n"
+                                      "Lists the operators found next to ophost and in the folders of\n"
+                                      "OPHOST_PLUGIN_PATH (colon-separated, searched first), one line each:\n"
+                                      "name, revision number and what it does.\n\n", "", 12};
+    if (auto stop = ophost::parseCommand("list", argc, argv, table, help)) return *stop;
     auto found = ophost::findOperators();
     for (const auto &f : found) {
         hostrt::LoadedOperator op;

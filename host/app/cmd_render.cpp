@@ -200,13 +200,8 @@ int parseArgs(int argc, char **argv, Args &args)
     auto usage = [](const std::string &message) { return ophost::usageFault("render", message); };
     const ophost::OptionTable table = renderOptions(args);
     std::vector<std::string> operands;
-    switch (ophost::parseOptions("render", argc, argv, table, {&operands, 1})) {
-    case ophost::Parsed::Help:
-        std::printf("%s%s%s", RENDER_USAGE, ophost::optionHelp(table).c_str(), RENDER_EXIT);
-        return ophost::EXIT_OK;
-    case ophost::Parsed::Usage: return ophost::EXIT_USAGE;
-    case ophost::Parsed::Run: break;
-    }
+    if (auto stop = ophost::parseCommand("render", argc, argv, table, {RENDER_USAGE, RENDER_EXIT}, {&operands, 1}))
+        return *stop;
     if (!operands.empty()) args.op = operands[0];
     if (args.frames.set) {
         args.run.firstFrame = args.frames.first;

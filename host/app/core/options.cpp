@@ -116,6 +116,19 @@ Parsed parseOptions(const std::string &command, int argc, char **argv, const Opt
     return Parsed::Run;
 }
 
+std::optional<int> parseCommand(const std::string &command, int argc, char **argv, const OptionTable &table,
+                                const CommandHelp &help, Operands operands)
+{
+    switch (parseOptions(command, argc, argv, table, operands)) {
+    case Parsed::Help:
+        std::fputs((help.head + optionHelp(table, help.column) + help.tail).c_str(), stdout);
+        return 0;
+    case Parsed::Usage: return 2;   // already reported
+    case Parsed::Run: break;
+    }
+    return std::nullopt;
+}
+
 std::string optionHelp(const OptionTable &table, size_t column)
 {
     std::string out;

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,19 @@ enum class Parsed { Run, Help, Usage };
 // each reported as "ophost COMMAND: ..." on standard error (Usage).
 Parsed parseOptions(const std::string &command, int argc, char **argv, const OptionTable &table,
                     Operands operands = {});
+
+// A command's `--help`: `head`, the option list from `column` on, `tail`.
+struct CommandHelp {
+    std::string head;
+    std::string tail;
+    size_t column = 26;
+};
+
+// parseOptions with its outcomes handled: on `--help` prints the help and
+// gives the success status, on a usage fault gives the usage status, and
+// gives nothing when the command is to run.
+std::optional<int> parseCommand(const std::string &command, int argc, char **argv, const OptionTable &table,
+                                const CommandHelp &help, Operands operands = {});
 
 // The option list of `--help`: one row per listed option, its label and
 // then its help text from `column` on (on a line of its own under a label
