@@ -299,10 +299,11 @@ TEST_F(EditProgram, MakesThePresetFolderUnderQvhome)
 
 TEST_F(EditProgram, KeyViewShowsTheKeyTheRenderWrites)
 {
-    // A red band in front of a green backing, over grey stripes: a key with
-    // 0, 255 and values between in it. The editor's preview is drawn from
-    // one field, its rows interpolated, so the picture changes only from
-    // column to column: then every row of the preview is exact.
+    // A red band in front of a green backing that shades from row to row,
+    // over grey stripes: a key with 0, 255 and values between in it. The
+    // editor's preview is drawn from the first field, scaled to the frame's
+    // height: its even rows are that field's rows as they are, and each odd
+    // row lies between the rows above and below it.
     constexpr int W = 64, H = 32;
     media::RgbaImage fg, bg;
     fg.width = bg.width = W;
@@ -315,7 +316,7 @@ TEST_F(EditProgram, KeyViewShowsTheKeyTheRenderWrites)
             const bool band = x >= 20 && x < 44;
             f[0] = band ? uint8_t(200 + x) : uint8_t(20 + x * 2);
             f[1] = band ? 40 : 200;
-            f[2] = band ? 30 : uint8_t(40 + x);
+            f[2] = band ? 30 : uint8_t(40 + x + 5 * y);
             b[0] = b[1] = b[2] = uint8_t(x * 4);
             f[3] = b[3] = 255;
         }
@@ -345,7 +346,15 @@ TEST_F(EditProgram, KeyViewShowsTheKeyTheRenderWrites)
         for (size_t i = 0; i < size_t(W * H); ++i) {
             const uint8_t *p = &shot.rgba[i * 4];
             if (std::string(view) == "key") {
-                ASSERT_EQ(p[0], uint8_t(key[i])) << "pixel " << i;
+                const size_t row = i / W;
+                if (row % 2 == 0) {
+                    ASSERT_EQ(p[0], uint8_t(key[i])) << "pixel " << i;
+                } else {
+                    const uint8_t above = uint8_t(key[i - W]);
+                    const uint8_t below = row + 1 < H ? uint8_t(key[i + W]) : above;
+                    ASSERT_GE(p[0], std::min(above, below)) << "pixel " << i;
+                    ASSERT_LE(p[0], std::max(above, below)) << "pixel " << i;
+                }
                 ASSERT_EQ(p[1], p[0]);
                 ASSERT_EQ(p[2], p[0]);
             }
@@ -358,6 +367,7 @@ TEST_F(EditProgram, KeyViewShowsTheKeyTheRenderWrites)
     // The key has both ends and something between in it.
     EXPECT_NE(key.find(char(0)), std::string::npos);
     EXPECT_NE(key.find(char(255)), std::string::npos);
+    EXPECT_NE(key.substr(0, W), key.substr(size_t(H - 2) * W, W)) << "the key changes from row to row";
 
     r = edit(inputs + " --headless --monitor-view matte");
     EXPECT_EQ(r.status, 2);
