@@ -2,7 +2,7 @@
 # Installs the Debian packages the build and the tests need, when missing.
 set -e
 PACKAGES="build-essential libmlt-dev libmlt++-dev melt kdenlive-data cmake g++-multilib libgtest-dev libpng-dev zlib1g-dev
-libsdl2-dev libsdl2-ttf-dev fonts-dejavu-core ffmpeg clang libclang-rt-14-dev binutils xvfb x11-utils
+libsdl2-dev libsdl2-ttf-dev fonts-dejavu-core ffmpeg clang libclang-rt-14-dev binutils xvfb x11-utils xdotool
 libavformat-dev libavcodec-dev libavutil-dev libswscale-dev pkg-config time
 parallel slurm-wlm munge"
 missing=""
