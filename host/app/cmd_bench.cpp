@@ -319,6 +319,7 @@ int runBench(int argc, char **argv)
     return ophost::EXIT_OK;
 }
 
-const ophost::RegisterCommand benchCommand({"bench", "time an operator on synthetic fields against the copy floor", runBench});
-
 } // namespace
+
+const ophost::Command ophost::BENCH_COMMAND = {
+    "bench", "time an operator on synthetic fields against the copy floor", runBench};

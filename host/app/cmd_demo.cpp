@@ -178,7 +178,7 @@ int runDemo(int argc, char **argv)
     return ophost::EXIT_OK;
 }
 
-const ophost::RegisterCommand demoCommand(
-    {"demo", "render the built-in demo clip through Zenvarth (no input files needed)", runDemo});
-
 } // namespace
+
+const ophost::Command ophost::DEMO_COMMAND = {
+    "demo", "render the built-in demo clip through Zenvarth (no input files needed)", runDemo};

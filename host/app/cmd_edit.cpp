@@ -541,7 +541,7 @@ int runEdit(int argc, char **argv)
     return status;
 }
 
-const ophost::RegisterCommand editCommand(
-    {"edit", "open an operator's editor on real video (window or scripted)", runEdit});
-
 } // namespace
+
+const ophost::Command ophost::EDIT_COMMAND = {
+    "edit", "open an operator's editor on real video (window or scripted)", runEdit};

@@ -89,6 +89,7 @@ int runGallery(int argc, char **argv)
     return status;
 }
 
-const ophost::RegisterCommand galleryCommand({"gallery", "try the host GUI: every gadget and requester", runGallery});
-
 } // namespace
+
+const ophost::Command ophost::GALLERY_COMMAND = {
+    "gallery", "try the host GUI: every gadget and requester", runGallery};

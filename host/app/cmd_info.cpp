@@ -12,7 +12,7 @@
 
 namespace {
 
-const char *tagName(TagWord tag)
+std::string tagName(TagWord tag)
 {
     switch (tag) {
     case OPE_ATTRIBUTES: return "OPE_ATTRIBUTES";
@@ -23,7 +23,7 @@ const char *tagName(TagWord tag)
     case OPE_REVISION: return "OPE_REVISION";
     default: break;
     }
-    static char buf[32];
+    char buf[32];
     if (isParamTag(tag)) std::snprintf(buf, sizeof buf, "OPE_PARAM%u", unsigned(tag - OPE_PARAM0));
     else std::snprintf(buf, sizeof buf, "0x%08lX", static_cast<unsigned long>(tag));
     return buf;
@@ -115,7 +115,7 @@ void printText(const hostrt::OperatorInfo &info)
     if (info.settings) std::printf("  settings    %u bytes\n", info.settings->size);
     else std::printf("  settings    none\n");
     std::printf("  tags       ");
-    for (TagWord t : info.tagOrder) std::printf(" %s", tagName(t));
+    for (TagWord t : info.tagOrder) std::printf(" %s", tagName(t).c_str());
     std::printf("\n  parameters  %zu\n", info.params.size());
     for (const auto &p : info.params) {
         std::string label = ophost::hostLabelText(p.labelId);
@@ -160,7 +160,7 @@ void printJson(const hostrt::OperatorInfo &info)
     if (info.settings) std::printf("  \"settingsSize\": %u,\n", info.settings->size);
     else std::printf("  \"settingsSize\": null,\n");
     std::printf("  \"tags\": [");
-    for (size_t i = 0; i < info.tagOrder.size(); ++i) std::printf("%s\"%s\"", i ? ", " : "", tagName(info.tagOrder[i]));
+    for (size_t i = 0; i < info.tagOrder.size(); ++i) std::printf("%s\"%s\"", i ? ", " : "", tagName(info.tagOrder[i]).c_str());
     std::printf("],\n  \"parameters\": [");
     for (size_t i = 0; i < info.params.size(); ++i) {
         const auto &p = info.params[i];
@@ -213,6 +213,6 @@ int runInfo(int argc, char **argv)
     return ophost::EXIT_OK;
 }
 
-const ophost::RegisterCommand infoCommand({"info", "describe an operator: inputs, parameters, settings", runInfo});
-
 } // namespace
+
+const ophost::Command ophost::INFO_COMMAND = {"info", "describe an operator: inputs, parameters, settings", runInfo};

@@ -92,6 +92,7 @@ int runInstall(int argc, char **argv)
     return ophost::EXIT_FAILURE_STATUS;
 }
 
-const ophost::RegisterCommand installCommand({"install", "run an operator's install action (uses QVHOME)", runInstall});
-
 } // namespace
+
+const ophost::Command ophost::INSTALL_COMMAND = {
+    "install", "run an operator's install action (uses QVHOME)", runInstall};

@@ -59,6 +59,6 @@ int runJoin(int argc, char **argv)
     return ophost::EXIT_OK;
 }
 
-const ophost::RegisterCommand joinCommand({"join", "join the parts of a chunked render into one output", runJoin});
-
 } // namespace
+
+const ophost::Command ophost::JOIN_COMMAND = {"join", "join the parts of a chunked render into one output", runJoin};

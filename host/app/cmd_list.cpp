@@ -77,6 +77,6 @@ int runList(int argc, char **argv)
     return ophost::EXIT_OK;
 }
 
-const ophost::RegisterCommand listCommand({"list", "list the operators found: name, revision, purpose", runList});
-
 } // namespace
+
+const ophost::Command ophost::LIST_COMMAND = {"list", "list the operators found: name, revision, purpose", runList};

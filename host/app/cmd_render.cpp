@@ -395,7 +395,7 @@ int runRenderCommand(int argc, char **argv)
     }
     if (std::string fault = ophost::checkInputs(*in0, in1.get()); !fault.empty()) return failure(fault);
     std::vector<std::string> offPicture;
-    if (std::string fault = ophost::checkSetRectangles(op, in0->width(), in0->height() / 2, offPicture);
+    if (std::string fault = ophost::checkSetRectangles(op, args.sets, in0->width(), in0->height() / 2, offPicture);
         !fault.empty()) {
         std::fprintf(stderr, "ophost render: %s\n", fault.c_str());
         return ophost::EXIT_USAGE;
@@ -482,6 +482,7 @@ int runRenderCommand(int argc, char **argv)
     return ophost::EXIT_OK;
 }
 
-const ophost::RegisterCommand renderCommand({"render", "render a section of video through an operator", runRenderCommand});
-
 } // namespace
+
+const ophost::Command ophost::RENDER_COMMAND = {
+    "render", "render a section of video through an operator", runRenderCommand};

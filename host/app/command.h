@@ -1,11 +1,12 @@
 // Subcommands of ophost.
 //
 // To add a command, create host/app/cmd_<name>.cpp (it is picked up by the
-// glob in CMakeLists.txt) and register it with one static object:
+// glob in CMakeLists.txt) defining its entry, declare the entry below and
+// list it in main.cpp's table:
 //
 //     #include "command.h"
 //     static int runFoo(int argc, char **argv);   // argv[0] is "foo"
-//     static const ophost::RegisterCommand fooCommand({"foo", "one-line summary", runFoo});
+//     const ophost::Command ophost::FOO_COMMAND = {"foo", "one-line summary", runFoo};
 //
 // `run` gets the arguments that follow "ophost" (argv[0] is the command's
 // name) and returns the exit status: 0 success, 1 failure, 2 usage error
@@ -28,12 +29,12 @@ struct Command {
     int (*run)(int argc, char **argv);
 };
 
-// Every registered command, sorted by name.
+// One per cmd_<name>.cpp.
+extern const Command BENCH_COMMAND, DEMO_COMMAND, EDIT_COMMAND, GALLERY_COMMAND, INFO_COMMAND, INSTALL_COMMAND,
+    JOIN_COMMAND, LIST_COMMAND, RENDER_COMMAND;
+
+// Every command, sorted by name.
 const std::vector<Command> &commands();
 const Command *findCommand(const char *name);
-
-struct RegisterCommand {
-    explicit RegisterCommand(Command command);
-};
 
 } // namespace ophost

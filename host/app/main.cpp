@@ -13,26 +13,17 @@
 
 namespace ophost {
 
-static std::vector<Command> &registry()
+const std::vector<Command> &commands()
 {
-    static std::vector<Command> list;
+    static const std::vector<Command> list = {BENCH_COMMAND, DEMO_COMMAND,    EDIT_COMMAND, GALLERY_COMMAND,
+                                              INFO_COMMAND,  INSTALL_COMMAND, JOIN_COMMAND, LIST_COMMAND,
+                                              RENDER_COMMAND};
     return list;
 }
 
-RegisterCommand::RegisterCommand(Command command)
-{
-    auto &list = registry();
-    auto at = std::lower_bound(list.begin(), list.end(), command, [](const Command &a, const Command &b) {
-        return std::strcmp(a.name, b.name) < 0;
-    });
-    list.insert(at, command);
-}
-
-const std::vector<Command> &commands() { return registry(); }
-
 const Command *findCommand(const char *name)
 {
-    for (const Command &c : registry())
+    for (const Command &c : commands())
         if (std::strcmp(c.name, name) == 0) return &c;
     return nullptr;
 }

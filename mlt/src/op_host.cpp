@@ -263,7 +263,7 @@ FrameResult renderFrame(const FrameJob &job)
     bool usageFault = false;
     std::string fault = ophost::applyParameterOptions(op, job.settingsFile, job.assignments, usageFault);
     std::vector<std::string> notes;
-    if (fault.empty()) fault = ophost::checkSetRectangles(op, job.width, job.height / 2, notes);
+    if (fault.empty()) fault = ophost::checkSetRectangles(op, job.assignments, job.width, job.height / 2, notes);
     for (const std::string &note : notes) result.log.push_back(note);
     if (!fault.empty()) {
         result.refused.push_back(fault);

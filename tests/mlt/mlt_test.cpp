@@ -333,6 +333,17 @@ TEST_F(Melt, TwoInstancesAndTwoThreads)
     }
 }
 
+// A rectangle one filter sets is that filter's: another instance of the
+// same operator, with the default sample area (off this small picture),
+// is not checked as if it had set it.
+TEST_F(Melt, ASetRectangleStaysWithItsFilter)
+{
+    Ran m = melt("bg.y4m -filter tolmic sampleArea=0,0,8,4 -filter tolmic", "melt.y4m");
+    ASSERT_EQ(m.status, 0) << m.err;
+    EXPECT_EQ(m.err.find("refused"), std::string::npos) << m.err;
+    EXPECT_EQ(frames("melt.y4m").size(), 10u);
+}
+
 TEST_F(Melt, KeyframedToleranceMatchesEachValue)
 {
     writeClip(dir_ + "/lbg.y4m", {64, 48, "p"}, 28, 0, 3);

@@ -49,19 +49,18 @@ static std::vector<std::string> splitCommas(const std::string &text)
     return parts;
 }
 
-// Rectangles given by the user, checked against the picture once its size
-// is known (checkSetRectangles).
-static std::set<const void *> &rectanglesSet()
+std::string checkSetRectangles(const hostrt::LoadedOperator &op, const std::vector<std::string> &assignments,
+                               int width, int fieldHeight, std::vector<std::string> &warnings)
 {
-    static std::set<const void *> set;
-    return set;
-}
-
-std::string checkSetRectangles(const hostrt::LoadedOperator &op, int width, int fieldHeight,
-                               std::vector<std::string> &warnings)
-{
+    std::set<unsigned> given;
+    for (const std::string &assignment : assignments) {
+        SettingTarget target;
+        if (resolveSettingName(op, assignment.substr(0, assignment.find('=')), target).empty() &&
+            target.kind == SettingTarget::Parameter)
+            given.insert(target.index);
+    }
     for (const hostrt::ParamInfo &param : op.info().params) {
-        if (param.kind != PARAM_RECT || !rectanglesSet().count(param.record)) continue;
+        if (param.kind != PARAM_RECT || !given.count(param.index)) continue;
         const auto *r = static_cast<const RectParam *>(param.record);
         // Partly off is the operator's to clip.
         if (!(int(r->x) + r->width <= 0 || int(r->y) + r->height <= 0 || r->x >= width || r->y >= fieldHeight))
@@ -188,7 +187,6 @@ std::string setParamValue(const hostrt::ParamInfo &param, const std::string &tex
         r->y = int16_t(v[1]);
         r->width = int16_t(v[2]);
         r->height = int16_t(v[3]);
-        rectanglesSet().insert(param.record);
         return {};
     }
     case PARAM_BUTTON:

@@ -60,12 +60,13 @@ std::string applySetting(hostrt::LoadedOperator &op, const std::string &assignme
 // operator without one and a file of another size.
 std::string loadSettingsFile(hostrt::LoadedOperator &op, const std::string &path);
 
-// Rectangles set by setParamValue that lie wholly off a field of width x
-// fieldHeight: a sample area (flags 0) is refused, as there is nothing to
-// average there (the fault is returned); any other gets a line in
-// `warnings`, as the operators define what it does.
-std::string checkSetRectangles(const hostrt::LoadedOperator &op, int width, int fieldHeight,
-                               std::vector<std::string> &warnings);
+// Rectangles the `assignments` ("KEY=VALUE", as applySetting took them)
+// set that lie wholly off a field of width x fieldHeight: a sample area
+// (flags 0) is refused, as there is nothing to average there (the fault is
+// returned); any other gets a line in `warnings`, as the operators define
+// what it does.
+std::string checkSetRectangles(const hostrt::LoadedOperator &op, const std::vector<std::string> &assignments,
+                               int width, int fieldHeight, std::vector<std::string> &warnings);
 
 // Parses a 32-bit signed decimal (or 0x hex) integer; false on anything else.
 bool parseInt32(const std::string &text, int32_t &value);
