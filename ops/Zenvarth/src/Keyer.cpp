@@ -385,9 +385,12 @@ __attribute__((target("avx2"))) inline V outsideMatte(Pixel *fg, V alpha, bool w
     return _mm256_setzero_si256();
 }
 
+// Both sweeps take the rule by value: a copy that no store of a pixel can
+// reach, so its broadcasts stay out of the loop.
+
 // Mode 1 alone: key and despilled colour inside the matte, key 0 and the
 // foreground's colour outside it.
-__attribute__((target("avx2"))) size_t keyByDistance(Pixel *fg, Pixel *out, size_t count, const DistanceRule &rule,
+__attribute__((target("avx2"))) size_t keyByDistance(Pixel *fg, Pixel *out, size_t count, DistanceRule rule,
                                                      bool wholeMatte)
 {
     const Rule16 r = rule16(rule);
@@ -407,7 +410,7 @@ __attribute__((target("avx2"))) size_t keyByDistance(Pixel *fg, Pixel *out, size
 }
 
 __attribute__((target("avx2"))) size_t keyAndComposite(Pixel *fg, const Pixel *bg, Pixel *out, size_t count,
-                                                       const DistanceRule &rule, bool wholeMatte)
+                                                       DistanceRule rule, bool wholeMatte)
 {
     const Rule16 r = rule16(rule);
     size_t i = 0;
