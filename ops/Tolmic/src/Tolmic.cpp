@@ -57,8 +57,6 @@ struct RenderTables {
     uint8_t nearTab[256], farTab[256], lumaTab[256];
 };
 
-RenderTables tables;
-
 int32_t firstFarDistance(int32_t tol)
 {
     int32_t lo = 0, hi = MAX_COLOR_DISTANCE + 1;   // answer in [lo, hi]
@@ -72,7 +70,8 @@ int32_t firstFarDistance(int32_t tol)
 
 // Only factors outside 0..200 (which a settings file can hold) need the
 // byte tables; the row workers compute the rest.
-void buildTables(const CachedAverage &avg, int32_t tol, int32_t nearFactor, int32_t farFactor)
+void buildTables(RenderTables &tables, const CachedAverage &avg, int32_t tol, int32_t nearFactor,
+                 int32_t farFactor)
 {
     for (int b = 0; b < 256; ++b) {
         tables.distY[b] = uint16_t(30 * std::abs(b - avg.y));
@@ -203,8 +202,11 @@ int32_t render(OperatorContext *ctx)
     ClippedSpan area = activeArea(*picture);
     const bool inRange = nearChroma.value >= 0 && nearChroma.value <= 200 && farChroma.value >= 0 &&
                          farChroma.value <= 200;
+    // This render's own tables (2.3 KB): the byte tables are filled only
+    // when the factors lie outside the sliders' range.
+    RenderTables tables;
     if (inRange) tables.farFrom = firstFarDistance(tolerance.value);
-    else buildTables(average, tolerance.value, nearChroma.value, farChroma.value);
+    else buildTables(tables, average, tolerance.value, nearChroma.value, farChroma.value);
     // farFrom is at most MAX_COLOR_DISTANCE + 1, which 16 bits hold.
     const RowRule rule{int16_t(average.y), int16_t(average.u), int16_t(average.v), uint16_t(tables.farFrom),
                        int16_t(nearChroma.value), int16_t(farChroma.value)};

@@ -3,6 +3,8 @@
 // between the average and the target: fully for pixels close to the average,
 // fading to nothing for far ones. Luma follows only when lumaMode says so.
 #include <cmath>
+#include <memory>
+#include <new>
 
 #include "contract/helpers.h"
 #include "contract/host_calls.h"
@@ -88,10 +90,8 @@ struct RenderTables {
 };
 static_assert(sizeof(RenderTables::arena) <= 65536, "arena offsets are 16 bits");
 
-RenderTables tables;
-
 // Chooses the byte map of one channel at one distance step.
-uint16_t mapChannel(int channel, double offset)
+uint16_t mapChannel(RenderTables &tables, int channel, double offset)
 {
     double up = std::ceil(offset);
     double below = up - 1;
@@ -101,7 +101,7 @@ uint16_t mapChannel(int channel, double offset)
     return uint16_t(own);
 }
 
-void buildTables(const CachedAverage &avg, int32_t tol, Pixel target)
+void buildTables(RenderTables &tables, const CachedAverage &avg, int32_t tol, Pixel target)
 {
     int32_t deltaY = avg.y - target.y;
     int32_t deltaU = avg.u - target.u;
@@ -119,13 +119,14 @@ void buildTables(const CachedAverage &avg, int32_t tol, Pixel target)
     for (int k = 0; k < DISTANCE_STEPS; ++k) {
         double w = 255 - farness(30.0 * k, tol);
         StepMap &map = tables.maps[k];
-        map.y = mapChannel(0, deltaY * w / 255);
-        map.u = mapChannel(1, deltaU * w / 255);
-        map.v = mapChannel(2, deltaV * w / 255);
+        map.y = mapChannel(tables, 0, deltaY * w / 255);
+        map.u = mapChannel(tables, 1, deltaU * w / 255);
+        map.v = mapChannel(tables, 2, deltaV * w / 255);
     }
 }
 
-template <bool changeLuma> inline __attribute__((always_inline)) Pixel shiftPixel(Pixel p)
+template <bool changeLuma>
+inline __attribute__((always_inline)) Pixel shiftPixel(const RenderTables &tables, Pixel p)
 {
     int k = tables.stepY[p.y] + tables.stepU[p.u] + tables.stepV[p.v];
     const StepMap map = tables.maps[k];
@@ -136,9 +137,9 @@ template <bool changeLuma> inline __attribute__((always_inline)) Pixel shiftPixe
     return p;
 }
 
-template <bool changeLuma> void shiftRow(Pixel *row, int32_t c0, int32_t c1)
+template <bool changeLuma> void shiftRow(const RenderTables &tables, Pixel *row, int32_t c0, int32_t c1)
 {
-    for (int32_t c = c0; c < c1; ++c) row[c] = shiftPixel<changeLuma>(row[c]);
+    for (int32_t c = c0; c < c1; ++c) row[c] = shiftPixel<changeLuma>(tables, row[c]);
 }
 
 // The same rule for byte lanes, one word per distance step, which a whole
@@ -162,8 +163,6 @@ struct LaneTables {
     int32_t lastFull, firstNone;
 };
 
-LaneTables lanes;
-
 constexpr uint32_t STEP_HAS_CUT = 1;
 
 uint8_t clampByte(int value) { return uint8_t(value < 16 ? 16 : value > 240 ? 240 : value); }
@@ -186,7 +185,7 @@ void laneChannel(double offset, uint8_t &magnitude, uint8_t &cut)
     magnitude = uint8_t(up < 0 ? -up : up);
 }
 
-void buildLaneTables(const CachedAverage &avg, int32_t tol, Pixel target)
+void buildLaneTables(LaneTables &lanes, const CachedAverage &avg, int32_t tol, Pixel target)
 {
     const int32_t deltas[3] = {avg.v - target.v, avg.u - target.u, avg.y - target.y};
     for (int k = 0; k < DISTANCE_STEPS; ++k) {
@@ -225,7 +224,7 @@ struct LaneRule {
     uint32_t low, high;               // clamp bounds: 16 and 240 in changed bytes
 };
 
-LaneRule laneRule(const CachedAverage &avg, bool changeLuma)
+LaneRule laneRule(const LaneTables &lanes, const CachedAverage &avg, bool changeLuma)
 {
     const uint32_t changed = changeLuma ? 0xFFFFFF00u : 0x00FFFF00u;
     LaneRule rule;
@@ -239,7 +238,7 @@ LaneRule laneRule(const CachedAverage &avg, bool changeLuma)
 }
 
 // The byte rule for one pixel, as the vector rows apply it lane by lane.
-inline Pixel shiftPixelLanes(Pixel p, const LaneRule &rule)
+inline Pixel shiftPixelLanes(Pixel p, const LaneRule &rule, const LaneTables &lanes)
 {
     uint32_t word;
     std::memcpy(&word, &p, sizeof word);
@@ -260,9 +259,9 @@ inline Pixel shiftPixelLanes(Pixel p, const LaneRule &rule)
     return p;
 }
 #if OPS_HAND_AVX2
-void shiftRowLanes(Pixel *row, int32_t count, const LaneRule &rule)
+void shiftRowLanes(Pixel *row, int32_t count, const LaneRule &rule, const LaneTables &lanes)
 {
-    for (int32_t c = 0; c < count; ++c) row[c] = shiftPixelLanes(row[c], rule);
+    for (int32_t c = 0; c < count; ++c) row[c] = shiftPixelLanes(row[c], rule, lanes);
 }
 
 // Eight whole pixels at a time: |b - average| per byte with saturating
@@ -270,7 +269,8 @@ void shiftRowLanes(Pixel *row, int32_t count, const LaneRule &rule)
 // multiply-adds (the distance step, one 32-bit lane per pixel); the step's
 // word gathered (unless all eight share it), applied with saturating byte
 // arithmetic, and the cuts gathered only when a step of the eight has one.
-__attribute__((target("avx2"))) void shiftRowAvx2(Pixel *row, int32_t count, const LaneRule &rule)
+__attribute__((target("avx2"))) void shiftRowAvx2(Pixel *row, int32_t count, const LaneRule &rule,
+                                                  const LaneTables &lanes)
 {
     const __m256i average = _mm256_set1_epi32(int32_t(rule.average));
     const __m256i weights = _mm256_set1_epi32(0x01020200);
@@ -306,11 +306,11 @@ __attribute__((target("avx2"))) void shiftRowAvx2(Pixel *row, int32_t count, con
         r = _mm256_min_epu8(_mm256_max_epu8(r, low), high);
         _mm256_storeu_si256(reinterpret_cast<__m256i *>(row + c), r);
     }
-    shiftRowLanes(row + c, count - c, rule);
+    shiftRowLanes(row + c, count - c, rule, lanes);
 }
 #endif
 
-using LaneWorker = void (*)(Pixel *, int32_t, const LaneRule &);
+using LaneWorker = void (*)(Pixel *, int32_t, const LaneRule &, const LaneTables &);
 
 // The lane rows for this machine, or none: then the byte maps serve.
 LaneWorker chooseLaneWorker()
@@ -327,6 +327,14 @@ int32_t render(OperatorContext *ctx);
 void init() { average.haveAverage = false; }
 const SmallOperator vashrel = {"src\\Vashrel", MODULE_VASHREL, render, init, nullptr};
 
+// Without memory for its tables a render cannot shift anything: it fails
+// as one without a picture does (the picture is released, not handed back).
+int32_t failWithoutTables()
+{
+    vashrel.fail(90);
+    return -1;
+}
+
 int32_t render(OperatorContext *ctx)
 {
     PictureHandle picture = vashrel.field(0, ctx, 90);
@@ -335,20 +343,31 @@ int32_t render(OperatorContext *ctx)
 
     const LaneWorker laneWorker = chooseLaneWorker();
     const Pixel target = targetColor.color;
-    // Built for every render from what it reads now: nothing of an earlier
-    // render is trusted.
-    if (laneWorker) buildLaneTables(average, tolerance.value, target);
-    else buildTables(average, tolerance.value, target);
     const bool changeLuma = lumaMode.param.value != 0;
-    const LaneRule rule = laneRule(average, changeLuma);
     ClippedSpan area = activeArea(*picture);
     // An area with no columns has no rows to offset into (its buffer may be none).
     if (area.x1 <= area.x0) area.y1 = area.y0;
-    for (int32_t r = area.y0; r < area.y1; ++r) {
-        Pixel *row = picture->pixels + int64_t(r) * picture->bufferWidth;
-        if (laneWorker) laneWorker(row + area.x0, area.x1 - area.x0, rule);
-        else if (changeLuma) shiftRow<true>(row, area.x0, area.x1);
-        else shiftRow<false>(row, area.x0, area.x1);
+    // The tables belong to this render alone, built from what it reads now:
+    // nothing of an earlier render is trusted. They take tens of KB, so they
+    // live on the heap for the one render, not on the caller's stack.
+    if (laneWorker) {
+        const std::unique_ptr<LaneTables> lanes(new (std::nothrow) LaneTables);
+        if (!lanes) return failWithoutTables();
+        buildLaneTables(*lanes, average, tolerance.value, target);
+        const LaneRule rule = laneRule(*lanes, average, changeLuma);
+        for (int32_t r = area.y0; r < area.y1; ++r) {
+            Pixel *row = picture->pixels + int64_t(r) * picture->bufferWidth;
+            laneWorker(row + area.x0, area.x1 - area.x0, rule, *lanes);
+        }
+    } else {
+        const std::unique_ptr<RenderTables> tables(new (std::nothrow) RenderTables);
+        if (!tables) return failWithoutTables();
+        buildTables(*tables, average, tolerance.value, target);
+        for (int32_t r = area.y0; r < area.y1; ++r) {
+            Pixel *row = picture->pixels + int64_t(r) * picture->bufferWidth;
+            if (changeLuma) shiftRow<true>(*tables, row, area.x0, area.x1);
+            else shiftRow<false>(*tables, row, area.x0, area.x1);
+        }
     }
     return picture.put();
 }

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <new>
 
 #include "KeyerTables.h"
 #include "PixelLanes.h"
@@ -74,8 +75,6 @@ struct KeepTables {
     uint8_t keepLuma[256];
 };
 
-KeepTables keep;
-
 // Hue keys: the key colour's hue, with the neutral key taking the same 0.01
 // substitution as a pixel so that its hue is defined.
 float keyHue(const Pixel &key)
@@ -93,7 +92,7 @@ inline int32_t hueDifference(float keyHueDegrees, float pixelHueDegrees)
     return diff;
 }
 
-void keepHueFar(int32_t tolerance)
+void keepHueFar(KeepTables &keep, int32_t tolerance)
 {
     const float *hues = pixelHueTable();
     float hk = keyHue(settings.keyColor);
@@ -108,7 +107,7 @@ inline int32_t saturationOf(uint32_t u, uint32_t v)
 
 // Fills the keep tables of modes 0 and 4 to 11 (any mode above 11 keys as
 // mode 0, so that the later passes never read undefined key bytes).
-void buildKeepTables(uint8_t mode)
+void buildKeepTables(KeepTables &keep, uint8_t mode)
 {
     const ZenvarthSettings &s = settings;
     std::memset(keep.keepChroma, 0, sizeof keep.keepChroma);
@@ -126,10 +125,10 @@ void buildKeepTables(uint8_t mode)
         break;
     }
     case KEY_HUE:
-        keepHueFar(s.hueTolerance * 255 / 100);
+        keepHueFar(keep, s.hueTolerance * 255 / 100);
         break;
     case KEY_HUE_LUMA: {
-        keepHueFar(s.hueLumaHueTolerance * 255 / 100);
+        keepHueFar(keep, s.hueLumaHueTolerance * 255 / 100);
         int32_t lumaTolerance = s.hueLumaLumaTolerance * 255 / 100;
         for (int32_t y = 0; y < 256; ++y)
             keep.keepLuma[y] = absDiff(y, s.keyColor.y) > lumaTolerance ? 0xFF : 0;
@@ -189,7 +188,7 @@ void buildKeepTables(uint8_t mode)
 
 // ---------------------------------------------------------------- pixel loops
 
-void keyByTables(const Pixel *fg, Pixel *out, size_t count)
+void keyByTables(const KeepTables &keep, const Pixel *fg, Pixel *out, size_t count)
 {
     for (size_t i = 0; i < count; ++i) {
         uint32_t word = loadWord(fg + i);
@@ -386,9 +385,12 @@ __attribute__((target("avx2"))) inline V outsideMatte(Pixel *fg, V alpha, bool w
     return _mm256_setzero_si256();
 }
 
+// Both sweeps take the rule by value: a copy that no store of a pixel can
+// reach, so its broadcasts stay out of the loop.
+
 // Mode 1 alone: key and despilled colour inside the matte, key 0 and the
 // foreground's colour outside it.
-__attribute__((target("avx2"))) size_t keyByDistance(Pixel *fg, Pixel *out, size_t count, const DistanceRule &rule,
+__attribute__((target("avx2"))) size_t keyByDistance(Pixel *fg, Pixel *out, size_t count, DistanceRule rule,
                                                      bool wholeMatte)
 {
     const Rule16 r = rule16(rule);
@@ -408,7 +410,7 @@ __attribute__((target("avx2"))) size_t keyByDistance(Pixel *fg, Pixel *out, size
 }
 
 __attribute__((target("avx2"))) size_t keyAndComposite(Pixel *fg, const Pixel *bg, Pixel *out, size_t count,
-                                                       const DistanceRule &rule, bool wholeMatte)
+                                                       DistanceRule rule, bool wholeMatte)
 {
     const Rule16 r = rule16(rule);
     size_t i = 0;
@@ -555,9 +557,7 @@ struct Removal {
     V4i byAlpha[256];   // lanes: R, G, B, k
 };
 
-Removal removal;
-
-void buildRemoval(const Backing &backing, int32_t threshold)
+void buildRemoval(Removal &removal, const Backing &backing, int32_t threshold)
 {
     int32_t n = (100 - settings.dominanceLevel) * backing.best / 100;
     if (n == 0) n = 1;
@@ -573,7 +573,7 @@ void buildRemoval(const Backing &backing, int32_t threshold)
 // Second sweep, four pixels: removes the backing in proportion to the
 // provisional alpha and converts back to YUV (no 16..240 clamp in this
 // mode). Pixels outside the matte keep what the first sweep wrote.
-V4u finishBlock(V4u foreground, V4u provisional)
+V4u finishBlock(const Removal &removal, V4u foreground, V4u provisional)
 {
     V4i e0 = removal.byAlpha[provisional[0] & 0xFFu], e1 = removal.byAlpha[provisional[1] & 0xFFu];
     V4i e2 = removal.byAlpha[provisional[2] & 0xFFu], e3 = removal.byAlpha[provisional[3] & 0xFFu];
@@ -622,8 +622,11 @@ void keyByDominance(const Pixel *fg, Pixel *out, size_t count)
     case 1: backing = dominanceSweep<1>(fg, out, count, threshold); break;
     default: backing = dominanceSweep<0>(fg, out, count, threshold); break;
     }
-    buildRemoval(backing, threshold);
-    inBlocks(fg, out, count, finishBlock);
+    Removal removal;   // 4 KB, for this picture's backing
+    buildRemoval(removal, backing, threshold);
+    inBlocks(fg, out, count, [&removal](V4u foreground, V4u provisional) {
+        return finishBlock(removal, foreground, provisional);
+    });
 }
 
 // Both pictures must hold the pictureWidth by pictureHeight pixels the
@@ -640,62 +643,62 @@ bool picturesFit(int32_t width, int32_t height)
     return holds(foregroundPicture) && holds(outputPicture);
 }
 
-// What the keyer worked out for the render in progress: the rule of mode 1
-// or the tables of modes 0 and 4 to 11 (mode 3 keys the whole picture at
-// once and has nothing to keep).
-DistanceRule preparedDistance;
+} // namespace
 
-bool keyerReady = false;
+// What the keyer worked out for one render: the rule of mode 1 or the
+// tables of modes 0 and 4 to 11 (mode 3 keys the whole picture at once and
+// has nothing to keep).
+struct PreparedKeyer {
+    uint8_t mode;
+    DistanceRule distance;
+    KeepTables keep;
+};
 
-bool keyerPrepared()
+void PreparedKeyerDelete::operator()(PreparedKeyer *keyer) const { delete keyer; }
+
+PreparedKeyerPtr prepareKeyer()
 {
-    int32_t width = pictureWidth, height = pictureHeight;
-    if (!picturesFit(width, height)) return false;
-    switch (settings.keyerType) {
+    if (!picturesFit(pictureWidth, pictureHeight)) return nullptr;
+    PreparedKeyerPtr keyer(new (std::nothrow) PreparedKeyer);
+    if (!keyer) return nullptr;
+    keyer->mode = settings.keyerType;
+    switch (keyer->mode) {
     case KEY_COLOR_DISTANCE:
-        preparedDistance = distanceRule(settings.keyColor, settings.colorTolerance);
+        keyer->distance = distanceRule(settings.keyColor, settings.colorTolerance);
         break;
     case KEY_RECTANGLE:
     case KEY_DOMINANCE:
         break;
     default:
-        buildKeepTables(settings.keyerType);
+        buildKeepTables(keyer->keep, keyer->mode);
         break;
     }
-    return true;
-}
-
-} // namespace
-
-bool prepareKeyer()
-{
-    keyerReady = keyerPrepared();
-    return keyerReady;
+    return keyer;
 }
 
 bool keyerWorksByRows() { return settings.keyerType != KEY_DOMINANCE; }
 
 bool keyerIsColorDistance() { return settings.keyerType == KEY_COLOR_DISTANCE; }
 
-void keyAndCompositeRows(int32_t begin, int32_t end, bool wholeMatte)
+void keyAndCompositeRows(const PreparedKeyer &keyer, int32_t begin, int32_t end, bool wholeMatte)
 {
-    if (!keyerReady || settings.keyerType != KEY_COLOR_DISTANCE || !backgroundPicture) return;
+    if (keyer.mode != KEY_COLOR_DISTANCE || !backgroundPicture) return;
     begin = std::max(begin, 0);
     end = std::min(end, pictureHeight);
     if (begin >= end) return;
     const size_t first = size_t(begin) * size_t(pictureWidth);
     keyAndCompositeSweep(foregroundPicture->pixels + first, backgroundPicture->pixels + first,
-                         outputPicture->pixels + first, size_t(end - begin) * size_t(pictureWidth), preparedDistance,
+                         outputPicture->pixels + first, size_t(end - begin) * size_t(pictureWidth), keyer.distance,
                          wholeMatte);
 }
 
-void keyRows(int32_t begin, int32_t end, bool wholeMatte)
+void keyRows(const PreparedKeyer &keyer, int32_t begin, int32_t end, bool wholeMatte)
 {
-    if (!keyerReady || settings.keyerType == KEY_DOMINANCE) return;
+    if (keyer.mode == KEY_DOMINANCE) return;
     begin = std::max(begin, 0);
     end = std::min(end, pictureHeight);
     if (begin >= end) return;
-    if (wholeMatte && settings.keyerType != KEY_COLOR_DISTANCE) {
+    if (wholeMatte && keyer.mode != KEY_COLOR_DISTANCE) {
         startingMatteRows(begin, end);
         wholeMatte = false;
     }
@@ -704,15 +707,15 @@ void keyRows(int32_t begin, int32_t end, bool wholeMatte)
     Pixel *fg = foregroundPicture->pixels + first;
     Pixel *out = outputPicture->pixels + first;
 
-    switch (settings.keyerType) {
+    switch (keyer.mode) {
     case KEY_COLOR_DISTANCE:
-        keyByDistanceSweep(fg, out, count, preparedDistance, wholeMatte);
+        keyByDistanceSweep(fg, out, count, keyer.distance, wholeMatte);
         break;
     case KEY_RECTANGLE:
         keyRectangle(foregroundPicture->pixels, outputPicture->pixels, pictureWidth, begin, end);
         break;
     default:
-        keyByTables(fg, out, count);
+        keyByTables(keyer.keep, fg, out, count);
         break;
     }
 }
@@ -721,13 +724,14 @@ void keyRows(int32_t begin, int32_t end, bool wholeMatte)
 
 void runKeyer()
 {
-    if (!prepareKeyer()) return;
-    if (settings.keyerType == KEY_DOMINANCE) {
+    const PreparedKeyerPtr keyer = prepareKeyer();
+    if (!keyer) return;
+    if (keyer->mode == KEY_DOMINANCE) {
         keyByDominance(foregroundPicture->pixels, outputPicture->pixels,
                        size_t(pictureWidth) * size_t(pictureHeight));
         return;
     }
-    keyRows(0, pictureHeight, false);
+    keyRows(*keyer, 0, pictureHeight, false);
 }
 
 } // namespace zenvarth

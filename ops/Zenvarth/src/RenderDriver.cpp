@@ -201,7 +201,8 @@ bool runPassesInBands()
     if (settings.moveEnabled == 1 || !keyerWorksByRows() || keyEdgeNeedsBlur()) return false;
     if (!foregroundPicture || !backgroundPicture || !outputPicture || pictureWidth <= 0 || pictureHeight <= 0)
         return false;
-    if (!prepareKeyer()) return false;
+    const PreparedKeyerPtr keyer = prepareKeyer();
+    if (!keyer) return false;
     const bool matte = !matteDone;
     matteDone = true;
     prepareKeyEdge();
@@ -211,7 +212,7 @@ bool runPassesInBands()
         for (int32_t begin = 0; begin < pictureHeight; begin += step) {
             const int32_t end = std::min(begin + step, pictureHeight);
             if (matte && !settings.wholePicture) startingMatteRows(begin, end);
-            keyAndCompositeRows(begin, end, matte && settings.wholePicture);
+            keyAndCompositeRows(*keyer, begin, end, matte && settings.wholePicture);
         }
         finishCompositor();
         return true;
@@ -222,7 +223,7 @@ bool runPassesInBands()
         for (const int32_t need = compositorKeyRowsFor(end); keyed < need;) {
             const int32_t to = std::min(keyed + step, pictureHeight);
             if (matte && !settings.wholePicture) startingMatteRows(keyed, to);
-            keyRows(keyed, to, matte && settings.wholePicture);
+            keyRows(*keyer, keyed, to, matte && settings.wholePicture);
             maskRows(keyed, to);
             keyEdgeRows(keyed, to);
             keyed = to;

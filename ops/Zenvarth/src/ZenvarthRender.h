@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "ZenvarthSettings.h"
 
@@ -47,11 +48,19 @@ void runPasses();
 // and report whether the pass has pictures to work on; the row steps take
 // rows begin..end-1 and do nothing unless their pass was prepared.
 void startingMatteRows(int32_t begin, int32_t end);   // without matteDone
-bool prepareKeyer();
+// The keyer's rule or tables for one render (64 KB, on the heap), which the
+// caller keeps for that render and hands to every row step; null when the
+// pictures cannot be keyed.
+struct PreparedKeyer;
+struct PreparedKeyerDelete {
+    void operator()(PreparedKeyer *keyer) const;
+};
+using PreparedKeyerPtr = std::unique_ptr<PreparedKeyer, PreparedKeyerDelete>;
+PreparedKeyerPtr prepareKeyer();
 bool keyerWorksByRows();   // every mode but the dominance key
 // With wholeMatte the rows first get the starting matte of the whole
 // picture (wholePicture 1), for the colour-distance key in the same sweep.
-void keyRows(int32_t begin, int32_t end, bool wholeMatte);
+void keyRows(const PreparedKeyer &keyer, int32_t begin, int32_t end, bool wholeMatte);
 void maskRows(int32_t begin, int32_t end);
 bool keyEdgeNeedsBlur();
 bool keyEdgeChangesKey();
@@ -74,7 +83,7 @@ void finishCompositor();
 // the whole picture (wholePicture 1), as startingMatteRows would first.
 bool keyerIsColorDistance();
 bool compositorIsPlainUnfaded();
-void keyAndCompositeRows(int32_t begin, int32_t end, bool wholeMatte);
+void keyAndCompositeRows(const PreparedKeyer &keyer, int32_t begin, int32_t end, bool wholeMatte);
 
 // Loads the wipe pattern when the effect needs it.
 void loadPattern();
