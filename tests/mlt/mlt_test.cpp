@@ -176,11 +176,11 @@ protected:
         // its consumer stop on a loaded machine (its main loop sleeps on with
         // no other thread left), and a TERM that comes while it frees its
         // memory can deadlock its own handler: a run that hangs is killed
-        // and run again, up to three times.
+        // and run again, up to five times.
         const std::string line = env_ + "timeout -k 3 20 melt -verbose -profile " + profile + " " + args +
                                  " -consumer " + consumer + " < /dev/null";
         Ran r = runShell(dir_, line);
-        for (int again = 0; again < 2 && (r.status == 124 || r.status == 137); ++again) r = runShell(dir_, line);
+        for (int again = 0; again < 4 && (r.status == 124 || r.status == 137); ++again) r = runShell(dir_, line);
         return r;
     }
     Ran ophost(const std::string &args)
