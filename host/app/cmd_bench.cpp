@@ -233,11 +233,7 @@ int runBench(int argc, char **argv)
 
     hostrt::LoadedOperator op;
     std::string error;
-    if (ophost::operatorLibraryPath(name).empty()) return usage(ophost::unknownOperatorMessage(name));
-    if (!ophost::loadOperator(name, op, error)) {
-        std::fprintf(stderr, "ophost bench: %s\n", error.c_str());
-        return ophost::EXIT_FAILURE_STATUS;
-    }
+    if (auto stop = ophost::openOperator("bench", name, op)) return *stop;
     hostrt::setLogListener([](const hostrt::LogLine &line) { std::fprintf(stderr, "%s\n", ophost::formatLogLine(line).c_str()); });
     if (!settings.empty()) {
         std::string fault = ophost::loadSettingsFile(op, settings);

@@ -328,11 +328,7 @@ int runEdit(int argc, char **argv)
 
     hostrt::LoadedOperator op;
     std::string error;
-    if (ophost::operatorLibraryPath(args.op).empty()) {
-        std::fprintf(stderr, "ophost edit: %s\n", ophost::unknownOperatorMessage(args.op).c_str());
-        return ophost::EXIT_USAGE;
-    }
-    if (!ophost::loadOperator(args.op, op, error)) return failure(error);
+    if (auto stop = ophost::openOperator("edit", args.op, op)) return *stop;
     if (!args.demo && !op.info().oneInput && args.in1.empty()) {
         std::fprintf(stderr, "ophost edit: %s reads two inputs: give --in1 FILE\n", op.info().name.c_str());
         return ophost::EXIT_USAGE;

@@ -196,14 +196,7 @@ int runInfo(int argc, char **argv)
     }
     hostrt::LoadedOperator op;
     std::string error;
-    if (ophost::operatorLibraryPath(name).empty()) {
-        std::fprintf(stderr, "ophost info: %s\n", ophost::unknownOperatorMessage(name).c_str());
-        return ophost::EXIT_USAGE;
-    }
-    if (!ophost::loadOperator(name, op, error)) {
-        std::fprintf(stderr, "ophost info: %s\n", error.c_str());
-        return ophost::EXIT_FAILURE_STATUS;
-    }
+    if (auto stop = ophost::openOperator("info", name, op)) return *stop;
     if (json) {
         printJson(op.info());
     } else {

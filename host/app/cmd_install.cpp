@@ -38,14 +38,7 @@ int runInstall(int argc, char **argv)
     }
     hostrt::LoadedOperator op;
     std::string error;
-    if (ophost::operatorLibraryPath(name).empty()) {
-        std::fprintf(stderr, "ophost install: %s\n", ophost::unknownOperatorMessage(name).c_str());
-        return ophost::EXIT_USAGE;
-    }
-    if (!ophost::loadOperator(name, op, error)) {
-        std::fprintf(stderr, "ophost install: %s\n", error.c_str());
-        return ophost::EXIT_FAILURE_STATUS;
-    }
+    if (auto stop = ophost::openOperator("install", name, op)) return *stop;
     hostrt::setLogListener([](const hostrt::LogLine &line) { std::fprintf(stderr, "%s\n", ophost::formatLogLine(line).c_str()); });
     OperatorContext ctx = hostrt::makeContext(OPACT_INSTALL);
     int32_t result = hostrt::callOperator(op.info().action, ctx);

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
 
 #include "hostrt/gui_session.h"
@@ -153,6 +154,15 @@ bool loadOperator(const std::string &name, hostrt::LoadedOperator &op, std::stri
         return false;
     }
     return true;
+}
+
+std::optional<int> openOperator(const std::string &command, const std::string &name, hostrt::LoadedOperator &op)
+{
+    std::string error;
+    const bool known = !operatorLibraryPath(name).empty();
+    if (known && loadOperator(name, op, error)) return std::nullopt;
+    std::fprintf(stderr, "ophost %s: %s\n", command.c_str(), known ? error.c_str() : unknownOperatorMessage(name).c_str());
+    return known ? 1 : 2;
 }
 
 static std::function<std::string(uint32_t)> &labelSource()

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,10 @@ std::string unknownOperatorMessage(const std::string &name);
 // Loads an operator by name or path. On failure `error` says why (unknown
 // operator, or the loader's fault).
 bool loadOperator(const std::string &name, hostrt::LoadedOperator &op, std::string &error);
+// loadOperator for a command, its fault printed as "ophost COMMAND: ...":
+// gives the usage status for an unknown name, the failure status for a
+// library that does not load, and nothing once `op` is loaded.
+std::optional<int> openOperator(const std::string &command, const std::string &name, hostrt::LoadedOperator &op);
 
 // The host's text for a string-resource id; empty when unknown. The host's
 // string tables plug in with setHostLabelSource.
