@@ -2,6 +2,17 @@
 #include "contract/gui_calls.h"
 #include "hostgui/gui.h"
 
+namespace {
+
+// A modal requester run for an operator: -1 for no request or a fault.
+template <typename Request>
+int32_t runRequest(Request *request, int32_t (*run)(Request &))
+try {
+    return request ? run(*request) : -1;
+} catch (...) { return -1; }
+
+} // namespace
+
 extern "C" {
 
 int32_t treqCreateRequest(EditorRequest *request)
@@ -25,28 +36,9 @@ try {
     return 0;
 } catch (...) { return -1; }
 
-int32_t treqTextRequest(TextRequest *request)
-try {
-    if (!request) return -1;
-    return hostgui::runTextRequest(*request);
-} catch (...) { return -1; }
-
-int32_t treqPaletteRequest(PaletteRequest *request)
-try {
-    if (!request) return -1;
-    return hostgui::runPaletteRequest(*request);
-} catch (...) { return -1; }
-
-int32_t treqFileRequest(FileRequest *request)
-try {
-    if (!request) return -1;
-    return hostgui::runFileRequest(*request);
-} catch (...) { return -1; }
-
-int32_t treqArchivesRequest(ArchiveRequest *request)
-try {
-    if (!request) return -1;
-    return hostgui::runArchivesRequest(*request);
-} catch (...) { return -1; }
+int32_t treqTextRequest(TextRequest *request) { return runRequest(request, hostgui::runTextRequest); }
+int32_t treqPaletteRequest(PaletteRequest *request) { return runRequest(request, hostgui::runPaletteRequest); }
+int32_t treqFileRequest(FileRequest *request) { return runRequest(request, hostgui::runFileRequest); }
+int32_t treqArchivesRequest(ArchiveRequest *request) { return runRequest(request, hostgui::runArchivesRequest); }
 
 } // extern "C"
