@@ -24,12 +24,13 @@ inline uint8_t scaledAlpha(uint32_t alpha, uint32_t opacity)
     return uint8_t(v > 255 ? 255 : v);
 }
 
-// The opacity step alone: alpha * opacity / 100 for each key byte.
+// The opacity step alone: alpha * opacity / 100 for each key byte, when
+// the opacity is below 100.
 PreparedKeyEdge opacityStep(uint32_t opacity)
 {
-    PreparedKeyEdge edge;
-    edge.scalesKey = opacity < 100;
-    for (uint32_t a = 0; a < 256; ++a) edge.opacity[a] = scaledAlpha(a, opacity);
+    PreparedKeyEdge edge{opacity < 100, {}};
+    if (edge.scalesKey)
+        for (uint32_t a = 0; a < 256; ++a) edge.opacity[a] = scaledAlpha(a, opacity);
     return edge;
 }
 
