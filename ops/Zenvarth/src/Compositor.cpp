@@ -614,10 +614,6 @@ Planes rowsOf(int32_t begin, int32_t end)
                   outputPicture->pixels + first, size_t(end - begin) * size_t(pictureWidth)};
 }
 
-} // namespace
-
-namespace {
-
 // Fills `plan` for the render in progress; with `stream` a glow's or a
 // shadow's key is blurred (or copied) as compositeRows asks for rows. False
 // when there are no pictures to composite.
