@@ -13,6 +13,7 @@
 #include <array>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "BoxBlur.h"
 #include "Pattern.h"
@@ -525,10 +526,11 @@ void wipeTables(bool fadeIn, int64_t threshold, ByteTable &takesPart, ByteTable 
 
 enum class Effect { PLAIN, GLOW, SHADOW, TINT, WIPE };
 
-// What the compositor worked out for the render in progress: the effect
-// that applies after its fallbacks, and every table its pixel loops read.
-struct CompositePlan {
-    bool ready = false;
+} // namespace
+
+// What the compositor worked out for one render: the effect that applies
+// after its fallbacks, and every table its pixel loops read.
+struct PreparedCompositor {
     Effect effect = Effect::PLAIN;
     bool faded = false;
     ByteTable fade{};
@@ -546,12 +548,18 @@ struct CompositePlan {
     uint32_t *blurWork = nullptr;
 };
 
-CompositePlan plan;
+void PreparedCompositorDelete::operator()(PreparedCompositor *plan) const
+{
+    std::free(plan->blurWork);
+    delete plan;
+}
+
+namespace {
 
 // The key of the whole picture into the background's alpha, or with
 // `stream` the start of a blur that runs as the rows are asked for. False
 // when the blur's work cells cannot be had.
-bool blurKey(int32_t size, bool stream)
+bool blurKey(PreparedCompositor &plan, int32_t size, bool stream)
 {
     if (!stream) return boxBlurKey(size);
     plan.blurWork = allocateBlurWork(size);
@@ -566,18 +574,18 @@ bool blurKey(int32_t size, bool stream)
     return true;
 }
 
-Effect chooseEffect(const Fades &fades, bool preview, bool stream)
+Effect chooseEffect(PreparedCompositor &plan, const Fades &fades, bool preview, bool stream)
 {
     switch (settings.effectType) {
     case 1: {
         int32_t size = preview ? settings.glowSize / 3 : settings.glowSize;
-        if (size == 0 || !blurKey(4 * size, stream)) return Effect::PLAIN;
+        if (size == 0 || !blurKey(plan, 4 * size, stream)) return Effect::PLAIN;
         return Effect::GLOW;
     }
     case 2: {
         int32_t softness = preview ? settings.shadowSoftness / 3 : settings.shadowSoftness;
         if (softness > 0) {
-            if (!blurKey(4 * softness, stream)) return Effect::PLAIN;
+            if (!blurKey(plan, 4 * softness, stream)) return Effect::PLAIN;
         } else if (stream) {
             plan.copyKey = plan.streaming = true;
             plan.copiedRows = 0;
@@ -606,19 +614,18 @@ Planes rowsOf(int32_t begin, int32_t end)
                   outputPicture->pixels + first, size_t(end - begin) * size_t(pictureWidth)};
 }
 
-} // namespace
-
-bool prepareCompositor(bool streamKey)
+// Fills `plan` for the render in progress; with `stream` a glow's or a
+// shadow's key is blurred (or copied) as compositeRows asks for rows. False
+// when there are no pictures to composite.
+bool planComposite(PreparedCompositor &plan, bool stream)
 {
-    finishCompositor();
-    plan.ready = false;
     if (!foregroundPicture || !backgroundPicture || !outputPicture) return false;
     if (pictureWidth <= 0 || pictureHeight <= 0) return false;
     const bool preview = isPreviewRender();
     const Fades fades = currentFades();
     plan.fade = fadeTable(fades);
     plan.faded = fades.inFadeIn() || fades.inFadeOut();
-    plan.effect = chooseEffect(fades, preview, streamKey);
+    plan.effect = chooseEffect(plan, fades, preview, stream);
 
     switch (plan.effect) {
     case Effect::GLOW:
@@ -651,14 +658,11 @@ bool prepareCompositor(bool streamKey)
     case Effect::PLAIN:
         break;
     }
-    plan.ready = true;
     return true;
 }
 
-namespace {
-
 // Rows of the blurred key the composite of rows up to `end` reads.
-int32_t blurredRowsFor(int32_t end)
+int32_t blurredRowsFor(const PreparedCompositor &plan, int32_t end)
 {
     if (plan.effect == Effect::SHADOW && plan.dy > 0) end += plan.dy;
     return std::min(end, pictureHeight);
@@ -666,22 +670,28 @@ int32_t blurredRowsFor(int32_t end)
 
 } // namespace
 
-int32_t compositorKeyRowsFor(int32_t end)
+PreparedCompositorPtr prepareCompositor()
+{
+    PreparedCompositorPtr plan(new (std::nothrow) PreparedCompositor);
+    if (!plan || !planComposite(*plan, true)) return nullptr;
+    return plan;
+}
+
+int32_t compositorKeyRowsFor(const PreparedCompositor &plan, int32_t end)
 {
     end = std::min(std::max(end, 0), pictureHeight);
-    if (!plan.ready || !plan.streaming) return end;
-    const int32_t blurred = blurredRowsFor(end);
+    if (!plan.streaming) return end;
+    const int32_t blurred = blurredRowsFor(plan, end);
     return plan.copyKey ? blurred : plan.blur.sourceRowsFor(blurred);
 }
 
-void compositeRows(int32_t begin, int32_t end)
+void compositeRows(PreparedCompositor &plan, int32_t begin, int32_t end)
 {
-    if (!plan.ready) return;
     begin = std::max(begin, 0);
     end = std::min(end, pictureHeight);
     if (begin >= end) return;
     if (plan.streaming) {
-        const int32_t blurred = blurredRowsFor(end);
+        const int32_t blurred = blurredRowsFor(plan, end);
         if (!plan.copyKey) {
             plan.blur.rowsUpTo(blurred);
         } else {
@@ -714,18 +724,14 @@ void compositeRows(int32_t begin, int32_t end)
     }
 }
 
-bool compositorIsPlainUnfaded() { return plan.ready && plan.effect == Effect::PLAIN && !plan.faded; }
+bool compositorIsPlainUnfaded(const PreparedCompositor &plan) { return plan.effect == Effect::PLAIN && !plan.faded; }
 
-void finishCompositor()
-{
-    std::free(plan.blurWork);
-    plan.blurWork = nullptr;
-    plan.streaming = plan.copyKey = false;
-}
-
+// The whole picture at once: the blurs run over the whole key first, so the
+// plan holds no work cells and can live on the stack.
 void runCompositor()
 {
-    if (prepareCompositor(false)) compositeRows(0, pictureHeight);
+    PreparedCompositor plan;
+    if (planComposite(plan, false)) compositeRows(plan, 0, pictureHeight);
 }
 
 } // namespace zenvarth

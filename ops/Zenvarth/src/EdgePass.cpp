@@ -24,8 +24,15 @@ inline uint8_t scaledAlpha(uint32_t alpha, uint32_t opacity)
     return uint8_t(v > 255 ? 255 : v);
 }
 
-std::array<uint8_t, 256> opacityTable;
-bool opacityPending = false;
+// The opacity step alone: alpha * opacity / 100 for each key byte, when
+// the opacity is below 100.
+PreparedKeyEdge opacityStep(uint32_t opacity)
+{
+    PreparedKeyEdge edge{opacity < 100, {}};
+    if (edge.scalesKey)
+        for (uint32_t a = 0; a < 256; ++a) edge.opacity[a] = scaledAlpha(a, opacity);
+    return edge;
+}
 
 } // namespace
 
@@ -33,23 +40,21 @@ bool keyEdgeNeedsBlur() { return settings.edgeShrink != 0; }
 
 bool keyEdgeChangesKey() { return settings.edgeShrink != 0 || settings.keyOpacity < 100; }
 
-void prepareKeyEdge()
+PreparedKeyEdge prepareKeyEdge()
 {
-    const uint32_t opacity = settings.keyOpacity;
-    opacityPending = settings.edgeShrink == 0 && opacity < 100;
-    if (!opacityPending) return;
-    for (uint32_t a = 0; a < 256; ++a) opacityTable[a] = scaledAlpha(a, opacity);
+    if (settings.edgeShrink != 0) return PreparedKeyEdge{false, {}};
+    return opacityStep(settings.keyOpacity);
 }
 
-void keyEdgeRows(int32_t begin, int32_t end)
+void keyEdgeRows(const PreparedKeyEdge &edge, int32_t begin, int32_t end)
 {
-    if (!opacityPending || !outputPicture || pictureWidth <= 0) return;
+    if (!edge.scalesKey || !outputPicture || pictureWidth <= 0) return;
     begin = std::max(begin, 0);
     end = std::min(end, pictureHeight);
     if (begin >= end) return;
     Pixel *out = outputPicture->pixels + size_t(begin) * size_t(pictureWidth);
     const size_t count = size_t(end - begin) * size_t(pictureWidth);
-    for (size_t i = 0; i < count; ++i) out[i].alpha = opacityTable[out[i].alpha];
+    for (size_t i = 0; i < count; ++i) out[i].alpha = edge.opacity[out[i].alpha];
 }
 
 void runKeyEdgePass()
@@ -76,10 +81,7 @@ void runKeyEdgePass()
         }
         return;
     }
-    if (opacity >= 100) return;
-    for (uint32_t a = 0; a < 256; ++a) opacityTable[a] = scaledAlpha(a, opacity);
-    opacityPending = true;
-    keyEdgeRows(0, pictureHeight);
+    keyEdgeRows(opacityStep(opacity), 0, pictureHeight);
 }
 
 } // namespace zenvarth

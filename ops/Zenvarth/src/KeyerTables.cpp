@@ -1,16 +1,9 @@
-// The keyer's hue table, filled on first use.
+// The keyer's hue table, built once on first use.
 #include "KeyerTables.h"
 
 #include <cmath>
 
 namespace zenvarth {
-
-namespace {
-
-float hueTable[65536];
-bool hueTableReady = false;
-
-} // namespace
 
 float hueComponent(uint8_t byte)
 {
@@ -26,17 +19,30 @@ float chromaHue(float u, float v)
     return u <= 0 ? alpha + 360.0f : 180.0f - alpha;
 }
 
+namespace {
+
+struct HueTable {
+    float hue[65536];
+};
+
+HueTable buildHueTable()
+{
+    HueTable table;
+    for (uint32_t u = 0; u < 256; ++u) {
+        float fu = hueComponent(uint8_t(u));
+        for (uint32_t v = 0; v < 256; ++v) table.hue[chromaIndex(u, v)] = chromaHue(fu, hueComponent(uint8_t(v)));
+    }
+    return table;
+}
+
+} // namespace
+
 const float *pixelHueTable()
 {
-    if (!hueTableReady) {
-        for (uint32_t u = 0; u < 256; ++u) {
-            float fu = hueComponent(uint8_t(u));
-            for (uint32_t v = 0; v < 256; ++v)
-                hueTable[chromaIndex(u, v)] = chromaHue(fu, hueComponent(uint8_t(v)));
-        }
-        hueTableReady = true;
-    }
-    return hueTable;
+    // Built once, by the first caller; a second thread asking meanwhile
+    // waits for it rather than reading a half-filled table.
+    static const HueTable table = buildHueTable();
+    return table.hue;
 }
 
 } // namespace zenvarth

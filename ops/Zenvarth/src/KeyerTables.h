@@ -1,6 +1,6 @@
 // The hue of every chroma pair, which does not depend on the settings: one
-// plain static table, filled on first use, holding for each pair the very
-// float the hue formula gives.
+// constant table, built on first use, holding for each pair the very float
+// the hue formula gives.
 #pragma once
 
 #include <cstdint>

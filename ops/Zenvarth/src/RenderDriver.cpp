@@ -203,34 +203,34 @@ bool runPassesInBands()
         return false;
     const PreparedKeyerPtr keyer = prepareKeyer();
     if (!keyer) return false;
+    const PreparedCompositorPtr compositor = prepareCompositor();
+    if (!compositor) return false;
     const bool matte = !matteDone;
     matteDone = true;
-    prepareKeyEdge();
-    prepareCompositor(true);
+    const PreparedKeyEdge edge = prepareKeyEdge();
     const int32_t step = bandRows(pictureWidth);
-    if (keyerIsColorDistance() && settings.maskEnabled != 1 && !keyEdgeChangesKey() && compositorIsPlainUnfaded()) {
+    if (keyerIsColorDistance() && settings.maskEnabled != 1 && !keyEdgeChangesKey() &&
+        compositorIsPlainUnfaded(*compositor)) {
         for (int32_t begin = 0; begin < pictureHeight; begin += step) {
             const int32_t end = std::min(begin + step, pictureHeight);
             if (matte && !settings.wholePicture) startingMatteRows(begin, end);
             keyAndCompositeRows(*keyer, begin, end, matte && settings.wholePicture);
         }
-        finishCompositor();
         return true;
     }
     int32_t keyed = 0;
     for (int32_t begin = 0; begin < pictureHeight; begin += step) {
         const int32_t end = std::min(begin + step, pictureHeight);
-        for (const int32_t need = compositorKeyRowsFor(end); keyed < need;) {
+        for (const int32_t need = compositorKeyRowsFor(*compositor, end); keyed < need;) {
             const int32_t to = std::min(keyed + step, pictureHeight);
             if (matte && !settings.wholePicture) startingMatteRows(keyed, to);
             keyRows(*keyer, keyed, to, matte && settings.wholePicture);
             maskRows(keyed, to);
-            keyEdgeRows(keyed, to);
+            keyEdgeRows(edge, keyed, to);
             keyed = to;
         }
-        compositeRows(begin, end);
+        compositeRows(*compositor, begin, end);
     }
-    finishCompositor();
     return true;
 }
 

@@ -2,6 +2,7 @@
 // take no arguments: they talk through these pictures and the settings.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 
@@ -45,8 +46,8 @@ void runPasses();
 // at a time through every pass while the band is in the cache, instead of
 // each pass walking the whole pictures. The prepare steps do the per-render
 // work once (tables, the pattern, and for the compositor any blur it needs)
-// and report whether the pass has pictures to work on; the row steps take
-// rows begin..end-1 and do nothing unless their pass was prepared.
+// and return it to the caller, which keeps it for that render and hands it
+// to the pass's row steps; the row steps take rows begin..end-1.
 void startingMatteRows(int32_t begin, int32_t end);   // without matteDone
 // The keyer's rule or tables for one render (64 KB, on the heap), which the
 // caller keeps for that render and hands to every row step; null when the
@@ -64,17 +65,29 @@ void keyRows(const PreparedKeyer &keyer, int32_t begin, int32_t end, bool wholeM
 void maskRows(int32_t begin, int32_t end);
 bool keyEdgeNeedsBlur();
 bool keyEdgeChangesKey();
-void prepareKeyEdge();
-void keyEdgeRows(int32_t begin, int32_t end);
-// With streamKey the glow's or shadow's blur runs as compositeRows asks for
-// rows, instead of over the whole key at once: compositorKeyRowsFor(end)
-// says how many key rows from the top must be final (keyed, masked, edged)
-// before compositeRows may take rows up to `end`, and finishCompositor
-// gives back what the blur held.
-bool prepareCompositor(bool streamKey);
-int32_t compositorKeyRowsFor(int32_t end);
-void compositeRows(int32_t begin, int32_t end);
-void finishCompositor();
+// The key-edge step of one render in bands: without edgeShrink only the
+// opacity applies, by this table.
+struct PreparedKeyEdge {
+    bool scalesKey;
+    std::array<uint8_t, 256> opacity;
+};
+PreparedKeyEdge prepareKeyEdge();
+void keyEdgeRows(const PreparedKeyEdge &edge, int32_t begin, int32_t end);
+// The compositor's tables for one render in bands, which the caller keeps
+// for that render and hands to every row step; null when there is nothing
+// to composite or no memory for it. The glow's or shadow's blur runs as
+// compositeRows asks for rows, instead of over the whole key at once:
+// compositorKeyRowsFor(end) says how many key rows from the top must be
+// final (keyed, masked, edged) before compositeRows may take rows up to
+// `end`. Deleting it gives back what the blur held.
+struct PreparedCompositor;
+struct PreparedCompositorDelete {
+    void operator()(PreparedCompositor *plan) const;
+};
+using PreparedCompositorPtr = std::unique_ptr<PreparedCompositor, PreparedCompositorDelete>;
+PreparedCompositorPtr prepareCompositor();
+int32_t compositorKeyRowsFor(const PreparedCompositor &plan, int32_t end);
+void compositeRows(PreparedCompositor &plan, int32_t begin, int32_t end);
 
 // When the colour-distance key goes straight to the plain composite outside
 // the fades (no mask, no edge step, no effect), both in one sweep: the
@@ -82,7 +95,7 @@ void finishCompositor();
 // reading it back. With wholeMatte the sweep also lays the starting matte of
 // the whole picture (wholePicture 1), as startingMatteRows would first.
 bool keyerIsColorDistance();
-bool compositorIsPlainUnfaded();
+bool compositorIsPlainUnfaded(const PreparedCompositor &plan);
 void keyAndCompositeRows(const PreparedKeyer &keyer, int32_t begin, int32_t end, bool wholeMatte);
 
 // Loads the wipe pattern when the effect needs it.
