@@ -78,6 +78,31 @@ if [ ! -s "$fg" ]; then
 fi
 cat "$bg" "$fg" > /dev/null
 
+# Each of "${names[@]}" through run() --runs times, the names alternated,
+# under /usr/bin/time; run() sees the variables named as arguments. Fills
+# times[NAME] and mems[NAME] with one figure a run.
+declare -A times mems
+stats=$(mktemp)
+log=$(mktemp)
+trap 'rm -f "$stats" "$log"' EXIT
+timeRuns() {
+    for ((r = 1; r <= runs; ++r)); do
+        for name in "${names[@]}"; do
+            if ! /usr/bin/time -f "%e %M" -o "$stats" bash -c "$(declare -f run); $(declare -p "$@"); run $name" \
+                > /dev/null 2> "$log"; then
+                cat "$log" >&2
+                echo "bench.sh: $name failed" >&2
+                exit 1
+            fi
+            read -r secs kb < "$stats"
+            times[$name]+="$secs "
+            mems[$name]+="$kb "
+        done
+        echo "run $r of $runs done" >&2
+    done
+}
+median() { tr ' ' '\n' | grep -v '^$' | sort -g | awk '{a[NR] = $1} END {print (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2}'; }
+
 if [ "$prores" = 1 ]; then
     for f in bg fg; do
         src="$dir/$f-$frames.y4m"
@@ -106,20 +131,7 @@ if [ "$prores" = 1 ]; then
             -c:v prores_ks -profile:v 4444 "$out-ffmpeg.mov" ;;
         esac
     }
-    declare -A times mems
-    stats=$(mktemp)
-    trap 'rm -f "$stats"' EXIT
-    for ((r = 1; r <= runs; ++r)); do
-        for name in "${names[@]}"; do
-            /usr/bin/time -f "%e %M" -o "$stats" bash -c "$(declare -f run); $(declare -p zv out bgm fgm key ophost); run $name" \
-                || { echo "bench.sh: $name failed" >&2; exit 1; }
-            read -r secs kb < "$stats"
-            times[$name]+="$secs "
-            mems[$name]+="$kb "
-        done
-        echo "run $r of $runs done" >&2
-    done
-    median() { tr ' ' '\n' | grep -v '^$' | sort -g | awk '{a[NR] = $1} END {print (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2}'; }
+    timeRuns zv out bgm fgm key ophost
     # PSNR of a master against the lossless render: colour (Y, U, V) and key.
     psnr() {
         ffmpeg -nostdin -i "$1" -i "$out-lossless.mkv" -filter_complex "[0:v]format=yuva444p[a];[1:v]format=yuva444p[b];[a][b]psnr" \
@@ -171,26 +183,7 @@ run() {
     esac
 }
 
-declare -A times mems
-stats=$(mktemp)
-log=$(mktemp)
-trap 'rm -f "$stats" "$log"' EXIT
-for ((r = 1; r <= runs; ++r)); do
-    for name in "${names[@]}"; do
-        if ! /usr/bin/time -f "%e %M" -o "$stats" bash -c "$(declare -f run); $(declare -p ff one bg fg key ophost); run $name" \
-            > /dev/null 2> "$log"; then
-            cat "$log" >&2
-            echo "bench.sh: $name failed" >&2
-            exit 1
-        fi
-        read -r secs kb < "$stats"
-        times[$name]+="$secs "
-        mems[$name]+="$kb "
-    done
-    echo "run $r of $runs done" >&2
-done
-
-median() { tr ' ' '\n' | grep -v '^$' | sort -g | awk '{a[NR] = $1} END {print (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2}'; }
+timeRuns ff one bg fg key ophost
 declare -A med peak
 echo "$frames frames of $size 4:4:4 YUV4MPEG2, $runs runs each, alternated; medians"
 echo

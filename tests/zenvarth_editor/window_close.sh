@@ -44,7 +44,15 @@ keys() { xdotool key --window "$win" "$@" || fail "cannot send $*"; }
 # The keyer page's first slider, one step right: the record changes.
 change() {
     keys s 1 Right
-    waitFor "(key)" "$1"
+    waitFor "(key)" 3
+}
+# Alt+C, then the answer to "save?" and what follows it.
+closeAnswering() {
+    keys alt+c
+    sleep 0.5
+    keys "$1"
+    sleep 0.3
+    keys "$2"
 }
 finish() {
     tries=0
@@ -61,12 +69,8 @@ finish() {
 
 preset="$DIR/home/programs/zenvarth/kept.zvp"
 start
-change 3
-keys alt+c
-sleep 0.5
-keys Escape        # save? no
-sleep 0.3
-keys Escape        # discard? no: back to the editor
+change
+closeAnswering Escape Escape   # save? no; discard? no: back to the editor
 sleep 1
 kill -0 "$pid" 2>/dev/null || fail "the editor did not come back"
 keys alt+c
@@ -82,12 +86,8 @@ grep -q "draw [0-9.]* ms" err.txt || fail "no timings"
 
 rm -f "$preset"
 start
-change 3
-keys alt+c
-sleep 0.5
-keys Escape        # save? no
-sleep 0.3
-keys Return        # discard? yes
+change
+closeAnswering Escape Return   # save? no; discard? yes
 finish
 grep -q "nothing was saved" err.txt || fail "no note that nothing was saved"
 [ -e "$preset" ] && fail "a file was saved after discard"
